@@ -1,0 +1,64 @@
+// The module's own file and path extensions: Win32 calls on Windows, dladdr
+// and plain string work elsewhere.
+#include "module_file.h"
+
+#include "text.h"
+
+#if defined(_WIN32)
+#  include <windows.h>
+#  include <shlwapi.h>
+#  include <vector>
+#else
+#  include <dlfcn.h>
+#endif
+
+#if defined(_WIN32)
+
+std::u16string ownModulePath()
+{
+    MEMORY_BASIC_INFORMATION region{};
+    HMODULE module = nullptr;
+    if (VirtualQuery(reinterpret_cast<const void*>(&ownModulePath), &region, sizeof region) != 0)
+        module = static_cast<HMODULE>(region.AllocationBase);
+    // Paths may be longer than MAX_PATH; the call cuts them to the buffer and
+    // says so by filling it, so the buffer grows until the path fits.
+    constexpr DWORD kLongestPath = 32768;
+    for (DWORD capacity = 256;; capacity *= 2) {
+        std::vector<wchar_t> buffer(capacity, L'\0');
+        DWORD length = GetModuleFileNameW(module, buffer.data(), capacity);
+        if (length == 0)
+            return {};
+        if (length < capacity || capacity >= kLongestPath)
+            return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+    }
+}
+
+std::u16string_view findExtension(std::u16string_view path)
+{
+    std::u16string text(path);
+    const wchar_t* start = reinterpret_cast<const wchar_t*>(text.c_str());
+    const wchar_t* extension = PathFindExtensionW(start);
+    return path.substr(static_cast<size_t>(extension - start));
+}
+
+#else
+
+std::u16string ownModulePath()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&ownModulePath), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    return utf8ToUtf16(info.dli_fname);
+}
+
+std::u16string_view findExtension(std::u16string_view path)
+{
+    size_t componentStart = path.find_last_of(u'/');
+    componentStart = componentStart == std::u16string_view::npos ? 0 : componentStart + 1;
+    size_t dot = path.find_last_of(u'.');
+    if (dot == std::u16string_view::npos || dot < componentStart)
+        return path.substr(path.size());
+    return path.substr(dot);
+}
+
+#endif

@@ -1,0 +1,21 @@
+// Where the module itself lies, and the pieces of a path that the module needs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The separator between a directory and a file name on this system.
+#if defined(_WIN32)
+inline constexpr char16_t kPathSeparator = u'\\';
+#else
+inline constexpr char16_t kPathSeparator = u'/';
+#endif
+
+// The full path of the file of the module that contains this code, found
+// through the address of one of its own functions; read whole, however long.
+// Empty when the system cannot tell.
+std::u16string ownModulePath();
+
+// The extension of the path's last component, from its last '.', or empty
+// when that component has none.
+std::u16string_view findExtension(std::u16string_view path);

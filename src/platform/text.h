@@ -1,0 +1,20 @@
+// Conversions between the host's narrow text (bytes in an ANSI code page) and
+// the module's wide text (UTF-16).
+//
+// narrowToWide reads with the calling thread's ANSI code page, wideToNarrow
+// writes with the system's. On Windows these are CP_THREAD_ACP and CP_ACP; on
+// other systems the thread's code page is the codeset of the thread's locale
+// (uselocale) and the system's that of the process's global locale. Bytes that
+// begin no character become U+FFFD; characters that the code page cannot hold
+// become '?', as Windows' default character.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::u16string narrowToWide(std::string_view narrow);
+std::string wideToNarrow(std::u16string_view wide);
+
+// UTF-8 and UTF-16, for file names and the tools; invalid input becomes U+FFFD.
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);

@@ -1,0 +1,30 @@
+// Start-up and shut-down. The module's directory is taken from its wide path,
+// so that characters the ANSI code page cannot hold, or a double-byte
+// character whose second byte looks like a separator, do not lose the way to
+// the workbook.
+#include "startup.h"
+
+#include "module_file.h"
+#include "workbook_loader.h"
+
+std::u16string workbookPathBeside(std::u16string_view modulePath)
+{
+    size_t separator = modulePath.find_last_of(kPathSeparator);
+    std::u16string path(separator == std::u16string_view::npos ? modulePath : modulePath.substr(0, separator));
+    path += kPathSeparator;
+    path += kWorkbookFileName;
+    return path;
+}
+
+int startModule(HostCommandHandler handler)
+{
+    loadDictionary(workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker);
+    hostRegisterCommand(kCommandName, handler, 0.0);
+    return 0;
+}
+
+int stopModule()
+{
+    hostUnregisterCommand(kCommandName);
+    return 0;
+}

@@ -1,0 +1,24 @@
+// Start-up and shut-down of the module: fill the dictionary from the workbook
+// beside the module's file, register the command; unregister it at the end.
+#pragma once
+
+#include "host_api.h"
+
+#include <string>
+#include <string_view>
+
+inline constexpr char kCommandName[] = "PelmoraSwap";
+inline constexpr char16_t kWorkbookFileName[] = u"PelmoraConfig.xlsx";
+inline constexpr char16_t kStartMarker[] = u"KQ_FILE_START";
+inline constexpr char16_t kEndMarker[] = u"KQ_FILE_END";
+
+// The workbook's path for a module at `modulePath`: the module's directory
+// (everything before the last separator, or the whole path when it has none),
+// one separator, and the workbook's file name.
+std::u16string workbookPathBeside(std::u16string_view modulePath);
+
+// Loads the dictionary and registers `handler` under the command's name,
+// whatever became of the workbook. Returns 0.
+int startModule(HostCommandHandler handler);
+// Unregisters the command; the dictionary keeps its entries. Returns 0.
+int stopModule();

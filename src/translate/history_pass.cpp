@@ -1,0 +1,59 @@
+// The translation pass: list the active part's history, rename each entry.
+#include "history_pass.h"
+
+#include "host_api.h"
+#include "host_array.h"
+#include "translate_name.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kNameBufferSize = 128;
+constexpr int32_t kLongestNameBuffer = 64 * 1024;
+
+// The name in a buffer that the host filled, or nullopt when it may have been
+// cut: it reaches the buffer's last byte, or has no NUL at all.
+std::optional<std::string> wholeName(const char* buffer, int32_t size)
+{
+    size_t length = strnlen(buffer, static_cast<size_t>(size));
+    if (length + 1 >= static_cast<size_t>(size))
+        return std::nullopt;
+    return std::string(buffer, length);
+}
+
+} // namespace
+
+std::optional<std::string> readEntityName(int32_t id)
+{
+    char buffer[kNameBufferSize] = {};
+    if (hostGetEntityName(id, buffer, kNameBufferSize) != 0)
+        return std::nullopt;
+    if (auto name = wholeName(buffer, kNameBufferSize))
+        return name;
+    for (int32_t size = 2 * kNameBufferSize; size <= kLongestNameBuffer; size *= 2) {
+        std::vector<char> larger(static_cast<size_t>(size), '\0');
+        if (hostGetEntityName(id, larger.data(), size) != 0)
+            return std::nullopt;
+        if (auto name = wholeName(larger.data(), size))
+            return name;
+    }
+    return std::nullopt;
+}
+
+int translateActivePart(const TermDictionary& dictionary)
+{
+    HostArray<int32_t> history;
+    hostListHistory(0, history.countOut(), history.arrayOut());
+    for (int32_t id : history.items()) {
+        std::optional<std::string> name = readEntityName(id);
+        if (!name)
+            continue;
+        std::string newName = translateName(*name, dictionary);
+        hostSetEntityName(id, newName.c_str());
+    }
+    return 0;
+}
+
+int translateActivePart() { return translateActivePart(sharedTermDictionary()); }

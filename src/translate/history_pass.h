@@ -1,0 +1,20 @@
+// The translation pass over the history of the host's active part.
+#pragma once
+
+#include "term_dictionary.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Renames every history entry of the active part by the naming rule; every
+// entry is written, changed or not, except one whose name cannot be read
+// whole. Returns 0.
+int translateActivePart(const TermDictionary& dictionary);
+// The same with the process-wide dictionary.
+int translateActivePart();
+
+// The whole name of a history entry. A name that fills the buffer it was read
+// into may have been cut, so it is read again into a buffer twice as large
+// until it fits; nullopt when the host will not give it or it never fits.
+std::optional<std::string> readEntityName(int32_t id);

@@ -1,0 +1,49 @@
+// The naming rule: how one history entry's name turns into its counterpart.
+//
+// A name is a term followed by a number ("Extrude12"), or a term, a number, an
+// underscore and a second term ("Extrude12_Sketch"). Each term is replaced by
+// its counterpart and everything else is carried over byte for byte; a name
+// that fits neither form, or holds a term without a counterpart, comes back
+// exactly as it was. The two names of the default coordinate system swap
+// directly.
+#pragma once
+
+#include "term_dictionary.h"
+
+#include <string>
+#include <string_view>
+
+enum class NamePattern {
+    CoordinateSystem,   // "Default CSYS" or its Chinese form, swapped directly
+    OneTerm,            // prefix, then a suffix from the first digit on
+    TwoTerm,            // prefix, middle from the first digit to the next '_', rest
+};
+
+enum class NameOutcome {
+    Translated,
+    NoDigit,                   // no digit anywhere
+    NoUnderscoreAfterDigit,    // two-term form without a '_' after the first digit
+    EmptySegment,              // a term to look up is empty
+    NoCounterpart,             // a term has no counterpart
+};
+
+struct NameTranslation {
+    std::string name;          // the new name
+    NamePattern pattern = NamePattern::OneTerm;
+    NameOutcome outcome = NameOutcome::Translated;
+    // The segments of the old name (views into it); middle is empty for the
+    // one-term form, whose carried-over part is `carried`.
+    std::string_view prefix;
+    std::string_view carried;
+    std::string_view rest;
+    bool prefixKnown = false;
+    bool restKnown = false;
+};
+
+// The narrow forms of the default coordinate system's names; the Chinese one
+// is its code page 936 form, compared byte for byte in any code page.
+inline constexpr std::string_view kDefaultCsysEnglish = "Default CSYS";
+inline constexpr std::string_view kDefaultCsysChinese = "\xC4\xAC\xC8\xCF" "CSYS";
+
+NameTranslation analyseName(std::string_view name, const TermDictionary& dictionary);
+std::string translateName(std::string_view name, const TermDictionary& dictionary);

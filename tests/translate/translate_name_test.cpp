@@ -1,0 +1,180 @@
+// The naming rule, case by case, in both code pages.
+#include "translate_name.h"
+
+#include "code_page.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TermDictionary pairs(std::initializer_list<std::pair<std::u16string, std::u16string>> entries)
+{
+    TermDictionary dictionary;
+    for (const auto& [first, second] : entries) {
+        dictionary.set(first, second);
+        dictionary.set(second, first);
+    }
+    return dictionary;
+}
+
+struct NameCase {
+    const char* name;
+    const char* expected;
+    NamePattern pattern;
+    NameOutcome outcome;
+};
+
+class WorkedExamples : public ::testing::TestWithParam<int> {};
+
+TEST_P(WorkedExamples, EveryExampleOfTheNamingRule)
+{
+    IN_CODE_PAGE(GetParam());
+    const TermDictionary dictionary = pairs({{u"Abc", u"Xyz"}, {u"Def", u"Uvw"}});
+    using P = NamePattern;
+    using O = NameOutcome;
+    const NameCase cases[] = {
+        {"Abc12", "Xyz12", P::OneTerm, O::Translated},
+        {"Xyz12", "Abc12", P::OneTerm, O::Translated},
+        {"Abc12_Def", "Xyz12_Uvw", P::TwoTerm, O::Translated},
+        {"Uvw7_Xyz", "Def7_Abc", P::TwoTerm, O::Translated},
+        {"Abc1x2_Def", "Xyz1x2_Uvw", P::TwoTerm, O::Translated},
+        {"Abc12_Ghi", "Abc12_Ghi", P::TwoTerm, O::NoCounterpart},
+        {"Abc12_Def_3", "Abc12_Def_3", P::TwoTerm, O::NoCounterpart},
+        {"Abc12_", "Abc12_", P::TwoTerm, O::EmptySegment},
+        {"Ab_c12_Def", "Ab_c12_Def", P::TwoTerm, O::NoCounterpart},
+        {"Abc_Def", "Abc_Def", P::TwoTerm, O::NoDigit},
+        {"Abc_Def12", "Abc_Def12", P::TwoTerm, O::NoUnderscoreAfterDigit},
+        {"1_Abc", "1_Abc", P::TwoTerm, O::EmptySegment},
+        {"_Abc1", "_Abc1", P::OneTerm, O::NoCounterpart},
+        {"_Abc1_Def", "_Abc1_Def", P::OneTerm, O::NoCounterpart},
+        {"Abc", "Abc", P::OneTerm, O::NoDigit},
+        {"12Abc", "12Abc", P::OneTerm, O::EmptySegment},
+        {"abc12", "abc12", P::OneTerm, O::NoCounterpart},
+        {"Default CSYS", "\xC4\xAC\xC8\xCF" "CSYS", P::CoordinateSystem, O::Translated},
+        {"\xC4\xAC\xC8\xCF" "CSYS", "Default CSYS", P::CoordinateSystem, O::Translated},
+        {"Default CSYS2", "Default CSYS2", P::OneTerm, O::NoCounterpart},
+        {"Default CSYS ", "Default CSYS ", P::OneTerm, O::NoDigit},
+        {"default csys", "default csys", P::OneTerm, O::NoDigit},
+        {"", "", P::OneTerm, O::NoDigit},
+    };
+    for (const NameCase& c : cases) {
+        NameTranslation result = analyseName(c.name, dictionary);
+        EXPECT_EQ(result.name, c.expected) << "name " << c.name;
+        EXPECT_EQ(result.pattern, c.pattern) << "name " << c.name;
+        EXPECT_EQ(result.outcome, c.outcome) << "name " << c.name;
+        EXPECT_EQ(translateName(c.name, dictionary), c.expected) << "name " << c.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, WorkedExamples, ::testing::Values(936, 1252));
+
+TEST(TranslateName, TheCoordinateSystemNamesSwapWithAnEmptyDictionary)
+{
+    for (int codePage : {936, 1252}) {
+        CodePageScope scope(codePage);
+        if (!scope.active())
+            continue;
+        TermDictionary empty;
+        EXPECT_EQ(translateName("Default CSYS", empty), std::string("\xC4\xAC\xC8\xCF\x43\x53\x59\x53"));
+        EXPECT_EQ(translateName("\xC4\xAC\xC8\xCF\x43\x53\x59\x53", empty), "Default CSYS");
+    }
+}
+
+TEST(TranslateName, TheCoordinateSystemNamesBypassTheDictionary)
+{
+    const TermDictionary dictionary = pairs({{u"Default CSYS", u"Other"}});
+    EXPECT_EQ(translateName("Default CSYS", dictionary), std::string(kDefaultCsysChinese));
+    EXPECT_EQ(translateName("Default CSYS2", dictionary), "Other2");
+}
+
+// Chinese terms in code page 936: 拉伸 (Extrude) and 草图 (Sketch).
+const std::u16string kExtrudeZh = u"\u62C9\u4F38";
+const std::u16string kSketchZh = u"\u8349\u56FE";
+const std::string kExtrudeGbk = "\xC0\xAD\xC9\xEC";
+const std::string kSketchGbk = "\xB2\xDD\xCD\xBC";
+
+TEST(TranslateNameIn936, ChineseTermsInEverySegment)
+{
+    IN_CODE_PAGE(936);
+    const TermDictionary dictionary = pairs({{u"Extrude", kExtrudeZh}, {u"Sketch", kSketchZh}});
+    const std::pair<std::string, std::string> cases[] = {
+        {"Extrude12_Sketch", kExtrudeGbk + "12_" + kSketchGbk},
+        {kExtrudeGbk + "12_" + kSketchGbk, "Extrude12_Sketch"},
+        {kExtrudeGbk + "12_Sketch", "Extrude12_" + kSketchGbk},
+        {kExtrudeGbk + "7", "Extrude7"},
+        {"Sketch3", kSketchGbk + "3"},
+        // The middle is carried over, whatever it holds.
+        {kExtrudeGbk + "1" + kSketchGbk + "2_Sketch", "Extrude1" + kSketchGbk + "2_" + kSketchGbk},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(translateName(name, dictionary), expected) << name;
+}
+
+TEST(TranslateNameIn936, ASecondByteOf0x5FCountsAsAnUnderscore)
+{
+    IN_CODE_PAGE(936);
+    // 奏 is B4 5F in GBK: its second byte is '_'.
+    const std::string zou = "\xB4\x5F";
+    const TermDictionary dictionary = pairs({{u"Extrude", kExtrudeZh}, {u"\u594F", u"Play"}});
+    // The first '_' is inside 奏 at index 1: two-term form, no '_' after the digit.
+    EXPECT_EQ(analyseName(zou + "1", dictionary).outcome, NameOutcome::NoUnderscoreAfterDigit);
+    EXPECT_EQ(translateName(zou + "1", dictionary), zou + "1");
+    // The 0x5F byte ends the middle: the rest starts in the middle of nowhere.
+    NameTranslation cut = analyseName("Extrude1" + zou + "x", dictionary);
+    EXPECT_EQ(cut.pattern, NamePattern::TwoTerm);
+    EXPECT_EQ(cut.carried, "1\xB4\x5F");
+    EXPECT_EQ(cut.rest, "x");
+    EXPECT_EQ(cut.name, "Extrude1" + zou + "x");
+}
+
+TEST(TranslateName, ATranslationLongerThan127BytesIsWhole)
+{
+    IN_CODE_PAGE(1252);
+    const std::u16string longTerm(200, u'L');
+    const TermDictionary dictionary = pairs({{u"Abc", longTerm}});
+    EXPECT_EQ(translateName("Abc12_Abc", dictionary), std::string(200, 'L') + "12_" + std::string(200, 'L'));
+}
+
+TEST(TranslateName, NamesThatAreNotValidTextKeepTheirBytes)
+{
+    IN_CODE_PAGE(936);
+    const TermDictionary dictionary = pairs({{u"Extrude", kExtrudeZh}, {u"Sketch", kSketchZh}});
+    const std::pair<std::string, std::string> cases[] = {
+        // A lone lead byte at the end, unchanged.
+        {"Extrude1_Hole\x81", "Extrude1_Hole\x81"},
+        // Bytes that begin no character, unchanged.
+        {"\xFF\xFF" "12", "\xFF\xFF" "12"},
+        // Broken bytes in the carried-over middle survive a translation.
+        {"Extrude1\xFF\x80_Sketch", kExtrudeGbk + "1\xFF\x80_" + kSketchGbk},
+        // And in a one-term suffix.
+        {"Sketch1\x81", kSketchGbk + "1\x81"},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(translateName(name, dictionary), expected);
+}
+
+TEST(TranslateName, ValidNamesLeftUnchangedKeepTheirExactBytes)
+{
+    const std::pair<int, std::string> cases[] = {
+        {936, "\xC0\xAD\xC9\xEC" "12_" "\xB2\xDD\xCD\xBC"},
+        {1252, "Fl\xE4" "che3_R\xFC" "cken"},
+        {1252, "Abc\x80" "1"},
+    };
+    const TermDictionary dictionary = pairs({{u"Extrude", u"X"}});
+    for (const auto& [codePage, name] : cases) {
+        CodePageScope scope(codePage);
+        if (scope.active()) {
+            EXPECT_EQ(translateName(name, dictionary), name);
+        }
+    }
+}
+
+TEST(TranslateName, CounterpartsThatTheCodePageCannotHoldBecomeTheDefaultCharacter)
+{
+    IN_CODE_PAGE(1252);
+    const TermDictionary dictionary = pairs({{u"Extrude", kExtrudeZh}});
+    EXPECT_EQ(translateName("Extrude5", dictionary), "??5");
+}
+
+} // namespace
