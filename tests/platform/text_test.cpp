@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -37,6 +39,16 @@ TEST(Text, BytesThatBeginNoCharacterAreReplacedNotDropped)
     ASSERT_GE(wide.size(), 3u);
     EXPECT_EQ(wide.front(), u'a');
     EXPECT_NE(wide.find(u'b'), std::u16string::npos);
+}
+
+// The Windows suite runs once per code page; this says which one a run is in.
+TEST(Text, TheProcessRunsInTheCodePageItWasStartedFor)
+{
+    const char* expected = std::getenv("PELMORA_EXPECT_ACP");
+    if (expected == nullptr)
+        GTEST_SKIP() << "no code page was asked for";
+    std::printf("ANSI code page of this run: %d\n", currentCodePage());
+    EXPECT_EQ(currentCodePage(), std::atoi(expected));
 }
 
 TEST(Text, EmptyGivesEmpty)

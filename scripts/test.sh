@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds every target and runs every test: native, native
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build
+# under Wine in ANSI code pages 936 and 1252.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh native native-asan windows
+
+echo "=== tests: native"
+ctest --preset native -j "$(nproc)"
+echo "=== tests: native under AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --preset native-asan -j "$(nproc)"
+
+# One Wine prefix for both runs, made before the first test starts.
+export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all
+[ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1 || true
+for codepage in 936 1252; do
+  echo "=== tests: Windows build under Wine, ANSI code page $codepage"
+  ctest --preset "windows-$codepage"
+done

@@ -1,0 +1,72 @@
+// The shipped dictionary: the workbook that the build puts beside the module
+// holds exactly the pairs of config/terms.txt, and the loader enters them in
+// both directions.
+#include "workbook_loader.h"
+
+#include "module_file.h"
+#include "sim_test.h"
+#include "startup.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+namespace {
+
+namespace sim = ostrelsim;
+
+struct Pair {
+    std::u16string english;
+    std::u16string chinese;
+};
+
+std::vector<Pair> termsFile()
+{
+    std::ifstream file(PELMORA_SOURCE_DIR "/config/terms.txt", std::ios::binary);
+    EXPECT_TRUE(file) << "config/terms.txt";
+    std::vector<Pair> pairs;
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind("\xEF\xBB\xBF", 0) == 0)
+            line.erase(0, 3);
+        if (line.empty() || line[0] == '#')
+            continue;
+        size_t tab = line.find('\t');
+        EXPECT_NE(tab, std::string::npos) << line;
+        pairs.push_back({utf8ToUtf16(line.substr(0, tab)), utf8ToUtf16(line.substr(tab + 1))});
+    }
+    return pairs;
+}
+
+class DefaultDictionary : public SimTest {};
+
+TEST_F(DefaultDictionary, TheWorkbookHoldsExactlyThePairsOfTheTermsFile)
+{
+    std::vector<Pair> pairs = termsFile();
+    ASSERT_GE(pairs.size(), 60u);
+    TermDictionary dictionary;
+    EXPECT_EQ(loadDictionaryInto(dictionary, workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker), 1);
+    EXPECT_TRUE(sim::messages().empty());
+    EXPECT_EQ(dictionary.size(), 2 * pairs.size());
+    for (const Pair& pair : pairs) {
+        EXPECT_EQ(dictionary.lookup(pair.english), pair.chinese) << utf16ToUtf8(pair.english);
+        EXPECT_EQ(dictionary.lookup(pair.chinese), pair.english) << utf16ToUtf8(pair.chinese);
+    }
+}
+
+TEST_F(DefaultDictionary, EveryTermIsOneTokenThatANameCanStartWith)
+{
+    std::set<std::u16string> seen;
+    for (const Pair& pair : termsFile()) {
+        for (const std::u16string& term : {pair.english, pair.chinese}) {
+            EXPECT_TRUE(seen.insert(term).second) << "twice: " << utf16ToUtf8(term);
+            EXPECT_EQ(term.find_first_of(u"0123456789_ \t"), std::u16string::npos) << utf16ToUtf8(term);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+// The built module, loaded as the host loads it: from a folder whose name the
+// ANSI code page may not hold, with or without the workbook beside it. Start-up,
+// a run of PelmoraSwap on a small assembly, and shut-down, through the
+// module's exported entry points only.
+#include "code_page.h"
+#include "module_file.h"
+#include "sim_test.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#if defined(_WIN32)
+#  include <windows.h>
+#else
+#  include <dlfcn.h>
+#endif
+
+namespace {
+
+namespace sim = ostrelsim;
+namespace fs = std::filesystem;
+using EntryPoint = int32_t (*)();
+
+// "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。" in GBK.
+const std::string kOpenFailedGbk =
+    "\xB4\xF2\xBF\xAA" "Excel" "\xCA\xA7\xB0\xDC" "!\xD5\xD2\xB2\xBB\xB5\xBD" "dll"
+    "\xCD\xAC\xBC\xB6\xC4\xBF\xC2\xBC\xCF\xC2\xB5\xC4" "PelmoraConfig.xlsx\xA1\xA3";
+
+fs::path besideThisProgram(const char* fileName)
+{
+    return fs::path(ownModulePath()).parent_path() / fileName;
+}
+
+// The module copied into a folder of its own, loaded, and unloaded at the end.
+class LoadedModule {
+public:
+    LoadedModule(const fs::path& folder, bool withWorkbook)
+    {
+        fs::create_directories(folder);
+        fs::copy_file(besideThisProgram(PELMORA_MODULE_FILE_NAME), folder / PELMORA_MODULE_FILE_NAME,
+                      fs::copy_options::overwrite_existing);
+        if (withWorkbook)
+            fs::copy_file(besideThisProgram("PelmoraConfig.xlsx"), folder / "PelmoraConfig.xlsx",
+                          fs::copy_options::overwrite_existing);
+        fs::path module = folder / PELMORA_MODULE_FILE_NAME;
+#if defined(_WIN32)
+        handle_ = LoadLibraryW(module.wstring().c_str());
+#else
+        handle_ = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+    }
+    ~LoadedModule()
+    {
+#if defined(_WIN32)
+        if (handle_)
+            FreeLibrary(static_cast<HMODULE>(handle_));
+#else
+        if (handle_)
+            dlclose(handle_);
+#endif
+    }
+    bool loaded() const { return handle_ != nullptr; }
+    EntryPoint entry(const char* name) const
+    {
+#if defined(_WIN32)
+        return reinterpret_cast<EntryPoint>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+        return reinterpret_cast<EntryPoint>(dlsym(handle_, name));
+#endif
+    }
+
+private:
+    void* handle_ = nullptr;
+};
+
+class ModuleLoad : public SimTest {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        folder_ = fs::temp_directory_path() / fs::path(u"pelmora \u63D2\u4EF6 \u00E9t\u00E9");
+        fs::remove_all(folder_);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+        SimTest::TearDown();
+    }
+    fs::path folder_;
+};
+
+TEST_F(ModuleLoad, StartsRunsTheCommandAndStops)
+{
+    IN_CODE_PAGE(936);
+    auto gbk = [](const char16_t* text) { return wideToNarrow(text); };
+    int32_t gearbox = addPart("Gearbox", {"Sketch1", "Extrude1_Sketch", "Default CSYS", "Bracket7"});
+    int32_t shaft = addPart("Shaft", {gbk(u"\u65CB\u8F6C2"), "Fillet4"});
+    int32_t key = addPart("Key", {gbk(u"\u62C9\u4F385_\u8349\u56FE"), "\xC4\xAC\xC8\xCF" "CSYS"});
+    sim::addComponent(gearbox, shaft);
+    sim::addComponent(shaft, key);
+
+    {
+        LoadedModule module(folder_ / "with workbook", true);
+        ASSERT_TRUE(module.loaded());
+        ASSERT_NE(module.entry("PelmoraInit"), nullptr);
+        EXPECT_EQ(module.entry("PelmoraInit")(), 0);
+        EXPECT_TRUE(sim::messages().empty()) << sim::messages()[0].text;
+        ASSERT_TRUE(sim::isRegistered("PelmoraSwap"));
+
+        int32_t result = -1;
+        ASSERT_TRUE(sim::runCommand("PelmoraSwap", &result));
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(historyNames(gearbox), (std::vector<std::string>{gbk(u"\u8349\u56FE1"),
+                                                                   gbk(u"\u62C9\u4F381_\u8349\u56FE"),
+                                                                   "\xC4\xAC\xC8\xCF" "CSYS", "Bracket7"}));
+        EXPECT_EQ(historyNames(shaft), (std::vector<std::string>{"Revolve2", gbk(u"\u5706\u89D24")}));
+        EXPECT_EQ(historyNames(key), (std::vector<std::string>{"Extrude5_Sketch", "Default CSYS"}));
+        EXPECT_EQ(sim::sentCommands(), std::vector<std::string>{"$CdPlayAutoHist"});
+
+        EXPECT_EQ(module.entry("PelmoraExit")(), 0);
+        EXPECT_FALSE(sim::isRegistered("PelmoraSwap"));
+        // The dictionary outlives shut-down: the handler still swaps back.
+        EXPECT_EQ(module.entry("do_it")(), 0);
+        EXPECT_EQ(historyNames(shaft), (std::vector<std::string>{gbk(u"\u65CB\u8F6C2"), "Fillet4"}));
+    }
+    EXPECT_EQ(sim::outstandingArrays(), 0u);
+}
+
+TEST_F(ModuleLoad, WithoutAWorkbookStartUpSaysSoOnceAndStillRegisters)
+{
+    LoadedModule module(folder_ / "without workbook", false);
+    ASSERT_TRUE(module.loaded());
+    EXPECT_EQ(module.entry("PelmoraInit")(), 0);
+    auto shown = sim::messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].level, 5);
+    EXPECT_EQ(shown[0].text, kOpenFailedGbk);
+    EXPECT_TRUE(sim::isRegistered("PelmoraSwap"));
+
+    // An empty dictionary still swaps the coordinate system's names.
+    int32_t part = addPart("P", {"Default CSYS", "Sketch1"});
+    ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
+    EXPECT_EQ(historyNames(part), (std::vector<std::string>{"\xC4\xAC\xC8\xCF" "CSYS", "Sketch1"}));
+    EXPECT_EQ(module.entry("PelmoraExit")(), 0);
+}
+
+} // namespace

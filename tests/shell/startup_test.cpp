@@ -1,0 +1,72 @@
+// Start-up and shut-down: where the workbook is looked for, and that the
+// command is registered whatever became of it.
+#include "startup.h"
+
+#include "module_file.h"
+#include "sim_test.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace sim = ostrelsim;
+
+std::u16string native(std::u16string path)
+{
+    for (char16_t& c : path)
+        if (c == u'\\')
+            c = kPathSeparator;
+    return path;
+}
+
+TEST(WorkbookPath, TheWorkbookLiesInTheModulesDirectory)
+{
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"C:\\a\\b\\Pelmora.dll", u"C:\\a\\b\\PelmoraConfig.xlsx"},
+        {u"C:\\Pelmora.dll", u"C:\\PelmoraConfig.xlsx"},
+        {u"Pelmora.dll", u"Pelmora.dll\\PelmoraConfig.xlsx"},
+        {u"", u"\\PelmoraConfig.xlsx"},
+        // Taken from the wide path: nothing the code page cannot hold is lost.
+        {u"D:\\\u63D2\u4EF6\\\u00E9t\u00E9\\Pelmora.dll", u"D:\\\u63D2\u4EF6\\\u00E9t\u00E9\\PelmoraConfig.xlsx"},
+    };
+    for (const auto& [module, workbook] : cases)
+        EXPECT_EQ(workbookPathBeside(native(module)), native(workbook));
+}
+
+TEST(WorkbookPath, ALongModulePathKeepsItsWholeDirectory)
+{
+    std::u16string directory = native(u"C:\\" + std::u16string(300, u'd') + u"\\" + std::u16string(100, u'e'));
+    EXPECT_EQ(workbookPathBeside(directory + kPathSeparator + u"Pelmora.dll"),
+              directory + kPathSeparator + u"PelmoraConfig.xlsx");
+}
+
+TEST(OwnModule, ThePathNamesTheFileThatHoldsThisCode)
+{
+    std::u16string path = ownModulePath();
+    ASSERT_FALSE(path.empty());
+    EXPECT_NE(path.find(u"startup_test"), std::u16string::npos);
+}
+
+class Startup : public SimTest {};
+
+TEST_F(Startup, TheCommandIsRegisteredAndUnregisteredAtTheEnd)
+{
+    int32_t (*handler)() = [] { return int32_t{0}; };
+    EXPECT_EQ(startModule(handler), 0);
+    EXPECT_TRUE(sim::isRegistered("PelmoraSwap"));
+    EXPECT_EQ(callTrace({"hostRegisterCommand"}), std::vector<std::string>{"hostRegisterCommand PelmoraSwap"});
+    EXPECT_EQ(stopModule(), 0);
+    EXPECT_FALSE(sim::isRegistered("PelmoraSwap"));
+    EXPECT_EQ(callTrace({"hostUnregisterCommand"}), std::vector<std::string>{"hostUnregisterCommand PelmoraSwap"});
+}
+
+TEST_F(Startup, HostRefusalsChangeNothingForTheCaller)
+{
+    sim::failCall("hostRegisterCommand", 0, -1);
+    sim::failCall("hostUnregisterCommand", 0, -1);
+    sim::failCall("hostDisplayMessage", 0, -1);
+    EXPECT_EQ(startModule([] { return int32_t{0}; }), 0);
+    EXPECT_EQ(stopModule(), 0);
+}
+
+} // namespace
