@@ -18,8 +18,9 @@ public:
     using TextId = uint64_t;
 
     // Cells may be added in any order; a later cell at the same position
-    // replaces an earlier one. Negative positions, and columns past 65535
-    // (beyond both file formats), are ignored.
+    // replaces an earlier one. Negative positions, columns past 65535 (beyond
+    // both file formats) and row INT_MAX (lastRow could not count it) are
+    // ignored.
     void addNumber(int row, int col, double value);
     void addString(int row, int col, std::u16string text);
     void addBoolean(int row, int col, bool value);

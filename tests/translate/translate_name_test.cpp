@@ -121,11 +121,12 @@ TEST(TranslateNameIn936, ASecondByteOf0x5FCountsAsAnUnderscore)
     EXPECT_EQ(analyseName(zou + "1", dictionary).outcome, NameOutcome::NoUnderscoreAfterDigit);
     EXPECT_EQ(translateName(zou + "1", dictionary), zou + "1");
     // The 0x5F byte ends the middle: the rest starts in the middle of nowhere.
-    NameTranslation cut = analyseName("Extrude1" + zou + "x", dictionary);
+    const std::string name = "Extrude1" + zou + "x";
+    NameTranslation cut = analyseName(name, dictionary);
     EXPECT_EQ(cut.pattern, NamePattern::TwoTerm);
     EXPECT_EQ(cut.carried, "1\xB4\x5F");
     EXPECT_EQ(cut.rest, "x");
-    EXPECT_EQ(cut.name, "Extrude1" + zou + "x");
+    EXPECT_EQ(cut.name, name);
 }
 
 TEST(TranslateName, ATranslationLongerThan127BytesIsWhole)
