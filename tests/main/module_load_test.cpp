@@ -65,7 +65,7 @@ public:
     EntryPoint entry(const char* name) const
     {
 #if defined(_WIN32)
-        return reinterpret_cast<EntryPoint>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+        return reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
 #else
         return reinterpret_cast<EntryPoint>(dlsym(handle_, name));
 #endif
@@ -127,6 +127,19 @@ TEST_F(ModuleLoad, StartsRunsTheCommandAndStops)
         EXPECT_EQ(historyNames(shaft), (std::vector<std::string>{gbk(u"\u65CB\u8F6C2"), "Fillet4"}));
     }
     EXPECT_EQ(sim::outstandingArrays(), 0u);
+}
+
+TEST_F(ModuleLoad, InTheWesternSettingChineseCounterpartsBecomeTheDefaultCharacter)
+{
+    IN_CODE_PAGE(1252);
+    int32_t part = addPart("Bracket", {"Sketch1", "Hole2_Sketch", "Default CSYS", "Rib"});
+    LoadedModule module(folder_ / "western", true);
+    ASSERT_TRUE(module.loaded());
+    EXPECT_EQ(module.entry("PelmoraInit")(), 0);
+    EXPECT_TRUE(sim::messages().empty());
+    ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
+    EXPECT_EQ(historyNames(part), (std::vector<std::string>{"??1", "?2_??", "\xC4\xAC\xC8\xCF" "CSYS", "Rib"}));
+    EXPECT_EQ(module.entry("PelmoraExit")(), 0);
 }
 
 TEST_F(ModuleLoad, WithoutAWorkbookStartUpSaysSoOnceAndStillRegisters)
