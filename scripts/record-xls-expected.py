@@ -4,13 +4,15 @@
 For the first sheet of every file in the corpus's xls/ folder it writes
 tests/workbook/xls_expected/<file>.json: the sheet's name, its row count, and
 the cells of columns A and B (type and value) in rows 0 to 150 and in the
-last row, or the error xlrd raised. The .xls corpus test compares the binary book against these.
+last row, or the error xlrd raised. The .xls corpus test compares the binary
+book against these.
 
 Uses Debian's python3-xlrd 1.2 (run with the system Python, which has it):
     scripts/record-xls-expected.py [CORPUS_DIR]
 CORPUS_DIR defaults to ../shared/corpus beside the repository.
 """
 import json
+import os
 import pathlib
 import sys
 
@@ -49,9 +51,9 @@ def cell_entry(sheet, row, col):
 def record(path):
     try:
         # formatting_info keeps cells that hold only a format (BLANK, MULBLANK).
-        book = xlrd.open_workbook(str(path), formatting_info=True, on_demand=True,
-                                  logfile=open("/dev/null", "w"))
-        sheet = book.sheet_by_index(0)
+        with open(os.devnull, "w") as quiet:
+            book = xlrd.open_workbook(str(path), formatting_info=True, on_demand=True, logfile=quiet)
+            sheet = book.sheet_by_index(0)
     except Exception as error:  # any failure of the reference is what we record
         return {"error": "%s: %s" % (type(error).__name__, error)}
     cells = []

@@ -4,6 +4,7 @@
 // later worksheets are read when first asked for.
 #include "xls_book.h"
 
+#include "biff_records.h"
 #include "biff_workbook.h"
 #include "compound_file.h"
 #include "sheet_data.h"
@@ -47,17 +48,20 @@ std::vector<uint8_t> readFile(const char16_t* path)
     std::FILE* file = openForReading(path);
     if (!file)
         throw FormatError("cannot open '" + name + "': " + std::strerror(errno));
+    constexpr size_t kChunk = size_t{1} << 20;
     std::vector<uint8_t> bytes;
-    uint8_t buffer[1 << 16];
     size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() + got <= kLargestFile)
-        bytes.insert(bytes.end(), buffer, buffer + got);
+    do {
+        const size_t start = bytes.size();
+        bytes.resize(start + kChunk);
+        got = std::fread(bytes.data() + start, 1, kChunk, file);
+        bytes.resize(start + got);
+    } while (got == kChunk && bytes.size() <= kLargestFile);
     const bool failed = std::ferror(file) != 0;
-    const bool tooLarge = got > 0;
     std::fclose(file);
     if (failed)
         throw FormatError("cannot read '" + name + "'");
-    if (tooLarge)
+    if (bytes.size() > kLargestFile)
         throw FormatError("'" + name + "' is larger than 4 GiB, more than a workbook can be");
     return bytes;
 }
@@ -68,8 +72,7 @@ bool startsWithBof(std::span<const uint8_t> bytes)
 {
     if (bytes.size() < 4)
         return false;
-    const uint16_t type = xls::loadU16(bytes.data());
-    return type == 0x0009 || type == 0x0209 || type == 0x0409 || type == 0x0809;
+    return xls::isBof(xls::loadU16(bytes.data()));
 }
 
 class XlsBook final : public Book {
@@ -149,6 +152,8 @@ private:
             workbook_ = std::make_unique<BiffWorkbook>(file.readStream(name));
         } else if (startsWithBof(bytes)) {
             workbook_ = std::make_unique<BiffWorkbook>(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        } else if (bytes.size() >= 4 && std::memcmp(bytes.data(), "PK\x03\x04", 4) == 0) {
+            throw FormatError("not an .xls workbook: the file is a zip package, as .xlsx workbooks are");
         } else {
             throw FormatError("not an .xls workbook: the file is neither a compound file nor a BIFF record stream");
         }

@@ -1,0 +1,65 @@
+// The package around a workbook: a zip archive whose entries are parts with
+// path-like names, tied together by relationship parts (_rels/*.rels) that
+// say which part plays which role. Part names are compared without regard
+// to case, as the package format wants.
+#pragma once
+
+#include "zip_archive.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xl {
+
+struct Relationship {
+    std::string id;
+    std::string type;
+    std::string target; // as written
+    std::string part;   // the part it names; empty for external targets and
+                        // for targets that lead outside the package
+};
+
+class Package {
+public:
+    // The whole file is held in memory; files above 1 GiB are refused.
+    static constexpr uint64_t kMaxFileSize = uint64_t(1) << 30;
+
+    // Takes the bytes of a package file. False with `error` set when they
+    // are no readable zip archive.
+    bool open(std::string bytes, std::string& error);
+    // Lets go of the file.
+    void close();
+
+    Package() = default;
+    // The archive refers into the bytes the package holds.
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
+    // The bytes of the part called `name`; false with `error` naming the
+    // part when it is missing or cannot be read.
+    bool readPart(std::string_view name, std::string& out, std::string& error) const;
+
+    // The relationships of the part `source` (empty for the package itself),
+    // read from its relationship part, which must exist.
+    bool readRelationships(std::string_view source, std::vector<Relationship>& out, std::string& error) const;
+
+private:
+    std::string bytes_;
+    ZipArchive zip_;
+};
+
+// The name of the part that `target` points to from the part `source`:
+// relative to the folder of `source`, or from the package root when it
+// starts with '/'; "." and ".." segments resolved and %XX escapes decoded.
+// Null when the target leads outside the package (above its root, or a URI
+// with a scheme or a drive such as "file:" or "C:").
+std::optional<std::string> resolveTarget(std::string_view source, std::string_view target);
+
+// Where the relationships of `source` live: "xl/workbook.xml" ->
+// "xl/_rels/workbook.xml.rels", "" -> "_rels/.rels".
+std::string relationshipsPartName(std::string_view source);
+
+} // namespace xl

@@ -1,0 +1,290 @@
+// The XML book: finds the workbook part through the package relationships,
+// its sheets through the workbook's relationships (by r:id, in workbook
+// order), reads the shared strings and the first sheet on load, and other
+// sheets when they are asked for. The whole file is held in memory; the
+// `tempFile` argument of load is not needed and not used.
+#include "xlsx_book.h"
+
+#include "opc_package.h"
+#include "sheet_data.h"
+#include "text_codec.h"
+#include "xlsx_sheet.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+
+namespace xl {
+namespace {
+
+using namespace std::string_view_literals;
+
+// The start of an OLE compound file: what password-protected workbooks and
+// legacy .xls files are.
+constexpr std::string_view kCompoundFileSignature = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"sv;
+
+bool hasType(const Relationship& relationship, std::string_view kind)
+{
+    // Transitional and Strict files name the types under different roots.
+    const std::string_view type = relationship.type;
+    return type.size() > kind.size() && type.ends_with(kind) && type[type.size() - kind.size() - 1] == '/';
+}
+
+std::string describeTarget(const Relationship& relationship)
+{
+    return "'" + quoteForMessage(relationship.target, 200) + "'";
+}
+
+// A sheet of the workbook, in workbook order.
+struct SheetEntry {
+    std::optional<std::string> relationshipId; // the r:id of its <sheet>
+    std::unique_ptr<SheetData> data;           // once read
+};
+
+bool byId(const Relationship& a, const Relationship& b)
+{
+    return a.id < b.id;
+}
+
+class XlsxBook final : public Book {
+public:
+    bool load(const char16_t* path, const char16_t* tempFile) override;
+    bool loadRaw(const char* data, unsigned size) override;
+    Sheet* getSheet(int index) override;
+    void release() override { delete this; }
+    const char* errorMessage() const override { return error_.c_str(); }
+
+private:
+    template <typename Step>
+    bool guarded(Step step);
+    bool readFile(const char16_t* path, std::string& bytes);
+    bool open(std::string& bytes);
+    bool readWorkbook();
+    bool readSharedStrings();
+    SheetData* loadSheet(size_t index);
+    void clear();
+    bool fail(std::string message)
+    {
+        clear();
+        error_ = std::move(message);
+        return false;
+    }
+
+    Package package_;
+    std::string workbookPart_;
+    std::vector<Relationship> workbookRelationships_; // sorted by id
+    SharedStrings strings_;
+    std::vector<SheetEntry> sheets_;
+    std::string error_;
+};
+
+void XlsxBook::clear()
+{
+    package_.close();
+    workbookPart_.clear();
+    workbookRelationships_.clear();
+    strings_ = SharedStrings();
+    sheets_.clear();
+    error_.clear();
+}
+
+// Runs a load so that nothing escapes it: rapidxml's errors are caught where
+// they arise, and memory running out ends the load cleanly.
+template <typename Step>
+bool XlsxBook::guarded(Step step)
+{
+    try {
+        clear();
+        return step();
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory while reading the workbook");
+    } catch (const std::exception& e) {
+        return fail(std::string("reading the workbook failed: ") + e.what());
+    }
+}
+
+bool XlsxBook::load(const char16_t* path, const char16_t*)
+{
+    return guarded([&] {
+        std::string bytes;
+        return readFile(path, bytes) && open(bytes);
+    });
+}
+
+bool XlsxBook::loadRaw(const char* data, unsigned size)
+{
+    return guarded([&] {
+        if (!data && size)
+            return fail("no workbook data given");
+        std::string bytes(data ? data : "", size);
+        return open(bytes);
+    });
+}
+
+bool XlsxBook::readFile(const char16_t* path, std::string& bytes)
+{
+    if (!path || !*path)
+        return fail("no workbook path given");
+#ifdef _WIN32
+    std::FILE* file = _wfopen(reinterpret_cast<const wchar_t*>(path), L"rb");
+#else
+    std::FILE* file = std::fopen(utf16ToUtf8(path).c_str(), "rb");
+#endif
+    const std::string quoted = "'" + quoteForMessage(utf16ToUtf8(path), 400) + "'";
+    if (!file)
+        return fail("cannot open " + quoted + ": " + std::strerror(errno));
+    char buffer[64 * 1024];
+    bool tooLarge = false;
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (bytes.size() + got > Package::kMaxFileSize) {
+            tooLarge = true;
+            break;
+        }
+        bytes.append(buffer, got);
+    }
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (tooLarge)
+        return fail(quoted + " is larger than " + std::to_string(Package::kMaxFileSize >> 20) + " MiB");
+    if (readError)
+        return fail("cannot read " + quoted);
+    return true;
+}
+
+bool XlsxBook::open(std::string& bytes)
+{
+    if (std::string_view(bytes).starts_with(kCompoundFileSignature))
+        return fail("the file is an OLE compound document (a password-protected workbook or a legacy .xls "
+                    "file), not an .xlsx package");
+    std::string error;
+    std::vector<Relationship> relationships;
+    if (!package_.open(std::move(bytes), error) || !package_.readRelationships("", relationships, error))
+        return fail(error);
+    const Relationship* document = nullptr;
+    for (const Relationship& relationship : relationships)
+        if (hasType(relationship, "officeDocument")) {
+            document = &relationship;
+            break;
+        }
+    if (!document)
+        return fail(relationshipsPartName("") + ": no officeDocument relationship names the workbook part");
+    if (document->part.empty())
+        return fail(relationshipsPartName("") + ": the workbook target " + describeTarget(*document) +
+                    " lies outside the package");
+    workbookPart_ = document->part;
+    if (!readWorkbook())
+        return false;
+    if (!loadSheet(0))
+        return fail(error_);
+    error_.clear();
+    return true;
+}
+
+bool XlsxBook::readWorkbook()
+{
+    std::string error;
+    std::string bytes;
+    if (!package_.readPart(workbookPart_, bytes, error) ||
+        !package_.readRelationships(workbookPart_, workbookRelationships_, error))
+        return fail(error);
+    // Of relationships with one id, the first counts.
+    std::stable_sort(workbookRelationships_.begin(), workbookRelationships_.end(), byId);
+    XmlPart part(workbookPart_, std::move(bytes));
+    const XmlNode* root = part.parseDocument(error);
+    if (!root)
+        return fail(error);
+    if (localName(*root) != "workbook")
+        return fail(workbookPart_ + ": not a workbook (its root element is <" +
+                    quoteForMessage(std::string_view(root->name(), root->name_size())) + ">)");
+    const XmlNode* sheets = firstChild(*root, "sheets");
+    for (const XmlNode* sheet = sheets ? sheets->first_node() : nullptr; sheet; sheet = sheet->next_sibling()) {
+        if (sheet->type() != rapidxml::node_element || localName(*sheet) != "sheet")
+            continue;
+        SheetEntry& entry = sheets_.emplace_back();
+        if (const XmlAttribute* id = findAttribute(*sheet, "id"))
+            entry.relationshipId.emplace(attributeValue(*id));
+    }
+    if (sheets_.empty())
+        return fail(workbookPart_ + ": the workbook lists no sheets");
+    return readSharedStrings();
+}
+
+bool XlsxBook::readSharedStrings()
+{
+    for (const Relationship& relationship : workbookRelationships_) {
+        if (!hasType(relationship, "sharedStrings"))
+            continue;
+        if (relationship.part.empty())
+            return fail(relationshipsPartName(workbookPart_) + ": the shared strings target " +
+                        describeTarget(relationship) + " lies outside the package");
+        std::string error;
+        std::string bytes;
+        if (!package_.readPart(relationship.part, bytes, error))
+            return fail(error);
+        XmlPart part(relationship.part, std::move(bytes));
+        if (!strings_.read(part, error))
+            return fail(error);
+        break;
+    }
+    return true;
+}
+
+SheetData* XlsxBook::loadSheet(size_t index)
+{
+    SheetEntry& entry = sheets_[index];
+    if (entry.data)
+        return entry.data.get();
+    const std::string where = workbookPart_ + ": sheet " + std::to_string(index + 1);
+    if (!entry.relationshipId) {
+        error_ = where + " has no relationship id";
+        return nullptr;
+    }
+    Relationship key;
+    key.id = *entry.relationshipId;
+    const auto found =
+        std::lower_bound(workbookRelationships_.begin(), workbookRelationships_.end(), key, byId);
+    if (found == workbookRelationships_.end() || found->id != key.id) {
+        error_ = where + ": no relationship '" + quoteForMessage(key.id) + "' in " +
+                 relationshipsPartName(workbookPart_);
+        return nullptr;
+    }
+    if (found->part.empty()) {
+        error_ = where + ": the target " + describeTarget(*found) + " lies outside the package";
+        return nullptr;
+    }
+    std::string bytes;
+    if (!package_.readPart(found->part, bytes, error_))
+        return nullptr;
+    XmlPart part(found->part, std::move(bytes));
+    auto data = std::make_unique<SheetData>();
+    if (!readWorksheet(part, strings_, *data, error_))
+        return nullptr;
+    entry.data = std::move(data);
+    return entry.data.get();
+}
+
+Sheet* XlsxBook::getSheet(int index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= sheets_.size())
+        return nullptr;
+    try {
+        return loadSheet(static_cast<size_t>(index));
+    } catch (const std::bad_alloc&) {
+        error_ = "out of memory while reading sheet " + std::to_string(index + 1);
+    } catch (const std::exception& e) {
+        error_ = "reading sheet " + std::to_string(index + 1) + " failed: " + e.what();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Book* createXlsxBook() { return new (std::nothrow) XlsxBook; }
+
+} // namespace xl
