@@ -285,6 +285,30 @@ TEST_F(Command, ARunSurvivesAnyHostCallFailing)
             EXPECT_EQ(sim::outstandingArrays(), 0u);
         }
     }
+
+    // And odd data instead of failures, on every listing.
+    struct Oddity {
+        const char* op;
+        sim::Listing listing;
+        bool namesWithoutNul;
+    };
+    const Oddity oddities[] = {
+        {"hostListHistory", sim::Listing::NegativeCount, false},
+        {"hostListHistory", sim::Listing::NullArray, false},
+        {"hostListComponentPaths", sim::Listing::NegativeCount, false},
+        {"hostListComponentPaths", sim::Listing::NullArray, false},
+        {"hostListHistory", sim::Listing::True, true},
+    };
+    for (const Oddity& oddity : oddities) {
+        SCOPED_TRACE(std::string(oddity.op) + " handing out odd data");
+        sim::reset();
+        build();
+        sim::setListing(oddity.op, oddity.listing);
+        sim::setNamesWithoutNul(oddity.namesWithoutNul);
+        EXPECT_EQ(runTranslateCommand(dictionary), 0);
+        EXPECT_EQ(sim::sentCommands().size(), 1u);
+        EXPECT_EQ(sim::outstandingArrays(), 0u);
+    }
 }
 
 } // namespace
