@@ -1,0 +1,197 @@
+// Model files of the simulated host: what a bad file is told, in which code
+// page a name can go into the host, and that a written model reads back.
+#include "code_page.h"
+#include "model_file.h"
+#include "sim_test.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+namespace sim = ostrelsim;
+
+struct BadModel {
+    const char* label;
+    std::string json;
+    std::string error;   // the whole error text
+};
+
+void PrintTo(const BadModel& model, std::ostream* out) { *out << model.label; }
+
+class ModelFileErrors : public SimTest, public ::testing::WithParamInterface<BadModel> {};
+
+TEST_P(ModelFileErrors, SaysWhatAndWhereAndLeavesTheDocumentAlone)
+{
+    int32_t before = addPart("Before", {"Sketch1"});
+    sim::ModelReadResult result = sim::readModel(GetParam().json);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, GetParam().error);
+    EXPECT_EQ(sim::objects(), std::vector<int32_t>{before});
+    EXPECT_EQ(historyNames(before), std::vector<std::string>{"Sketch1"});
+}
+
+INSTANTIATE_TEST_SUITE_P(NotJson, ModelFileErrors, ::testing::Values(
+    BadModel{"empty", "", "line 1, column 1: expected a value, found the end of the text"},
+    BadModel{"only blanks", " \n  ", "line 2, column 3: expected a value, found the end of the text"},
+    BadModel{"missing comma", "{\"name\": \"A\"\n \"history\": []}",
+             "line 2, column 2: expected ',' or '}', found '\"'"},
+    BadModel{"trailing comma in an array", "{\"name\": \"A\", \"history\": [\"S1\",]}",
+             "line 1, column 32: expected a value, found ']'"},
+    BadModel{"unterminated string", "{\"name\": \"A", "line 1, column 10: a string that does not end"},
+    BadModel{"raw tab in a string", "{\"name\": \"A\tB\"}",
+             "line 1, column 12: a control character in a string; write it as an escape"},
+    BadModel{"unknown escape", "{\"name\": \"A\\qB\"}", "line 1, column 12: unknown escape \\q"},
+    BadModel{"short unicode escape", "{\"name\": \"\\u12\"}",
+             "line 1, column 15: expected four hexadecimal digits after \\u, found '\"'"},
+    BadModel{"lone high surrogate", "{\"name\": \"\\uD83D\"}",
+             "line 1, column 11: a high surrogate without a low one after it"},
+    BadModel{"lone low surrogate", "{\"name\": \"\\uDE00\"}",
+             "line 1, column 11: a low surrogate without a high one before it"},
+    // Columns count characters: the two Chinese characters are two columns.
+    BadModel{"not UTF-8, columns in characters", "{\"name\": \"\xE6\x8B\x89\xE4\xBC\xB8\xFF\"}",
+             "line 1, column 13: text that is not UTF-8 (byte 0xFF)"},
+    BadModel{"overlong UTF-8", "{\"name\": \"\xC0\xAF\"}", "line 1, column 11: text that is not UTF-8 (byte 0xC0)"},
+    BadModel{"text after the model", "{\"name\": \"A\"} {}",
+             "line 1, column 15: expected the end of the text, found '{'"},
+    BadModel{"bad number", "{\"name\": -x}", "line 1, column 11: expected a digit, found 'x'"},
+    BadModel{"bare word", "{\"name\": nope}", "line 1, column 10: expected a value, found 'n'"},
+    BadModel{"duplicate field", "{\"name\": \"A\",\n\"name\": \"B\"}", "line 2, column 1: field \"name\" appears twice"},
+    BadModel{"nested too deep", "{\"name\": \"A\", \"history\": " + std::string(500, '[') + std::string(500, ']') + "}",
+             "line 1, column 226: values nested more than 200 deep"}));
+
+INSTANTIATE_TEST_SUITE_P(WrongShape, ModelFileErrors, ::testing::Values(
+    BadModel{"not an object", "[]", "$ (line 1, column 1): expected an object, found an array"},
+    BadModel{"no name", "{\"history\": []}", "$ (line 1, column 1): no \"name\" field"},
+    BadModel{"name a number", "{\"name\": 12}", "$.name (line 1, column 10): expected a string, found a number"},
+    BadModel{"history an object", "{\"name\": \"A\", \"history\": {}}",
+             "$.history (line 1, column 26): expected an array, found an object"},
+    BadModel{"history entry null", "{\"name\": \"A\", \"history\": [\"S1\", null]}",
+             "$.history[1] (line 1, column 33): expected a string, found null"},
+    BadModel{"component without a name",
+             "{\"name\": \"A\", \"components\": [{\"name\": \"B\"},\n  {\"history\": [\"S1\"]}]}",
+             "$.components[1] (line 2, column 3): no \"name\" field"},
+    BadModel{"deep history entry a boolean",
+             "{\"name\": \"A\", \"components\": [{\"name\": \"B\", \"components\": [{\"name\": \"C\", "
+             "\"history\": [true]}]}]}",
+             "$.components[0].components[0].history[0] (line 1, column 85): expected a string, found a boolean"},
+    BadModel{"unknown field at the top", "{\"name\": \"A\", \"parts\": []}",
+             "$.parts (line 1, column 24): unknown field (a model has \"name\", \"history\", \"components\", "
+             "\"messages\", \"sent\")"},
+    BadModel{"run records only at the top", "{\"name\": \"A\", \"components\": [{\"name\": \"B\", \"sent\": []}]}",
+             "$.components[0].sent (line 1, column 52): unknown field (a component has \"name\", \"history\", "
+             "\"components\")"},
+    BadModel{"message without a number level",
+             "{\"name\": \"A\", \"messages\": [{\"level\": \"5\", \"text\": \"x\"}]}",
+             "$.messages[0].level (line 1, column 38): expected a number, found a string"},
+    BadModel{"name holding NUL", "{\"name\": \"A\\u0000B\"}", "$.name (line 1, column 10): a name cannot hold U+0000"}));
+
+class ModelFile : public SimTest {};
+
+TEST_F(ModelFile, ANameTheCodePageCannotHoldIsAnErrorWithItsPath)
+{
+    const std::string model = "{\"name\": \"Gearbox\", \"components\": [{\"name\": \"Shaft\"}, {\"name\": \"Key\"},\n"
+                              "  {\"name\": \"Pin\", \"history\": [\"\xE6\x8B\x89\xE4\xBC\xB8" "1\"]}]}";
+    {
+        IN_CODE_PAGE(1252);
+        sim::ModelReadResult result = sim::readModel(model);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error.substr(0, result.error.find(" cannot")),
+                  "$.components[2].history[0] (line 2, column 31): \"\xE6\x8B\x89\xE4\xBC\xB8" "1\"");
+        EXPECT_TRUE(sim::objects().empty());
+    }
+    {
+        IN_CODE_PAGE(936);
+        EXPECT_TRUE(sim::readModel(model).ok);
+        // An emoji is in neither code page.
+        sim::ModelReadResult result = sim::readModel("{\"name\": \"Gear \xF0\x9F\x98\x80\"}");
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error.substr(0, result.error.find(" cannot")),
+                  "$.name (line 1, column 10): \"Gear \xF0\x9F\x98\x80\"");
+    }
+}
+
+TEST_F(ModelFile, ReadsTheTreeInOrderWithNamesInTheCodePage)
+{
+    IN_CODE_PAGE(936);
+    sim::ModelReadResult result = sim::readModel(
+        "\xEF\xBB\xBF{\"name\": \"Gearbox\", \"history\": [\"Sketch1\", \"\xE8\x8D\x89\xE5\x9B\xBE" "2\"],\n"
+        " \"components\": [{\"name\": \"Shaft\", \"components\": [{\"name\": \"Key\", \"history\": [\"Cut\\/3\"]}]},\n"
+        "                {\"name\": \"Shaft\"}]}");
+    ASSERT_TRUE(result.ok) << result.error;
+    std::vector<int32_t> all = sim::objects();
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(sim::root(), all[0]);
+    EXPECT_EQ(historyNames(all[0]), (std::vector<std::string>{"Sketch1", "\xB2\xDD\xCD\xBC" "2"}));
+    EXPECT_EQ(sim::components(all[0]), (std::vector<int32_t>{all[1], all[3]}));
+    EXPECT_EQ(sim::components(all[1]), std::vector<int32_t>{all[2]});
+    EXPECT_EQ(sim::objectName(all[3]), "Shaft");
+    EXPECT_EQ(historyNames(all[2]), std::vector<std::string>{"Cut/3"});
+}
+
+TEST_F(ModelFile, WritesTheDocumentAndTheRunsRecordsAndReadsThemBack)
+{
+    IN_CODE_PAGE(936);
+    const std::string model =
+        "{\"name\": \"Gearbox\", \"history\": [\"Default CSYS\", \"\xE6\x8B\x89\xE4\xBC\xB8" "1\"],\n"
+        " \"components\": [{\"name\": \"Shaft \\\"A\\\"\", \"components\": [{\"name\": \"Key\", \"history\": "
+        "[\"Cut3\"]}]}, {\"name\": \"Empty\"}]}";
+    ASSERT_TRUE(sim::readModel(model).ok);
+    hostDisplayMessage("\xB4\xF2\xBF\xAA" "Excel", 5);
+    hostSendCommand("$CdPlayAutoHist");
+    const std::string expected = R"({
+  "name": "Gearbox",
+  "history": [
+    "Default CSYS",
+    "拉伸1"
+  ],
+  "components": [
+    {
+      "name": "Shaft \"A\"",
+      "components": [
+        {
+          "name": "Key",
+          "history": [
+            "Cut3"
+          ]
+        }
+      ]
+    },
+    {
+      "name": "Empty"
+    }
+  ],
+  "messages": [
+    {"level": 5, "text": "打开Excel"}
+  ],
+  "sent": [
+    "$CdPlayAutoHist"
+  ]
+}
+)";
+    std::string written = sim::writeModel();
+    EXPECT_EQ(written, expected);
+
+    sim::ModelReadResult again = sim::readModel(written);
+    ASSERT_TRUE(again.ok) << again.error;
+    std::string rewritten = sim::writeModel();
+    EXPECT_EQ(rewritten.substr(0, rewritten.find("\"messages\"")), written.substr(0, written.find("\"messages\"")));
+    EXPECT_NE(rewritten.find("\"messages\": [],\n  \"sent\": []\n}"), std::string::npos) << rewritten;
+}
+
+TEST_F(ModelFile, WritesNamesThatAreNotTextInTheCodePageAsUtf8)
+{
+    IN_CODE_PAGE(936);
+    addPart("P", {"Cut\xFF" "1_\xB2\xDD\xCD\xBC"});   // 0xFF begins no character in GBK
+    std::string written = sim::writeModel();
+    EXPECT_EQ(written.find('\xFF'), std::string::npos) << written;
+#if defined(_WIN32)
+    // Windows puts a stand-in character of its own choosing.
+    EXPECT_NE(written.find("1_\xE8\x8D\x89\xE5\x9B\xBE\""), std::string::npos) << written;
+#else
+    EXPECT_NE(written.find("\"Cut\xEF\xBF\xBD" "1_\xE8\x8D\x89\xE5\x9B\xBE\""), std::string::npos) << written;
+#endif
+}
+
+} // namespace
