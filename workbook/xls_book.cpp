@@ -7,13 +7,12 @@
 #include "biff_records.h"
 #include "biff_workbook.h"
 #include "compound_file.h"
+#include "file_reader.h"
 #include "sheet_data.h"
 #include "text_codec.h"
 #include "xls_bytes.h"
 #include "xls_error.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -30,41 +29,7 @@ using xls::CompoundFile;
 using xls::FormatError;
 
 // Files larger than loadRaw can take are refused rather than half read.
-constexpr uint64_t kLargestFile = 0xFFFFFFFFu;
-
-std::FILE* openForReading(const char16_t* path)
-{
-#ifdef _WIN32
-    return _wfopen(reinterpret_cast<const wchar_t*>(path), L"rb");
-#else
-    return std::fopen(utf16ToUtf8(path).c_str(), "rb");
-#endif
-}
-
-// The whole file, or a FormatError that names it.
-std::vector<uint8_t> readFile(const char16_t* path)
-{
-    const std::string name = utf16ToUtf8(path);
-    std::FILE* file = openForReading(path);
-    if (!file)
-        throw FormatError("cannot open '" + name + "': " + std::strerror(errno));
-    constexpr size_t kChunk = size_t{1} << 20;
-    std::vector<uint8_t> bytes;
-    size_t got;
-    do {
-        const size_t start = bytes.size();
-        bytes.resize(start + kChunk);
-        got = std::fread(bytes.data() + start, 1, kChunk, file);
-        bytes.resize(start + got);
-    } while (got == kChunk && bytes.size() <= kLargestFile);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
-        throw FormatError("cannot read '" + name + "'");
-    if (bytes.size() > kLargestFile)
-        throw FormatError("'" + name + "' is larger than 4 GiB, more than a workbook can be");
-    return bytes;
-}
+constexpr size_t kLargestFile = 0xFFFFFFFFu;
 
 // Before the compound-file container, Excel wrote its record stream as the
 // file itself; such a file starts with a BOF record of its BIFF version.
@@ -80,10 +45,11 @@ public:
     bool load(const char16_t* path, const char16_t*) override
     {
         return attempt([&] {
-            if (!path)
-                throw FormatError("no file name given");
-            const auto bytes = readFile(path);
-            open(bytes);
+            std::string bytes;
+            std::string error;
+            if (!readWholeFile(path, kLargestFile, bytes, error))
+                throw FormatError(error);
+            open(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
         });
     }
 

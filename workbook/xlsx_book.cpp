@@ -5,14 +5,14 @@
 // `tempFile` argument of load is not needed and not used.
 #include "xlsx_book.h"
 
+#include "file_reader.h"
+
 #include "opc_package.h"
 #include "sheet_data.h"
 #include "text_codec.h"
 #include "xlsx_sheet.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -62,7 +62,6 @@ public:
 private:
     template <typename Step>
     bool guarded(Step step);
-    bool readFile(const char16_t* path, std::string& bytes);
     bool open(std::string& bytes);
     bool readWorkbook();
     bool readSharedStrings();
@@ -112,7 +111,10 @@ bool XlsxBook::load(const char16_t* path, const char16_t*)
 {
     return guarded([&] {
         std::string bytes;
-        return readFile(path, bytes) && open(bytes);
+        std::string error;
+        if (!readWholeFile(path, Package::kMaxFileSize, bytes, error))
+            return fail(error);
+        return open(bytes);
     });
 }
 
@@ -124,37 +126,6 @@ bool XlsxBook::loadRaw(const char* data, unsigned size)
         std::string bytes(data ? data : "", size);
         return open(bytes);
     });
-}
-
-bool XlsxBook::readFile(const char16_t* path, std::string& bytes)
-{
-    if (!path || !*path)
-        return fail("no workbook path given");
-#ifdef _WIN32
-    std::FILE* file = _wfopen(reinterpret_cast<const wchar_t*>(path), L"rb");
-#else
-    std::FILE* file = std::fopen(utf16ToUtf8(path).c_str(), "rb");
-#endif
-    const std::string quoted = "'" + quoteForMessage(utf16ToUtf8(path), 400) + "'";
-    if (!file)
-        return fail("cannot open " + quoted + ": " + std::strerror(errno));
-    char buffer[64 * 1024];
-    bool tooLarge = false;
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes.size() + got > Package::kMaxFileSize) {
-            tooLarge = true;
-            break;
-        }
-        bytes.append(buffer, got);
-    }
-    const bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (tooLarge)
-        return fail(quoted + " is larger than " + std::to_string(Package::kMaxFileSize >> 20) + " MiB");
-    if (readError)
-        return fail("cannot read " + quoted);
-    return true;
 }
 
 bool XlsxBook::open(std::string& bytes)

@@ -37,11 +37,6 @@ bool isBinaryBookExtension(std::u16string_view extension)
     return true;
 }
 
-BookHandle createBookFor(const std::u16string& path)
-{
-    return BookHandle(isBinaryBookExtension(findExtension(path)) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW());
-}
-
 std::u16string readString(xl::Sheet* sheet, int row, int col)
 {
     const char16_t* text = sheet->readStr(row, col, nullptr);
@@ -62,6 +57,11 @@ int findStartMarker(xl::Sheet* sheet, const std::u16string& marker, LoadObserver
 }
 
 } // namespace
+
+xl::Book* createBookFor(std::u16string_view path)
+{
+    return isBinaryBookExtension(findExtension(path)) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW();
+}
 
 std::u16string trimNumberText(std::u16string text)
 {
@@ -93,7 +93,7 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
 int loadDictionaryInto(TermDictionary& dictionary, const std::u16string& path, const std::u16string& startMarker,
                        const std::u16string& endMarker, LoadObserver* observer)
 {
-    BookHandle book = createBookFor(path);
+    BookHandle book(createBookFor(path));
     if (!book || !book->load(path.c_str(), nullptr)) {
         if (observer)
             observer->openFailed(book ? book->errorMessage() : "no book could be created");

@@ -42,6 +42,11 @@ int loadDictionary(std::u16string path, std::u16string startMarker, std::u16stri
 int loadDictionaryInto(TermDictionary& dictionary, const std::u16string& path, const std::u16string& startMarker,
                        const std::u16string& endMarker, LoadObserver* observer = nullptr);
 
+// A new book of the kind the path's extension asks for: the binary book for
+// ".xls" in any mix of case, the XML book for anything else; null when none
+// could be created. The caller releases it.
+xl::Book* createBookFor(std::u16string_view path);
+
 // The text of one cell: a number rendered with "%lf" and tidied, anything
 // else as its string, or empty. Returns 1.
 int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadObserver* observer = nullptr);

@@ -2,7 +2,6 @@
 // the module's own loader and names with the module's own naming rule, so
 // that what it says is what the plug-in does.
 #include "model_file.h"
-#include "module_file.h"
 #include "startup.h"
 #include "term_dictionary.h"
 #include "text.h"
@@ -110,10 +109,7 @@ using BookHandle = std::unique_ptr<xl::Book, BookRelease>;
 // with `error` set when it cannot be read.
 BookHandle openBook(const std::u16string& path, std::string& error)
 {
-    std::u16string extension(findExtension(path));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; });
-    BookHandle book(extension == u".xls" ? xl::xlCreateBookW() : xl::xlCreateXMLBookW());
+    BookHandle book(createBookFor(path));
     if (!book) {
         error = "no book could be created";
         return nullptr;
