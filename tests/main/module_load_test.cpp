@@ -3,7 +3,7 @@
 // a run of PelmoraSwap on a small assembly, and shut-down, through the
 // module's exported entry points only.
 #include "code_page.h"
-#include "module_file.h"
+#include "loaded_module.h"
 #include "sim_test.h"
 #include "text.h"
 
@@ -11,69 +11,25 @@
 
 #include <filesystem>
 
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <dlfcn.h>
-#endif
-
 namespace {
 
 namespace sim = ostrelsim;
 namespace fs = std::filesystem;
-using EntryPoint = int32_t (*)();
 
 // "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。" in GBK.
 const std::string kOpenFailedGbk =
     "\xB4\xF2\xBF\xAA" "Excel" "\xCA\xA7\xB0\xDC" "!\xD5\xD2\xB2\xBB\xB5\xBD" "dll"
     "\xCD\xAC\xBC\xB6\xC4\xBF\xC2\xBC\xCF\xC2\xB5\xC4" "PelmoraConfig.xlsx\xA1\xA3";
 
-fs::path besideThisProgram(const char* fileName)
+// The module copied into `folder`, with the workbook beside it or not.
+fs::path copyModule(const fs::path& folder, bool withWorkbook)
 {
-    return fs::path(ownModulePath()).parent_path() / fileName;
+    fs::create_directories(folder);
+    for (const char* file : {PELMORA_MODULE_FILE_NAME, "PelmoraConfig.xlsx"})
+        if (withWorkbook || file != std::string("PelmoraConfig.xlsx"))
+            fs::copy_file(testProgramFolder() / file, folder / file, fs::copy_options::overwrite_existing);
+    return folder / PELMORA_MODULE_FILE_NAME;
 }
-
-// The module copied into a folder of its own, loaded, and unloaded at the end.
-class LoadedModule {
-public:
-    LoadedModule(const fs::path& folder, bool withWorkbook)
-    {
-        fs::create_directories(folder);
-        fs::copy_file(besideThisProgram(PELMORA_MODULE_FILE_NAME), folder / PELMORA_MODULE_FILE_NAME,
-                      fs::copy_options::overwrite_existing);
-        if (withWorkbook)
-            fs::copy_file(besideThisProgram("PelmoraConfig.xlsx"), folder / "PelmoraConfig.xlsx",
-                          fs::copy_options::overwrite_existing);
-        fs::path module = folder / PELMORA_MODULE_FILE_NAME;
-#if defined(_WIN32)
-        handle_ = LoadLibraryW(module.wstring().c_str());
-#else
-        handle_ = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-    }
-    ~LoadedModule()
-    {
-#if defined(_WIN32)
-        if (handle_)
-            FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-        if (handle_)
-            dlclose(handle_);
-#endif
-    }
-    bool loaded() const { return handle_ != nullptr; }
-    EntryPoint entry(const char* name) const
-    {
-#if defined(_WIN32)
-        return reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
-#else
-        return reinterpret_cast<EntryPoint>(dlsym(handle_, name));
-#endif
-    }
-
-private:
-    void* handle_ = nullptr;
-};
 
 class ModuleLoad : public SimTest {
 protected:
@@ -103,7 +59,7 @@ TEST_F(ModuleLoad, StartsRunsTheCommandAndStops)
     sim::addComponent(shaft, key);
 
     {
-        LoadedModule module(folder_ / "with workbook", true);
+        LoadedModule module(copyModule(folder_ / "with workbook", true));
         ASSERT_TRUE(module.loaded());
         ASSERT_NE(module.entry("PelmoraInit"), nullptr);
         EXPECT_EQ(module.entry("PelmoraInit")(), 0);
@@ -133,7 +89,7 @@ TEST_F(ModuleLoad, InTheWesternSettingChineseCounterpartsBecomeTheDefaultCharact
 {
     IN_CODE_PAGE(1252);
     int32_t part = addPart("Bracket", {"Sketch1", "Hole2_Sketch", "Default CSYS", "Rib"});
-    LoadedModule module(folder_ / "western", true);
+    LoadedModule module(copyModule(folder_ / "western", true));
     ASSERT_TRUE(module.loaded());
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     EXPECT_TRUE(sim::messages().empty());
@@ -144,7 +100,7 @@ TEST_F(ModuleLoad, InTheWesternSettingChineseCounterpartsBecomeTheDefaultCharact
 
 TEST_F(ModuleLoad, WithoutAWorkbookStartUpSaysSoOnceAndStillRegisters)
 {
-    LoadedModule module(folder_ / "without workbook", false);
+    LoadedModule module(copyModule(folder_ / "without workbook", false));
     ASSERT_TRUE(module.loaded());
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     auto shown = sim::messages();

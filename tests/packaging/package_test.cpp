@@ -1,0 +1,104 @@
+// The zip a user gets: unpacked into a folder of its own, it holds the module,
+// the workbook, the guide and the checker, and the module runs from there as
+// the host would load it.
+#include "code_page.h"
+#include "loaded_module.h"
+#include "sim_test.h"
+#include "text.h"
+#include "zip_archive.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+namespace {
+
+namespace sim = ostrelsim;
+namespace fs = std::filesystem;
+
+class Package : public SimTest {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        folder_ = fs::temp_directory_path() / "pelmora package test";
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+        SimTest::TearDown();
+    }
+    // The names of the zip's files, after writing each into the folder.
+    std::set<std::string> unpack()
+    {
+        std::ifstream file(PELMORA_PACKAGE_FILE, std::ios::binary);
+        EXPECT_TRUE(file) << PELMORA_PACKAGE_FILE;
+        std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        xl::ZipArchive zip;
+        std::string error;
+        EXPECT_TRUE(zip.open(bytes, error)) << error;
+        std::set<std::string> names;
+        for (const xl::ZipArchive::Entry& entry : zip.entries()) {
+            if (entry.name.ends_with('/'))
+                continue;
+            std::string data;
+            EXPECT_TRUE(zip.read(entry, data, error)) << error;
+            fs::path target = folder_ / fs::path(entry.name);
+            fs::create_directories(target.parent_path());
+            std::ofstream(target, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+            fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
+            names.insert(entry.name);
+        }
+        return names;
+    }
+    fs::path folder_;
+};
+
+TEST_F(Package, HoldsThePlugInItsWorkbookTheGuideAndTheChecker)
+{
+    EXPECT_EQ(unpack(), (std::set<std::string>{PELMORA_MODULE_FILE_NAME, "PelmoraConfig.xlsx", "USER-GUIDE.txt",
+                                               "check/" PELMORA_DICT_FILE_NAME, "check/" OSTREL_API_FILE_NAME}));
+}
+
+TEST_F(Package, TheUnpackedPlugInLoadsItsWorkbookAndSwapsNames)
+{
+    unpack();
+    int32_t root = addPart("Housing", {"Sketch1", "Default CSYS", "Lid"});
+    {
+        LoadedModule module(folder_ / PELMORA_MODULE_FILE_NAME);
+        ASSERT_TRUE(module.loaded());
+        EXPECT_EQ(module.entry("PelmoraInit")(), 0);
+        EXPECT_TRUE(sim::messages().empty());
+        ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
+        EXPECT_EQ(historyNames(root),
+                  (std::vector<std::string>{wideToNarrow(u"\u8349\u56FE1"), "\xC4\xAC\xC8\xCF" "CSYS", "Lid"}));
+        EXPECT_EQ(module.entry("PelmoraExit")(), 0);
+    }
+    EXPECT_FALSE(sim::isRegistered("PelmoraSwap"));
+}
+
+TEST_F(Package, TheUnpackedCheckerAcceptsTheShippedWorkbook)
+{
+    unpack();
+    fs::path checker = folder_ / "check" / PELMORA_DICT_FILE_NAME;
+    fs::path workbook = folder_ / "PelmoraConfig.xlsx";
+    fs::path output = folder_ / "check.txt";
+    std::string command = "\"\"" + checker.string() + "\" check \"" + workbook.string() + "\" > \"" +
+                          output.string() + "\"\"";
+#if !defined(_WIN32)
+    command = command.substr(1, command.size() - 2);
+#endif
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream report(output);
+    std::string text{std::istreambuf_iterator<char>(report), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("The plug-in loads this workbook"), std::string::npos) << text;
+}
+
+} // namespace
