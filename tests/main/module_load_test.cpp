@@ -31,18 +31,30 @@ fs::path copyModule(const fs::path& folder, bool withWorkbook)
     return folder / PELMORA_MODULE_FILE_NAME;
 }
 
+// Removes a folder however long its path (Windows needs the \\?\ form past
+// 260 characters).
+void removeTree(const fs::path& folder)
+{
+    std::error_code ignored;
+#if defined(_WIN32)
+    fs::remove_all(fs::path(L"\\\\?\\" + fs::absolute(folder).wstring()), ignored);
+#else
+    fs::remove_all(folder, ignored);
+#endif
+}
+
 class ModuleLoad : public SimTest {
 protected:
     void SetUp() override
     {
         SimTest::SetUp();
-        folder_ = fs::temp_directory_path() / fs::path(u"pelmora \u63D2\u4EF6 \u00E9t\u00E9");
-        fs::remove_all(folder_);
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder_ = fs::temp_directory_path() / fs::path(u"pelmora \u63D2\u4EF6 \u00E9t\u00E9") / test;
+        removeTree(folder_);
     }
     void TearDown() override
     {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        removeTree(folder_);
         SimTest::TearDown();
     }
     fs::path folder_;
@@ -95,6 +107,21 @@ TEST_F(ModuleLoad, InTheWesternSettingChineseCounterpartsBecomeTheDefaultCharact
     EXPECT_TRUE(sim::messages().empty());
     ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
     EXPECT_EQ(historyNames(part), (std::vector<std::string>{"??1", "?2_??", "\xC4\xAC\xC8\xCF" "CSYS", "Rib"}));
+    EXPECT_EQ(module.entry("PelmoraExit")(), 0);
+}
+
+TEST_F(ModuleLoad, FindsItsWorkbookAtTheEndOfAPathLongerThan255Characters)
+{
+    fs::path deep = folder_;
+    while (deep.u16string().size() < 300)
+        deep /= std::string(40, 'd');
+    LoadedModule module(copyModule(deep, true));
+    ASSERT_TRUE(module.loaded()) << deep.string().size();
+    EXPECT_EQ(module.entry("PelmoraInit")(), 0);
+    EXPECT_TRUE(sim::messages().empty()) << "the workbook was not found";
+    int32_t part = addPart("P", {"Rib"});
+    ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
+    EXPECT_EQ(historyNames(part), std::vector<std::string>{"Rib"});
     EXPECT_EQ(module.entry("PelmoraExit")(), 0);
 }
 

@@ -1,6 +1,7 @@
 // The command-line tools, run as programs: what they answer to bad arguments
 // and bad files, a check of the shipped dictionary, a check of a workbook with
 // every kind of fault, and a run of the plug-in on a model.
+#include "dictionary_workbooks.h"
 #include "json_reader.h"
 #include "module_file.h"
 #include "temp_file.h"
@@ -185,6 +186,22 @@ std::optional<fixture::JsonValue> parsed(const std::string& text)
     return value;
 }
 
+bool sameJson(const fixture::JsonValue& a, const fixture::JsonValue& b)
+{
+    if (a.type != b.type || a.boolean != b.boolean || a.number != b.number || a.text != b.text ||
+        a.items.size() != b.items.size() || a.members.size() != b.members.size())
+        return false;
+    for (size_t i = 0; i < a.items.size(); ++i)
+        if (!sameJson(a.items[i], b.items[i]))
+            return false;
+    for (const auto& [key, value] : a.members) {
+        const fixture::JsonValue* other = b.find(key);
+        if (!other || !sameJson(value, *other))
+            return false;
+    }
+    return true;
+}
+
 TEST(PelmoraDict, TheShippedDictionaryLoadsWithoutConflictsOrChains)
 {
     Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", besideThisProgram("PelmoraConfig.xlsx").string(), "--json"});
@@ -197,6 +214,29 @@ TEST(PelmoraDict, TheShippedDictionaryLoadsWithoutConflictsOrChains)
     EXPECT_TRUE(report->find("chains")->items.empty());
     EXPECT_TRUE(report->find("skippedRows")->items.empty());
     EXPECT_NE(report->find("endMarker")->type, fixture::JsonValue::Type::Null);
+}
+
+TEST(PelmoraDict, AnXlsDictionaryChecksAsTheSameDictionarySavedAsXlsx)
+{
+    Folder folder;
+    std::optional<fixture::JsonValue> reports[2];
+    const std::pair<const char*, std::string> workbooks[] = {{"dictionary.xls", dictionaryAsXls()},
+                                                             {"dictionary.xlsx", dictionaryAsXlsx()}};
+    for (int i = 0; i < 2; ++i) {
+        fs::path file = folder.file(workbooks[i].first, workbooks[i].second);
+        Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", file.string(), "--json"});
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        reports[i] = parsed(outcome.out);
+        ASSERT_TRUE(reports[i]);
+    }
+    EXPECT_EQ(reports[0]->find("pairsEntered")->number, 5);
+    for (const auto& [key, value] : reports[1]->members) {
+        if (key == "workbook")
+            continue;
+        const fixture::JsonValue* other = reports[0]->find(key);
+        ASSERT_NE(other, nullptr) << key;
+        EXPECT_TRUE(sameJson(*other, value)) << key;
+    }
 }
 
 TEST(PelmoraDict, CheckNamesEveryFaultOfAWorkbook)
