@@ -111,13 +111,20 @@ std::string describe(Position at)
     return "line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
 }
 
+struct JsonField;
+
 struct JsonValue {
     enum class Kind { Null, Boolean, Number, String, Array, Object };
     Kind kind = Kind::Null;
     Position at;
     std::string text;   // a string's UTF-8 text, a number as written
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> fields;
+    std::vector<JsonField> fields;   // an object's members, in the order written
+};
+
+struct JsonField {
+    std::string name;
+    JsonValue value;
 };
 
 const char* kindName(JsonValue::Kind kind)
@@ -311,12 +318,12 @@ private:
                 fail("expected a field name in double quotes, found " + here());
             std::string key = parseString();
             for (const auto& field : value.fields)
-                if (field.first == key)
+                if (field.name == key)
                     failAt(keyAt, "field \"" + key + "\" appears twice");
             skipBlanks();
             expect(':');
             skipBlanks();
-            value.fields.emplace_back(std::move(key), parseValue(depth + 1));
+            value.fields.push_back({std::move(key), parseValue(depth + 1)});
             skipBlanks();
             if (!atEnd() && peek() == ',') {
                 advance();
