@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""Writes small dictionary workbooks as seeds for the fuzz targets: the
+start and end markers, pair rows of shared strings, inline strings, numbers
+and formula results, once stored and once deflated, so that mutations start
+from a workbook that the loader reads through to its end marker.
+
+Usage: seed_workbooks.py DIRECTORY
+"""
+import sys
+import zipfile
+from pathlib import Path
+
+CONTENT_TYPES = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">
+<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>
+<Default Extension="xml" ContentType="application/xml"/>
+<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>
+<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>
+<Override PartName="/xl/sharedStrings.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/>
+</Types>"""
+
+ROOT_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
+<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>
+</Relationships>"""
+
+WORKBOOK = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">
+<sheets><sheet name="Dictionary" sheetId="1" r:id="rId1"/></sheets>
+</workbook>"""
+
+WORKBOOK_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
+<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>
+<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/>
+</Relationships>"""
+
+SHARED_STRINGS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="6" uniqueCount="6">
+<si><t>KQ_FILE_START</t></si><si><t>Extrude</t></si><si><t>\u62c9\u4f38</t></si>
+<si><r><t>Ske</t></r><r><rPr><b/></rPr><t>tch</t></r></si><si><t xml:space="preserve">\u8349\u56fe_x000D_</t></si>
+<si><t>KQ_FILE_END</t></si>
+</sst>"""
+
+SHEET = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
+<dimension ref="A1:B6"/>
+<sheetData>
+<row r="1"><c r="A1" t="s"><v>0</v></c></row>
+<row r="2"><c r="A2" t="s"><v>1</v></c><c r="B2" t="s"><v>2</v></c></row>
+<row r="3"><c r="A3" t="s"><v>3</v></c><c r="B3" t="s"><v>4</v></c></row>
+<row r="4"><c r="A4"><v>12.5</v></c><c r="B4" t="inlineStr"><is><t>Hole&amp;Slot</t></is></c></row>
+<row r="5"><c r="A5" t="str"><f>"Fil"&amp;"let"</f><v>Fillet</v></c><c r="B5" t="b"><v>1</v></c></row>
+<row r="6"><c r="A6" t="s"><v>5</v></c></row>
+</sheetData>
+</worksheet>"""
+
+PARTS = {
+    "[Content_Types].xml": CONTENT_TYPES,
+    "_rels/.rels": ROOT_RELS,
+    "xl/workbook.xml": WORKBOOK,
+    "xl/_rels/workbook.xml.rels": WORKBOOK_RELS,
+    "xl/sharedStrings.xml": SHARED_STRINGS,
+    "xl/worksheets/sheet1.xml": SHEET,
+}
+
+
+def main() -> None:
+    directory = Path(sys.argv[1])
+    directory.mkdir(parents=True, exist_ok=True)
+    for name, method in (("dictionary_stored.xlsx", zipfile.ZIP_STORED),
+                         ("dictionary_deflated.xlsx", zipfile.ZIP_DEFLATED)):
+        with zipfile.ZipFile(directory / name, "w", method) as archive:
+            for part, text in PARTS.items():
+                archive.writestr(zipfile.ZipInfo(part, (2024, 1, 1, 0, 0, 0)), text.encode("utf-8"),
+                                 compress_type=method)
+
+
+if __name__ == "__main__":
+    main()

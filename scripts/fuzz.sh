@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (preset `fuzz`, clang with libFuzzer, AddressSanitizer
+# and UndefinedBehaviorSanitizer) and runs each one in turn for SECONDS
+# (default 60) on a work corpus seeded from the shared workbook corpus and
+# fuzz/seeds. Fails on any crash, leak, timeout or excess memory; prints each
+# target's executions.
+#
+# Usage: scripts/fuzz.sh [SECONDS]
+# PELMORA_FUZZ_BUILD_DIR puts the build elsewhere (default build/fuzz);
+# PELMORA_FUZZ_TARGETS runs only the targets named (space-separated);
+# PELMORA_FUZZ_JOBS limits the build's parallel jobs (default: every core).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=${PELMORA_FUZZ_BUILD_DIR:-$PWD/build/fuzz}
+corpus=$PWD/../shared/corpus
+read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz loader_fuzz translate_name_fuzz}"
+
+bash scripts/setup.sh
+echo "=== build: fuzz"
+cmake --preset fuzz -B "$build" >/dev/null
+cmake --build "$build" -j "${PELMORA_FUZZ_JOBS:-$(nproc)}" --target "${targets[@]}"
+
+# Workbooks that hold the loader's markers, for the mutations to start from.
+python3 fuzz/seed_workbooks.py "$build/seeds/workbooks"
+
+seed_dirs() {
+  case "$1" in
+    xlsx_book_fuzz) echo "$corpus/xlsx $build/seeds/workbooks" ;;
+    xls_book_fuzz) echo "$corpus/xls" ;;
+    loader_fuzz) echo "$corpus/xlsx $corpus/xls $build/seeds/workbooks" ;;
+    translate_name_fuzz) echo "$PWD/fuzz/seeds/names" ;;
+  esac
+}
+dictionary_of() {
+  case "$1" in
+    xlsx_book_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
+  esac
+}
+
+failed=()
+summary=()
+for target in "${targets[@]}"; do
+  work=$build/corpus/$target
+  artifacts=$build/artifacts/$target
+  log=$build/logs/$target.log
+  mkdir -p "$work" "$artifacts" "$(dirname "$log")"
+  for dir in $(seed_dirs "$target"); do
+    cp -n "$dir"/* "$work"/
+  done
+  echo "=== fuzz: $target for ${seconds}s"
+  status=0
+  # shellcheck disable=SC2046
+  "$build/bin/$target" $(dictionary_of "$target") -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  if ((status != 0)); then
+    grep -E "^(==[0-9]+==ERROR|SUMMARY|.*runtime error|artifact_prefix|Test unit written)" "$log" | head -20 || true
+    echo "(full output: $log)"
+    failed+=("$target")
+    summary+=("$target: FAILED (exit $status) after ${executions:-?} executions; inputs in $artifacts")
+  else
+    summary+=("$target: ${executions:-?} executions in ${seconds}s, no findings")
+  fi
+done
+
+echo "=== fuzz summary"
+printf '%s\n' "${summary[@]}"
+if ((${#failed[@]})); then
+  echo "fuzz: findings in ${failed[*]}" >&2
+  exit 1
+fi
