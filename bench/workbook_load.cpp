@@ -1,6 +1,6 @@
 // Loads workbooks one after the other and says, for each, what came of it, how
 // long it took and how much memory the process held at its peak: for
-// bench/compare and for measuring hostile workbooks.
+// bench/compare.py and for measuring hostile workbooks.
 //
 // usage: workbook_load [--layer] [--repeat N] WORKBOOK...
 //   default   the dictionary loader (loadDictionaryInto with the module's

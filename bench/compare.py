@@ -15,7 +15,7 @@ out), except for pelmora-dict's, which is the processor time of the whole
 command, start-up included. Then prints ours/openpyxl and ours/floor ratios, and the
 loader's peak memory against the inflated size of the parts it reads.
 
-usage: bench/compare [--build DIR] [--repeat N] [WORKBOOK...]
+usage: bench/compare.py [--build DIR] [--repeat N] [WORKBOOK...]
 Without workbooks it takes the bench data the loader benchmark wrote
 (build DIR's bench-data/dictionary-*.xlsx; run bin/loader_bench once first).
 """
@@ -104,7 +104,7 @@ def main():
     workbooks = args.workbooks or sorted(glob.glob(os.path.join(args.build, "bench-data", "dictionary-*.xlsx")),
                                          key=os.path.getsize)
     if not workbooks:
-        sys.exit("compare: no workbooks; run %s/bin/loader_bench first" % args.build)
+        sys.exit("compare.py: no workbooks; run %s/bin/loader_bench first" % args.build)
     tool = os.path.join(args.build, "bin", "pelmora-dict")
     has_tool = os.access(tool, os.X_OK)
 
