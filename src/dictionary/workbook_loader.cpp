@@ -37,17 +37,22 @@ bool isBinaryBookExtension(std::u16string_view extension)
     return true;
 }
 
-std::u16string readString(xl::Sheet* sheet, int row, int col)
+// The cell's string, copied at once into `text` (whose room is reused).
+void readString(xl::Sheet* sheet, int row, int col, std::u16string& text)
 {
-    const char16_t* text = sheet->readStr(row, col, nullptr);
-    return text ? std::u16string(text) : std::u16string();
+    const char16_t* string = sheet->readStr(row, col, nullptr);
+    if (string)
+        text.assign(string);
+    else
+        text.clear();
 }
 
 // The start marker's row among the first rows of column A, or -1.
 int findStartMarker(xl::Sheet* sheet, const std::u16string& marker, LoadObserver* observer)
 {
+    std::u16string text;
     for (int row = 0; row <= kLastStartMarkerRow; ++row) {
-        std::u16string text = readString(sheet, row, 0);
+        readString(sheet, row, 0, text);
         if (observer)
             observer->markerCandidate(row, text.c_str());
         if (text == marker)
@@ -85,7 +90,7 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
         if (observer)
             observer->numberCell(row, col, value, text);
     } else {
-        text = readString(sheet, row, col);
+        readString(sheet, row, col, text);
     }
     return 1;
 }

@@ -15,6 +15,26 @@
 std::u16string narrowToWide(std::string_view narrow);
 std::string wideToNarrow(std::u16string_view wide);
 
+#if !defined(_WIN32)
+class CodesetCodec;
+#endif
+
+// narrowToWide and wideToNarrow for a caller that converts many short texts
+// in a row, as the naming rule does: the code pages are found once, when the
+// converter is made, and the results are appended to buffers the caller reuses.
+class CodePageConverter {
+public:
+    CodePageConverter();
+    void appendWide(std::string_view narrow, std::u16string& out) const;
+    void appendNarrow(std::u16string_view wide, std::string& out) const;
+
+private:
+#if !defined(_WIN32)
+    CodesetCodec* threadCodec_;
+    CodesetCodec* systemCodec_;
+#endif
+};
+
 // UTF-8 and UTF-16, for file names and the tools; invalid input becomes U+FFFD.
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);

@@ -17,13 +17,59 @@ size_t firstDigit(std::string_view name)
     return std::string_view::npos;
 }
 
-// The counterpart of a segment in narrow text, or empty when none is known.
-std::string counterpartOf(std::string_view segment, const TermDictionary& dictionary)
+// Appends the counterpart of a segment, in narrow text, to `out`; false when
+// none is known.
+bool appendCounterpart(std::string_view segment, const TermDictionary& dictionary,
+                       const CodePageConverter& converter, std::u16string& term, std::string& out)
 {
     if (segment.empty())
-        return {};
-    std::u16string counterpart = dictionary.lookup(narrowToWide(segment));
-    return counterpart.empty() ? std::string() : wideToNarrow(counterpart);
+        return false;
+    term.clear();
+    converter.appendWide(segment, term);
+    const std::u16string_view counterpart = dictionary.find(term);
+    if (counterpart.empty())
+        return false;
+    converter.appendNarrow(counterpart, out);
+    return true;
+}
+
+// Cuts the name into its segments and looks its terms up; fills in the new
+// name only when it is translated.
+NameOutcome translateSegments(std::string_view name, const TermDictionary& dictionary, NameTranslation& result)
+{
+    const size_t firstUnderscore = name.find('_');
+    const bool twoTerm = firstUnderscore != std::string_view::npos && firstUnderscore >= 1;
+    result.pattern = twoTerm ? NamePattern::TwoTerm : NamePattern::OneTerm;
+
+    const size_t digit = firstDigit(name);
+    if (digit == std::string_view::npos)
+        return NameOutcome::NoDigit;
+    result.prefix = name.substr(0, digit);
+    if (twoTerm) {
+        const size_t underscore = name.find('_', digit + 1);
+        if (underscore == std::string_view::npos)
+            return NameOutcome::NoUnderscoreAfterDigit;
+        result.carried = name.substr(digit, underscore + 1 - digit);
+        result.rest = name.substr(underscore + 1);
+    } else {
+        result.carried = name.substr(digit);
+    }
+
+    const CodePageConverter converter;
+    // Names are many and short: the term buffer is reused from name to name.
+    thread_local std::u16string term;
+    std::string prefix;
+    std::string rest;
+    result.prefixKnown = appendCounterpart(result.prefix, dictionary, converter, term, prefix);
+    result.restKnown = twoTerm && appendCounterpart(result.rest, dictionary, converter, term, rest);
+
+    if (result.prefix.empty() || (twoTerm && result.rest.empty()))
+        return NameOutcome::EmptySegment;
+    if (!result.prefixKnown || (twoTerm && !result.restKnown))
+        return NameOutcome::NoCounterpart;
+    result.name.reserve(prefix.size() + result.carried.size() + rest.size());
+    result.name.append(prefix).append(result.carried).append(rest);
+    return NameOutcome::Translated;
 }
 
 } // namespace
@@ -36,51 +82,9 @@ NameTranslation analyseName(std::string_view name, const TermDictionary& diction
         result.name = name == kDefaultCsysChinese ? kDefaultCsysEnglish : kDefaultCsysChinese;
         return result;
     }
-
-    size_t firstUnderscore = name.find('_');
-    result.pattern = firstUnderscore != std::string_view::npos && firstUnderscore >= 1 ? NamePattern::TwoTerm
-                                                                                         : NamePattern::OneTerm;
-    result.name.assign(name);
-
-    size_t digit = firstDigit(name);
-    if (digit == std::string_view::npos) {
-        result.outcome = NameOutcome::NoDigit;
-        return result;
-    }
-    result.prefix = name.substr(0, digit);
-
-    if (result.pattern == NamePattern::TwoTerm) {
-        size_t underscore = name.find('_', digit + 1);
-        if (underscore == std::string_view::npos) {
-            result.outcome = NameOutcome::NoUnderscoreAfterDigit;
-            return result;
-        }
-        result.carried = name.substr(digit, underscore + 1 - digit);
-        result.rest = name.substr(underscore + 1);
-    } else {
-        result.carried = name.substr(digit);
-    }
-
-    std::string prefix = counterpartOf(result.prefix, dictionary);
-    result.prefixKnown = !prefix.empty();
-    std::string rest;
-    if (result.pattern == NamePattern::TwoTerm) {
-        rest = counterpartOf(result.rest, dictionary);
-        result.restKnown = !rest.empty();
-    }
-
-    bool twoTerm = result.pattern == NamePattern::TwoTerm;
-    if (result.prefix.empty() || (twoTerm && result.rest.empty())) {
-        result.outcome = NameOutcome::EmptySegment;
-        return result;
-    }
-    if (!result.prefixKnown || (twoTerm && !result.restKnown)) {
-        result.outcome = NameOutcome::NoCounterpart;
-        return result;
-    }
-    result.name = prefix;
-    result.name.append(result.carried);
-    result.name.append(rest);
+    result.outcome = translateSegments(name, dictionary, result);
+    if (result.outcome != NameOutcome::Translated)
+        result.name.assign(name);
     return result;
 }
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 namespace {
 
 TEST(TermDictionary, KeysAreExactCodeUnits)
@@ -67,7 +70,7 @@ TEST(TermDictionary, ALookupChangesNoLaterAnswer)
     EXPECT_EQ(dictionary.lookup(u"T"), u"U");
 }
 
-TEST(TermDictionary, OrderIsByUnsignedCodeUnitsNotByLocale)
+TEST(TermDictionary, KeysBeyondU7FFFAndSurrogatesAreKeysLikeAnyOther)
 {
     // Keys beyond U+7FFF and surrogates must not be taken for negative numbers.
     TermDictionary dictionary;
@@ -77,6 +80,58 @@ TEST(TermDictionary, OrderIsByUnsignedCodeUnitsNotByLocale)
     EXPECT_EQ(dictionary.lookup(u"\uFFFF"), u"high");
     EXPECT_EQ(dictionary.lookup(u"\U0001F600"), u"emoji");
     EXPECT_EQ(dictionary.lookup(u"a"), u"low");
+}
+
+TEST(TermDictionary, ACounterpartReplacedByAShorterOrLongerOneIsWhole)
+{
+    TermDictionary dictionary;
+    dictionary.set(u"A", u"medium");
+    dictionary.set(u"B", u"next");
+    const std::u16string replacements[] = {u"longer than before", u"s", u"", u"medium again", u"s"};
+    for (const std::u16string& counterpart : replacements) {
+        dictionary.set(u"A", counterpart);
+        EXPECT_EQ(dictionary.lookup(u"A"), counterpart);
+        EXPECT_EQ(dictionary.lookup(u"B"), u"next");
+    }
+    EXPECT_EQ(dictionary.size(), 2u);
+}
+
+TEST(TermDictionary, TheEmptyTermIsAKeyLikeAnyOther)
+{
+    TermDictionary dictionary;
+    dictionary.set(u"", u"nothing");
+    EXPECT_EQ(dictionary.lookup(u""), u"nothing");
+    EXPECT_EQ(dictionary.lookup(u"x"), u"");
+}
+
+// Tens of thousands of terms, many of them prefixes of one another and many
+// entered again, against an ordered map: the table grows many times over.
+TEST(TermDictionary, ManyTermsAnswerAsAnOrderedMapWould)
+{
+    TermDictionary dictionary;
+    std::map<std::u16string, std::u16string> expected;
+    std::mt19937 random(2026);
+    const std::u16string alphabet = u"ab\u62C9\u4F38\uFFFF_1";
+    auto randomText = [&](size_t maxLength) {
+        std::u16string text;
+        for (size_t length = random() % (maxLength + 1); length > 0; --length)
+            text += alphabet[random() % alphabet.size()];
+        return text;
+    };
+    for (int i = 0; i < 40000; ++i) {
+        const std::u16string term = randomText(6);
+        const std::u16string counterpart = randomText(12);
+        dictionary.set(term, counterpart);
+        expected[term] = counterpart;
+    }
+    EXPECT_EQ(dictionary.size(), expected.size());
+    for (const auto& [term, counterpart] : expected)
+        ASSERT_EQ(dictionary.lookup(term), counterpart);
+    for (int i = 0; i < 10000; ++i) {
+        const std::u16string term = randomText(8);
+        const auto found = expected.find(term);
+        ASSERT_EQ(dictionary.lookup(term), found == expected.end() ? u"" : found->second);
+    }
 }
 
 } // namespace
