@@ -2,10 +2,10 @@
 // value is its counterpart. Keys compare by UTF-16 code unit, nothing folded.
 //
 // The table is only ever asked for one term's counterpart (it is never
-// listed), twice for every history name of a command run, so it is a hash
-// table laid out for that: open addressing over one array of slots that say
-// where their texts are, and each term stored right before its counterpart in
-// one text buffer, so that a lookup touches a slot and one run of text.
+// listed): twice for every history name of a command run, and once for every
+// workbook cell while it is filled. So it is a hash table laid out for that:
+// open addressing over small slots, entries in the order they came, and each
+// term stored right before its counterpart in one text buffer.
 #pragma once
 
 #include <cstddef>
@@ -24,24 +24,27 @@ public:
     // until the table is next changed.
     std::u16string_view find(std::u16string_view term) const;
     // The number of terms entered, counting both directions of a pair.
-    size_t size() const { return size_; }
+    size_t size() const { return entries_.size(); }
 
 private:
-    static constexpr size_t kFree = SIZE_MAX;
+    struct Entry {
+        uint64_t hash;
+        size_t text;              // where the term starts in texts_; its counterpart follows it
+        size_t termLength;
+        size_t counterpartLength;
+    };
     struct Slot {
-        uint64_t hash = 0;
-        size_t term = kFree;       // where the term starts in texts_; kFree for a free slot
-        size_t termLength = 0;
-        size_t counterpart = 0;    // where its counterpart starts in texts_
-        size_t counterpartLength = 0;
+        uint32_t tag = 0;         // the hash's high half, to pass over most other terms unread
+        uint32_t entry = 0;       // 1 + the index in entries_; 0 for a free slot
     };
 
     // The index of the slot that holds `term`, or of the free slot where it belongs.
     size_t slotFor(std::u16string_view term, uint64_t hash) const;
+    std::u16string_view termOf(const Entry& entry) const { return {texts_.data() + entry.text, entry.termLength}; }
     void grow();
 
     std::vector<Slot> slots_; // a power of two of them, at most half in use
-    size_t size_ = 0;
+    std::vector<Entry> entries_;
     std::u16string texts_;
 };
 
