@@ -106,6 +106,10 @@ CodesetCodec::CodesetCodec(const std::string& codeset)
         if (singleBytes_[static_cast<size_t>(byte)] == kIrregular)
             tablesServe_ = false;
     }
+    const Table* firstPage = narrowPage(0);
+    asciiIsItself_ = firstPage != nullptr;
+    for (uint32_t ascii = 0; ascii < 0x80 && asciiIsItself_; ++ascii)
+        asciiIsItself_ = singleBytes_[ascii] == ascii && (*firstPage)[ascii] == (ascii | 1u << 16);
 }
 
 uint32_t CodesetCodec::decodeAlone(const char* bytes, size_t size)
@@ -191,6 +195,11 @@ bool CodesetCodec::decodeWithTables(std::string_view narrow, std::u16string& out
             count = 0;
         }
         const auto byte = static_cast<uint8_t>(narrow[i]);
+        if (byte < 0x80 && asciiIsItself_) {
+            units[count++] = byte;
+            ++i;
+            continue;
+        }
         const uint32_t single = singleBytes_[byte];
         if (single < kInvalid) {
             units[count++] = static_cast<char16_t>(single);
@@ -229,6 +238,10 @@ bool CodesetCodec::encodeWithTables(std::u16string_view wide, std::string& out)
         if (count + 2 > std::size(bytes)) {
             out.append(bytes, count);
             count = 0;
+        }
+        if (unit < 0x80 && asciiIsItself_) {
+            bytes[count++] = static_cast<char>(unit);
+            continue;
         }
         const uint8_t highByte = static_cast<uint8_t>(unit >> 8);
         const Table* page = narrowPages_[highByte].get();

@@ -78,6 +78,9 @@ private:
     IconvConverter toNarrow_;
     std::string scratch_;
     bool tablesServe_ = true;
+    // Whether ASCII is itself both ways, as in every ANSI code page: names are
+    // mostly ASCII, which then needs no table.
+    bool asciiIsItself_ = false;
     Table singleBytes_{};
     std::array<std::unique_ptr<Table>, 256> trailTables_;
     // Per high byte of a UTF-16 unit: the narrow bytes of each unit (first

@@ -8,6 +8,7 @@
 #  include "iconv_codec.h"
 
 #  include <clocale>
+#  include <cstring>
 #  include <langinfo.h>
 #  include <locale.h>
 #  include <map>
@@ -49,16 +50,23 @@ UINT utf8Codec() { return CP_UTF8; }
 // the tables then need no lock.
 struct ThreadCodecs {
     std::map<std::string, std::unique_ptr<CodesetCodec>, std::less<>> byCodeset;
-    // The global locale's name when its codeset was last looked up.
-    std::string systemLocale;
-    CodesetCodec* system = nullptr;
+    // The codec asked for last, found again without a search.
+    std::string lastCodeset;
+    CodesetCodec* last = nullptr;
+    // The global locale's name when its codeset was last looked up by name.
+    std::string globalLocale;
+    std::string globalCodeset;
 
-    CodesetCodec* forCodeset(std::string_view codeset)
+    CodesetCodec* forCodeset(const char* codeset)
     {
-        auto found = byCodeset.find(codeset);
-        if (found == byCodeset.end())
-            found = byCodeset.emplace(codeset, std::make_unique<CodesetCodec>(std::string(codeset))).first;
-        return found->second.get();
+        if (last == nullptr || std::strcmp(lastCodeset.c_str(), codeset) != 0) {
+            auto found = byCodeset.find(std::string_view(codeset));
+            if (found == byCodeset.end())
+                found = byCodeset.emplace(codeset, std::make_unique<CodesetCodec>(codeset)).first;
+            last = found->second.get();
+            lastCodeset = codeset;
+        }
+        return last;
     }
 };
 
@@ -68,29 +76,24 @@ ThreadCodecs& threadCodecs()
     return codecs;
 }
 
-// The codec of the process's global locale's codeset; looked up again only
-// when the global locale changes.
-CodesetCodec* systemCodec(ThreadCodecs& codecs)
+// The codeset of the process's global locale. While the thread uses that
+// locale it is the thread's own codeset, which is cheap to read; otherwise the
+// global locale is found by name, and looked up again only when that changes.
+const char* globalCodeset(ThreadCodecs& codecs)
 {
+    if (uselocale(locale_t(0)) == LC_GLOBAL_LOCALE)
+        return nl_langinfo(CODESET);
     const char* name = std::setlocale(LC_CTYPE, nullptr);
     if (name == nullptr)
         name = "C";
-    if (codecs.system == nullptr || codecs.systemLocale != name) {
+    if (codecs.globalCodeset.empty() || codecs.globalLocale != name) {
         locale_t locale = newlocale(LC_CTYPE_MASK, name, locale_t(0));
-        codecs.system = codecs.forCodeset(locale ? nl_langinfo_l(CODESET, locale) : "ANSI_X3.4-1968");
+        codecs.globalCodeset = locale ? nl_langinfo_l(CODESET, locale) : "ANSI_X3.4-1968";
         if (locale)
             freelocale(locale);
-        codecs.systemLocale = name;
+        codecs.globalLocale = name;
     }
-    return codecs.system;
-}
-
-// The codec of the calling thread's locale (uselocale), which is the global
-// one unless the thread set its own.
-CodesetCodec* threadCodec(ThreadCodecs& codecs)
-{
-    const locale_t locale = uselocale(locale_t(0));
-    return locale == LC_GLOBAL_LOCALE ? systemCodec(codecs) : codecs.forCodeset(nl_langinfo_l(CODESET, locale));
+    return codecs.globalCodeset.c_str();
 }
 
 void appendWideIn(CodesetCodec* codec, std::string_view narrow, std::u16string& out)
@@ -124,9 +127,11 @@ void CodePageConverter::appendNarrow(std::u16string_view wide, std::string& out)
 #else
 CodePageConverter::CodePageConverter()
 {
+    // The thread's codeset is that of its own locale (uselocale), which is the
+    // global one unless the thread set one.
     ThreadCodecs& codecs = threadCodecs();
-    threadCodec_ = threadCodec(codecs);
-    systemCodec_ = systemCodec(codecs);
+    threadCodec_ = codecs.forCodeset(nl_langinfo(CODESET));
+    systemCodec_ = codecs.forCodeset(globalCodeset(codecs));
 }
 void CodePageConverter::appendWide(std::string_view narrow, std::u16string& out) const
 {

@@ -46,11 +46,12 @@ int translateActivePart(const TermDictionary& dictionary)
 {
     HostArray<int32_t> history;
     hostListHistory(0, history.countOut(), history.arrayOut());
+    NameTranslator translator(dictionary);
     for (int32_t id : history.items()) {
         std::optional<std::string> name = readEntityName(id);
         if (!name)
             continue;
-        std::string newName = translateName(*name, dictionary);
+        std::string newName = translator.translate(*name);
         hostSetEntityName(id, newName.c_str());
     }
     return 0;

@@ -17,25 +17,26 @@ size_t firstDigit(std::string_view name)
     return std::string_view::npos;
 }
 
+} // namespace
+
 // Appends the counterpart of a segment, in narrow text, to `out`; false when
 // none is known.
-bool appendCounterpart(std::string_view segment, const TermDictionary& dictionary,
-                       const CodePageConverter& converter, std::u16string& term, std::string& out)
+bool NameTranslator::appendCounterpart(std::string_view segment, std::string& out)
 {
     if (segment.empty())
         return false;
-    term.clear();
-    converter.appendWide(segment, term);
-    const std::u16string_view counterpart = dictionary.find(term);
+    term_.clear();
+    converter_.appendWide(segment, term_);
+    const std::u16string_view counterpart = dictionary_.find(term_);
     if (counterpart.empty())
         return false;
-    converter.appendNarrow(counterpart, out);
+    converter_.appendNarrow(counterpart, out);
     return true;
 }
 
 // Cuts the name into its segments and looks its terms up; fills in the new
 // name only when it is translated.
-NameOutcome translateSegments(std::string_view name, const TermDictionary& dictionary, NameTranslation& result)
+NameOutcome NameTranslator::translateSegments(std::string_view name, NameTranslation& result)
 {
     const size_t firstUnderscore = name.find('_');
     const bool twoTerm = firstUnderscore != std::string_view::npos && firstUnderscore >= 1;
@@ -55,26 +56,20 @@ NameOutcome translateSegments(std::string_view name, const TermDictionary& dicti
         result.carried = name.substr(digit);
     }
 
-    const CodePageConverter converter;
-    // Names are many and short: the term buffer is reused from name to name.
-    thread_local std::u16string term;
-    std::string prefix;
-    std::string rest;
-    result.prefixKnown = appendCounterpart(result.prefix, dictionary, converter, term, prefix);
-    result.restKnown = twoTerm && appendCounterpart(result.rest, dictionary, converter, term, rest);
+    // The new name is put together in place; where it turns out not to be
+    // translated, the caller writes the old name over it.
+    result.prefixKnown = appendCounterpart(result.prefix, result.name);
+    result.name.append(result.carried);
+    result.restKnown = twoTerm && appendCounterpart(result.rest, result.name);
 
     if (result.prefix.empty() || (twoTerm && result.rest.empty()))
         return NameOutcome::EmptySegment;
     if (!result.prefixKnown || (twoTerm && !result.restKnown))
         return NameOutcome::NoCounterpart;
-    result.name.reserve(prefix.size() + result.carried.size() + rest.size());
-    result.name.append(prefix).append(result.carried).append(rest);
     return NameOutcome::Translated;
 }
 
-} // namespace
-
-NameTranslation analyseName(std::string_view name, const TermDictionary& dictionary)
+NameTranslation NameTranslator::analyse(std::string_view name)
 {
     NameTranslation result;
     if (name == kDefaultCsysChinese || name == kDefaultCsysEnglish) {
@@ -82,13 +77,18 @@ NameTranslation analyseName(std::string_view name, const TermDictionary& diction
         result.name = name == kDefaultCsysChinese ? kDefaultCsysEnglish : kDefaultCsysChinese;
         return result;
     }
-    result.outcome = translateSegments(name, dictionary, result);
+    result.outcome = translateSegments(name, result);
     if (result.outcome != NameOutcome::Translated)
         result.name.assign(name);
     return result;
 }
 
+NameTranslation analyseName(std::string_view name, const TermDictionary& dictionary)
+{
+    return NameTranslator(dictionary).analyse(name);
+}
+
 std::string translateName(std::string_view name, const TermDictionary& dictionary)
 {
-    return analyseName(name, dictionary).name;
+    return NameTranslator(dictionary).translate(name);
 }

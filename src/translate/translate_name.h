@@ -9,6 +9,7 @@
 #pragma once
 
 #include "term_dictionary.h"
+#include "text.h"
 
 #include <string>
 #include <string_view>
@@ -47,3 +48,21 @@ inline constexpr std::string_view kDefaultCsysChinese = "\xC4\xAC\xC8\xCF" "CSYS
 
 NameTranslation analyseName(std::string_view name, const TermDictionary& dictionary);
 std::string translateName(std::string_view name, const TermDictionary& dictionary);
+
+// The naming rule for many names in a row, as a pass over a history applies
+// it: the code pages are found once, and the buffer that terms are converted
+// in is kept from name to name. Gives what analyseName and translateName give.
+class NameTranslator {
+public:
+    explicit NameTranslator(const TermDictionary& dictionary) : dictionary_(dictionary) {}
+    NameTranslation analyse(std::string_view name);
+    std::string translate(std::string_view name) { return analyse(name).name; }
+
+private:
+    NameOutcome translateSegments(std::string_view name, NameTranslation& result);
+    bool appendCounterpart(std::string_view segment, std::string& out);
+
+    const TermDictionary& dictionary_;
+    const CodePageConverter converter_;
+    std::u16string term_;
+};
