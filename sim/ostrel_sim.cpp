@@ -71,14 +71,14 @@ constexpr uint32_t kNoPath = UINT32_MAX;
 
 // A call as recorded. A run makes close to a million calls and calls() is
 // asked for rarely, so the record is small and holds no memory of its own:
-// its subject lives in State::subjects and its path in State::paths.
+// its subject lives in State::subjects, right after the previous record's,
+// and its path in State::paths.
 struct Record {
     Op op;
     uint8_t valueCount;
     int32_t status;
     std::array<int32_t, 3> values;   // no operation records more than three
     uint32_t pathAt;        // where State::paths keeps the path, or kNoPath
-    size_t subjectBegin;
     size_t subjectEnd;
 };
 
@@ -217,7 +217,7 @@ bool faulted(State& s, Op op, std::string_view subject, std::initializer_list<in
             hit = true;
         }
     }
-    Record record{op, static_cast<uint8_t>(values.size()), status, {}, kNoPath, s.subjects.size(), 0};
+    Record record{op, static_cast<uint8_t>(values.size()), status, {}, kNoPath, 0};
     if (values.size() > record.values.size())
         std::abort();
     std::copy(values.begin(), values.end(), record.values.begin());
@@ -483,10 +483,12 @@ std::vector<Call> calls()
     const State& s = state();
     std::vector<Call> list;
     list.reserve(s.records.size());
+    size_t subjectBegin = 0;
     for (const Record& record : s.records) {
         Call& call = list.emplace_back();
         call.op = nameOf(record.op);
-        call.subject.assign(s.subjects, record.subjectBegin, record.subjectEnd - record.subjectBegin);
+        call.subject.assign(s.subjects, subjectBegin, record.subjectEnd - subjectBegin);
+        subjectBegin = record.subjectEnd;
         call.values.assign(record.values.begin(), record.values.begin() + record.valueCount);
         if (record.pathAt != kNoPath)
             call.path = std::make_shared<const EntityPath>(keptPath(s, record.pathAt));
@@ -695,15 +697,16 @@ int32_t hostSetEntityName(int32_t id, const char* name)
 {
     Lock lock(stateMutex());
     State& s = state();
+    std::string_view text = name ? name : "";
     int32_t status;
-    if (faulted(s, Op::hostSetEntityName, name ? name : "", {id}, status))
+    if (faulted(s, Op::hostSetEntityName, text, {id}, status))
         return status;
     std::string* entity = findEntityName(s, id);
     if (entity == nullptr)
         return answer(s, STATUS_NO_SUCH_ENTITY);
     if (name == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
-    *entity = name;
+    *entity = text;
     return 0;
 }
 
