@@ -17,6 +17,7 @@
 namespace ostrelsim {
 namespace {
 
+// One list makes both the enumeration and the names, so they cannot drift apart.
 #define OSTREL_SIM_OPS(X)                                                                                      \
     X(hostRegisterCommand) X(hostUnregisterCommand) X(hostSendCommand) X(hostPathToRoot)                     \
     X(hostActivateEntity) X(hostListComponentPaths) X(hostListHistory) X(hostGetEntityName)                  \
