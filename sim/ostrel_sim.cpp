@@ -3,16 +3,52 @@
 #include "ostrel_sim.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <set>
+#include <optional>
+#include <stdexcept>
+#include <unordered_set>
 #include <utility>
 
 namespace ostrelsim {
 namespace {
+
+// One list makes both the enumeration and the names, so they cannot drift apart.
+#define OSTREL_SIM_OPS(X)                                                                                      \
+    X(hostRegisterCommand) X(hostUnregisterCommand) X(hostSendCommand) X(hostPathToRoot)                     \
+    X(hostActivateEntity) X(hostListComponentPaths) X(hostListHistory) X(hostGetEntityName)                  \
+    X(hostSetEntityName) X(hostFreeMemory) X(hostGetUserActionStatus) X(hostSetUserActionStatus)             \
+    X(hostDataGetEntities) X(hostCreateForm) X(hostShowForm) X(hostGetErrorText) X(hostDisplayMessage)
+
+enum class Op : uint8_t {
+#define OSTREL_SIM_OP_ENUMERATOR(name) name,
+    OSTREL_SIM_OPS(OSTREL_SIM_OP_ENUMERATOR)
+#undef OSTREL_SIM_OP_ENUMERATOR
+};
+
+constexpr std::string_view kOpNames[] = {
+#define OSTREL_SIM_OP_NAME(name) #name,
+    OSTREL_SIM_OPS(OSTREL_SIM_OP_NAME)
+#undef OSTREL_SIM_OP_NAME
+};
+
+constexpr size_t kOpCount = std::size(kOpNames);
+
+std::string_view nameOf(Op op) { return kOpNames[static_cast<size_t>(op)]; }
+
+// Tests name operations as text; a misspelt name would otherwise set a fault
+// or a listing that never takes effect, and the test would pass unseen.
+Op opNamed(std::string_view name)
+{
+    for (size_t i = 0; i < kOpCount; ++i)
+        if (kOpNames[i] == name)
+            return static_cast<Op>(i);
+    throw std::invalid_argument("the host has no operation named " + std::string(name));
+}
 
 struct Object {
     std::string name;
@@ -26,17 +62,34 @@ struct Occurrence {
 };
 
 struct Fault {
-    std::string op;
+    Op op;
     int nth;
     int32_t status;
     int seen = 0;
+};
+
+constexpr uint32_t kNoPath = UINT32_MAX;
+
+// A call as recorded. A run makes close to a million calls and calls() is
+// asked for rarely, so the record is small and holds no memory of its own:
+// its subject lives in State::subjects, right after the previous record's,
+// and its path in State::paths.
+struct Record {
+    Op op;
+    uint8_t valueCount;
+    int32_t status;
+    std::array<int32_t, 3> values;   // no operation records more than three
+    uint32_t pathAt;        // where State::paths keeps the path, or kNoPath
+    size_t subjectEnd;
 };
 
 struct State {
     int32_t nextId = 1;
     std::map<int32_t, Object> objects;
     std::vector<int32_t> objectOrder;
-    std::map<int32_t, std::string> entities;
+    // Indexed by id, which every kind of thing draws from: names are read and
+    // written by id on every history entry of a run.
+    std::vector<std::optional<std::string>> entityNames;
     std::map<int32_t, Occurrence> occurrences;
     int32_t root = 0;
     EntityPath active{};
@@ -50,11 +103,15 @@ struct State {
     std::vector<std::string> createdForms;
     std::vector<std::string> shownForms;
     std::map<int32_t, std::string> errorTexts;
-    std::vector<Call> calls;
+    std::vector<Record> records;
+    std::string subjects;
+    // Each recorded path as its count, the number of ids kept, and those ids:
+    // the ids up to the last that is not 0, so that a path comes back whole.
+    std::vector<int32_t> paths;
     std::vector<Fault> faults;
-    std::map<std::string, Listing> listings;
+    std::array<Listing, kOpCount> listings{};
     bool namesWithoutNul = false;
-    std::set<void*> outstanding;
+    std::unordered_set<void*> outstanding;
 };
 
 std::mutex& stateMutex()
@@ -118,13 +175,42 @@ std::string describeLocked(const State& s, const EntityPath& path)
     return text;
 }
 
+std::string* findEntityName(State& s, int32_t id)
+{
+    if (id < 0 || static_cast<size_t>(id) >= s.entityNames.size() || !s.entityNames[static_cast<size_t>(id)])
+        return nullptr;
+    return &*s.entityNames[static_cast<size_t>(id)];
+}
+
+uint32_t keepPath(State& s, const EntityPath& path)
+{
+    int kept = ENTITY_PATH_MAX_IDS;
+    while (kept > 0 && path.ids[kept - 1] == 0)
+        --kept;
+    auto at = static_cast<uint32_t>(s.paths.size());
+    s.paths.push_back(path.count);
+    s.paths.push_back(kept);
+    s.paths.insert(s.paths.end(), path.ids, path.ids + kept);
+    return at;
+}
+
+EntityPath keptPath(const State& s, uint32_t at)
+{
+    EntityPath path{};
+    path.count = s.paths[at];
+    auto kept = static_cast<size_t>(s.paths[at + 1]);
+    std::copy_n(s.paths.begin() + at + 2, kept, path.ids);
+    return path;
+}
+
 // Records a call and, when a fault is set for it, answers its status.
-bool faulted(State& s, Call call, int32_t& status)
+bool faulted(State& s, Op op, std::string_view subject, std::initializer_list<int32_t> values, int32_t& status,
+             const EntityPath* path = nullptr)
 {
     status = 0;
     bool hit = false;
     for (Fault& fault : s.faults) {
-        if (fault.op != call.op)
+        if (fault.op != op)
             continue;
         ++fault.seen;
         if (!hit && (fault.nth == 0 || fault.seen == fault.nth)) {
@@ -132,25 +218,23 @@ bool faulted(State& s, Call call, int32_t& status)
             hit = true;
         }
     }
-    call.status = status;
-    s.calls.push_back(std::move(call));
+    Record record{op, static_cast<uint8_t>(values.size()), status, {}, kNoPath, 0};
+    if (values.size() > record.values.size())
+        std::abort();
+    std::copy(values.begin(), values.end(), record.values.begin());
+    s.subjects.append(subject);
+    record.subjectEnd = s.subjects.size();
+    if (path != nullptr)
+        record.pathAt = keepPath(s, *path);
+    s.records.push_back(record);
     return hit;
 }
 
 // Settles the status of the call recorded last.
 int32_t answer(State& s, int32_t status)
 {
-    s.calls.back().status = status;
+    s.records.back().status = status;
     return status;
-}
-
-Call makeCall(const char* op, std::string subject = {}, std::vector<int64_t> values = {})
-{
-    Call call;
-    call.op = op;
-    call.subject = std::move(subject);
-    call.values = std::move(values);
-    return call;
 }
 
 void* handOut(State& s, size_t bytes)
@@ -164,11 +248,9 @@ void* handOut(State& s, size_t bytes)
 
 // Hands a list out as a listing of `op` should, odd data included.
 template <typename T>
-void handOutList(State& s, const char* op, const std::vector<T>& items, int32_t* count, T** array)
+void handOutList(State& s, Op op, const std::vector<T>& items, int32_t* count, T** array)
 {
-    Listing listing = Listing::True;
-    if (auto it = s.listings.find(op); it != s.listings.end())
-        listing = it->second;
+    Listing listing = s.listings[static_cast<size_t>(op)];
     if (listing == Listing::NullArray) {
         *count = items.empty() ? 1 : static_cast<int32_t>(items.size());
         *array = nullptr;
@@ -231,7 +313,9 @@ int32_t addHistoryEntry(int32_t object, const std::string& name)
     Lock lock(stateMutex());
     State& s = state();
     int32_t id = s.nextId++;
-    s.entities[id] = name;
+    if (s.entityNames.size() <= static_cast<size_t>(id))
+        s.entityNames.resize(static_cast<size_t>(id) + 1);
+    s.entityNames[static_cast<size_t>(id)] = name;
     s.objects.at(object).history.push_back(id);
     return id;
 }
@@ -270,7 +354,10 @@ std::vector<int32_t> components(int32_t object)
 std::string entityName(int32_t entity)
 {
     Lock lock(stateMutex());
-    return state().entities.at(entity);
+    const std::string* name = findEntityName(state(), entity);
+    if (name == nullptr)
+        throw std::out_of_range("no history entry has the id " + std::to_string(entity));
+    return *name;
 }
 
 std::vector<int32_t> objects()
@@ -394,25 +481,44 @@ void setErrorText(int32_t status, const std::string& text)
 std::vector<Call> calls()
 {
     Lock lock(stateMutex());
-    return state().calls;
+    const State& s = state();
+    std::vector<Call> list;
+    list.reserve(s.records.size());
+    size_t subjectBegin = 0;
+    for (const Record& record : s.records) {
+        Call& call = list.emplace_back();
+        call.op = nameOf(record.op);
+        call.subject.assign(s.subjects, subjectBegin, record.subjectEnd - subjectBegin);
+        subjectBegin = record.subjectEnd;
+        call.values.assign(record.values.begin(), record.values.begin() + record.valueCount);
+        if (record.pathAt != kNoPath)
+            call.path = std::make_shared<const EntityPath>(keptPath(s, record.pathAt));
+        call.status = record.status;
+    }
+    return list;
 }
 
 void clearCalls()
 {
     Lock lock(stateMutex());
-    state().calls.clear();
+    State& s = state();
+    s.records.clear();
+    s.subjects.clear();
+    s.paths.clear();
 }
 
 void failCall(const std::string& op, int nth, int32_t status)
 {
+    Op named = opNamed(op);
     Lock lock(stateMutex());
-    state().faults.push_back({op, nth, status});
+    state().faults.push_back({named, nth, status});
 }
 
 void setListing(const std::string& op, Listing listing)
 {
+    Op named = opNamed(op);
     Lock lock(stateMutex());
-    state().listings[op] = listing;
+    state().listings[static_cast<size_t>(named)] = listing;
 }
 
 void setNamesWithoutNul(bool on)
@@ -438,7 +544,7 @@ int32_t hostRegisterCommand(const char* name, HostCommandHandler handler, double
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, name ? name : ""), status))
+    if (faulted(s, Op::hostRegisterCommand, name ? name : "", {}, status))
         return status;
     if (name == nullptr || handler == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
@@ -456,7 +562,7 @@ int32_t hostUnregisterCommand(const char* name)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, name ? name : ""), status))
+    if (faulted(s, Op::hostUnregisterCommand, name ? name : "", {}, status))
         return status;
     auto& commands = s.commands;
     auto it = std::find_if(commands.begin(), commands.end(),
@@ -472,7 +578,7 @@ int32_t hostSendCommand(const char* text)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, text ? text : ""), status))
+    if (faulted(s, Op::hostSendCommand, text ? text : "", {}, status))
         return status;
     if (text == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
@@ -485,7 +591,7 @@ int32_t hostPathToRoot(EntityPath* path)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__), status))
+    if (faulted(s, Op::hostPathToRoot, {}, {}, status))
         return status;
     if (path == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
@@ -500,11 +606,9 @@ int32_t hostActivateEntity(const EntityPath* path, int32_t option, int32_t flags
 {
     Lock lock(stateMutex());
     State& s = state();
-    Call call = makeCall(__func__, path ? describeLocked(s, *path) : "?", {option, flags, previous != nullptr});
-    if (path != nullptr)
-        call.path = *path;
     int32_t status;
-    if (faulted(s, std::move(call), status))
+    if (faulted(s, Op::hostActivateEntity, path ? describeLocked(s, *path) : "?", {option, flags, previous != nullptr},
+                status, path))
         return status;
     if (previous != nullptr)
         *previous = s.active;
@@ -521,7 +625,7 @@ int32_t hostListComponentPaths(int32_t scope, int32_t kind, int32_t depth, int32
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, describeLocked(s, s.active), {scope, kind, depth}), status))
+    if (faulted(s, Op::hostListComponentPaths, describeLocked(s, s.active), {scope, kind, depth}, status))
         return status;
     if (count == nullptr || paths == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
@@ -535,13 +639,14 @@ int32_t hostListComponentPaths(int32_t scope, int32_t kind, int32_t depth, int32
     base.count = usedLength(s.active);
     std::copy(s.active.ids, s.active.ids + base.count, base.ids);
     std::vector<EntityPath> listed;
+    listed.reserve(s.objects.at(object).occurrences.size());
     for (int32_t occurrence : s.objects.at(object).occurrences) {
         EntityPath child = base;
         if (child.count < ENTITY_PATH_MAX_IDS)
             child.ids[child.count++] = occurrence;
         listed.push_back(child);
     }
-    handOutList(s, __func__, listed, count, paths);
+    handOutList(s, Op::hostListComponentPaths, listed, count, paths);
     return 0;
 }
 
@@ -550,7 +655,7 @@ int32_t hostListHistory(int32_t scope, int32_t* count, int32_t** ids)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, describeLocked(s, s.active), {scope}), status))
+    if (faulted(s, Op::hostListHistory, describeLocked(s, s.active), {scope}, status))
         return status;
     if (count == nullptr || ids == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
@@ -560,7 +665,7 @@ int32_t hostListHistory(int32_t scope, int32_t* count, int32_t** ids)
         *ids = nullptr;
         return answer(s, STATUS_NO_ACTIVE_OBJECT);
     }
-    handOutList(s, __func__, s.objects.at(object).history, count, ids);
+    handOutList(s, Op::hostListHistory, s.objects.at(object).history, count, ids);
     return 0;
 }
 
@@ -569,14 +674,14 @@ int32_t hostGetEntityName(int32_t id, char* buffer, int32_t size)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, {}, {id, size}), status))
+    if (faulted(s, Op::hostGetEntityName, {}, {id, size}, status))
         return status;
-    auto entity = s.entities.find(id);
-    if (entity == s.entities.end())
+    const std::string* entity = findEntityName(s, id);
+    if (entity == nullptr)
         return answer(s, STATUS_NO_SUCH_ENTITY);
     if (buffer == nullptr || size <= 0)
         return answer(s, STATUS_BAD_ARGUMENT);
-    const std::string& name = entity->second;
+    const std::string& name = *entity;
     if (s.namesWithoutNul) {
         for (int32_t i = 0; i < size; ++i)
             buffer[i] = name.empty() ? 'x' : name[static_cast<size_t>(i) % name.size()];
@@ -593,15 +698,16 @@ int32_t hostSetEntityName(int32_t id, const char* name)
 {
     Lock lock(stateMutex());
     State& s = state();
+    std::string_view text = name ? name : "";
     int32_t status;
-    if (faulted(s, makeCall(__func__, name ? name : "", {id}), status))
+    if (faulted(s, Op::hostSetEntityName, text, {id}, status))
         return status;
-    auto entity = s.entities.find(id);
-    if (entity == s.entities.end())
+    std::string* entity = findEntityName(s, id);
+    if (entity == nullptr)
         return answer(s, STATUS_NO_SUCH_ENTITY);
     if (name == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
-    entity->second = name;
+    *entity = text;
     return 0;
 }
 
@@ -612,7 +718,7 @@ int32_t hostFreeMemory(void* addressOfPointer)
     void** pointer = static_cast<void**>(addressOfPointer);
     bool null = pointer == nullptr || *pointer == nullptr;
     int32_t status;
-    bool refused = faulted(s, makeCall(__func__, {}, {null}), status);
+    bool refused = faulted(s, Op::hostFreeMemory, {}, {null}, status);
     // A refused release still releases: the caller could do nothing about it,
     // and the records would otherwise blame it for a leak.
     if (pointer == nullptr)
@@ -633,7 +739,7 @@ int32_t hostGetUserActionStatus(int32_t* value)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, {}, {s.userStatus}), status))
+    if (faulted(s, Op::hostGetUserActionStatus, {}, {s.userStatus}, status))
         return status;
     if (value == nullptr)
         return answer(s, STATUS_BAD_ARGUMENT);
@@ -646,7 +752,7 @@ int32_t hostSetUserActionStatus(int32_t value)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, {}, {value}), status))
+    if (faulted(s, Op::hostSetUserActionStatus, {}, {value}, status))
         return status;
     s.userStatus = value;
     return 0;
@@ -657,14 +763,14 @@ int32_t hostDataGetEntities(int32_t idData, int32_t field, int32_t* count, int32
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, {}, {idData, field}), status))
+    if (faulted(s, Op::hostDataGetEntities, {}, {idData, field}, status))
         return status;
     if (count == nullptr || ids == nullptr || field != 1)
         return answer(s, STATUS_BAD_ARGUMENT);
     auto data = s.formEntities.find(idData);
     if (data == s.formEntities.end())
         return answer(s, STATUS_NO_SUCH_OBJECT);
-    handOutList(s, __func__, data->second, count, ids);
+    handOutList(s, Op::hostDataGetEntities, data->second, count, ids);
     return 0;
 }
 
@@ -674,7 +780,7 @@ int32_t hostCreateForm(char* form, int32_t options)
     State& s = state();
     std::string name = formName(form);
     int32_t status;
-    if (faulted(s, makeCall(__func__, name, {options}), status))
+    if (faulted(s, Op::hostCreateForm, name, {options}, status))
         return status;
     if (name.empty())
         return answer(s, STATUS_BAD_ARGUMENT);
@@ -688,7 +794,7 @@ int32_t hostShowForm(char* form)
     State& s = state();
     std::string name = formName(form);
     int32_t status;
-    if (faulted(s, makeCall(__func__, name), status))
+    if (faulted(s, Op::hostShowForm, name, {}, status))
         return status;
     if (std::find(s.createdForms.begin(), s.createdForms.end(), name) == s.createdForms.end())
         return answer(s, STATUS_NO_SUCH_OBJECT);
@@ -701,7 +807,7 @@ const char* hostGetErrorText(int32_t code)
     Lock lock(stateMutex());
     State& s = state();
     int32_t status;
-    if (faulted(s, makeCall(__func__, {}, {code}), status))
+    if (faulted(s, Op::hostGetErrorText, {}, {code}, status))
         return nullptr;
     auto text = s.errorTexts.find(code);
     if (text == s.errorTexts.end()) {
@@ -721,7 +827,7 @@ int32_t hostDisplayMessage(const char* text, int32_t level)
         Lock lock(stateMutex());
         State& s = state();
         int32_t status;
-        if (faulted(s, makeCall(__func__, text ? text : "", {level}), status))
+        if (faulted(s, Op::hostDisplayMessage, text ? text : "", {level}, status))
             return status;
         if (text == nullptr)
             return answer(s, STATUS_BAD_ARGUMENT);

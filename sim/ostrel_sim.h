@@ -15,7 +15,9 @@
 #include "host_api.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #if defined(_WIN32)
@@ -42,10 +44,10 @@ enum : int32_t {
 
 // One host call as the module made it.
 struct Call {
-    std::string op;                 // the operation's name, e.g. "hostActivateEntity"
+    std::string_view op;            // the operation's name, e.g. "hostActivateEntity"
     std::string subject;            // what it was about: an object path such as "/R/A", a text, a form name
     std::vector<int64_t> values;    // the numeric arguments that matter, in order
-    EntityPath path{};              // the path passed in, for hostActivateEntity
+    std::shared_ptr<const EntityPath> path;  // the path passed in, for hostActivateEntity only
     int32_t status = 0;             // what the host answered
 };
 
@@ -104,6 +106,8 @@ OSTREL_SIM_API std::vector<std::string> shownForms();
 OSTREL_SIM_API void setErrorText(int32_t status, const std::string& text);
 
 // --- Records and faults -----------------------------------------------------
+// Operations are named as in the host API ("hostListHistory"); naming any
+// other throws std::invalid_argument.
 OSTREL_SIM_API std::vector<Call> calls();
 OSTREL_SIM_API void clearCalls();
 // Makes the nth call (1-based, counted from now) of `op` fail with `status`

@@ -131,9 +131,10 @@ TEST_F(Command, TheRootPathHasCountTwoWhateverTheHostLeft)
     auto activations = callsTo("hostActivateEntity");
     ASSERT_GE(activations.size(), 3u);
     for (size_t i : {0u, 2u}) {
-        EXPECT_EQ(activations[i].path.count, 2);
-        EXPECT_EQ(activations[i].path.ids[0], sim::root());
-        EXPECT_EQ(activations[i].path.ids[1], 0);
+        ASSERT_TRUE(activations[i].path);
+        EXPECT_EQ(activations[i].path->count, 2);
+        EXPECT_EQ(activations[i].path->ids[0], sim::root());
+        EXPECT_EQ(activations[i].path->ids[1], 0);
     }
 }
 
@@ -143,8 +144,9 @@ TEST_F(Command, TheRootPathIsUsedEvenWhenTheHostCannotFillIt)
     sim::failCall("hostPathToRoot", 0, -1);
     EXPECT_EQ(runTranslateCommand(dictionary), 0);
     auto first = callsTo("hostActivateEntity").at(0);
-    EXPECT_EQ(first.path.count, 2);
-    EXPECT_EQ(first.path.ids[0], -1);
+    ASSERT_TRUE(first.path);
+    EXPECT_EQ(first.path->count, 2);
+    EXPECT_EQ(first.path->ids[0], -1);
     EXPECT_EQ(sim::sentCommands(), std::vector<std::string>{"$CdPlayAutoHist"});
 }
 
@@ -272,7 +274,7 @@ TEST_F(Command, ARunSurvivesAnyHostCallFailing)
     runTranslateCommand(dictionary);
     std::map<std::string, int> callsPerOp;
     for (const sim::Call& call : sim::calls())
-        ++callsPerOp[call.op];
+        ++callsPerOp[std::string(call.op)];
 
     for (const auto& [op, count] : callsPerOp) {
         for (int nth = 0; nth <= count; ++nth) {

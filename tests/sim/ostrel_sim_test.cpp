@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+
 namespace {
 
 namespace sim = ostrelsim;
@@ -103,6 +107,79 @@ TEST_F(Sim, FaultsHitTheCallTheyNameAndNoOther)
     auto sent = callsTo("hostSendCommand");
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[1].status, -8);
+}
+
+TEST_F(Sim, AnActivationIsRecordedWithThePathAsPassed)
+{
+    int32_t r = addPart("R");
+    int32_t occA = sim::addComponent(r, addPart("A"));
+    EntityPath everyId{};
+    everyId.count = ENTITY_PATH_MAX_IDS;
+    for (int i = 0; i < ENTITY_PATH_MAX_IDS; ++i)
+        everyId.ids[i] = i + 1;
+    EntityPath zeroAtTheEnd = everyId;
+    zeroAtTheEnd.ids[ENTITY_PATH_MAX_IDS - 1] = 0;
+    EntityPath negativeCount = pathOf({r, occA});
+    negativeCount.count = -3;
+    const EntityPath paths[] = {
+        pathOf({r, occA}),
+        pathOf({r, occA, 0, 55}, 4),       // ids after a 0 are kept
+        pathOf({r, 0, 0, -9}, 2),          // and those past the count
+        pathOf({r}, 2),
+        pathOf({}, 0),
+        negativeCount,
+        everyId,
+        zeroAtTheEnd,
+    };
+    for (const EntityPath& path : paths)
+        hostActivateEntity(&path, 0, 0, nullptr);
+    hostActivateEntity(nullptr, 0, 0, nullptr);
+
+    auto activations = callsTo("hostActivateEntity");
+    ASSERT_EQ(activations.size(), std::size(paths) + 1);
+    for (size_t i = 0; i < std::size(paths); ++i) {
+        ASSERT_TRUE(activations[i].path) << i;
+        EXPECT_EQ(std::memcmp(activations[i].path.get(), &paths[i], sizeof(EntityPath)), 0) << i;
+    }
+    EXPECT_FALSE(activations.back().path);
+    EXPECT_EQ(activations.back().subject, "?");
+}
+
+TEST_F(Sim, RecordsAfterClearCallsAreTheNewCallsAlone)
+{
+    int32_t r = addPart("R", {"Sketch1"});
+    EntityPath root = pathOf({r});
+    hostSendCommand("before");
+    hostActivateEntity(&root, 0, 0, nullptr);
+    sim::clearCalls();
+    EXPECT_TRUE(sim::calls().empty());
+    hostSetEntityName(sim::history(r)[0], "Profile1");
+    hostActivateEntity(&root, 1, 2, nullptr);
+    EXPECT_EQ(callTrace(), (std::vector<std::string>{"hostSetEntityName Profile1", "hostActivateEntity /R"}));
+    auto activation = callsTo("hostActivateEntity").at(0);
+    EXPECT_EQ(activation.values, (std::vector<int64_t>{1, 2, 0}));
+    ASSERT_TRUE(activation.path);
+    EXPECT_EQ(activation.path->count, 1);
+}
+
+TEST_F(Sim, IdsThatNameNoHistoryEntryHaveNoName)
+{
+    int32_t r = addPart("R", {"Sketch1"});
+    int32_t occurrence = sim::addComponent(r, addPart("A"));
+    char buffer[16];
+    for (int32_t id : {-1, 0, r, occurrence, occurrence + 1, INT32_MAX}) {
+        EXPECT_EQ(hostGetEntityName(id, buffer, sizeof buffer), sim::STATUS_NO_SUCH_ENTITY) << id;
+        EXPECT_EQ(hostSetEntityName(id, "x"), sim::STATUS_NO_SUCH_ENTITY) << id;
+        EXPECT_THROW(sim::entityName(id), std::out_of_range) << id;
+    }
+    EXPECT_EQ(historyNames(r), std::vector<std::string>{"Sketch1"});
+}
+
+TEST_F(Sim, OperationsAreNamedAsInTheHostApi)
+{
+    EXPECT_THROW(sim::failCall("hostSendCommands", 1, -1), std::invalid_argument);
+    EXPECT_THROW(sim::setListing("ListHistory", sim::Listing::NullArray), std::invalid_argument);
+    EXPECT_NO_THROW(sim::setListing("hostListHistory", sim::Listing::NullArray));
 }
 
 TEST_F(Sim, CommandsRunByName)

@@ -9,7 +9,7 @@ std::vector<std::string> callTrace(const std::vector<std::string>& ops)
     for (const ostrelsim::Call& call : ostrelsim::calls()) {
         if (!ops.empty() && std::find(ops.begin(), ops.end(), call.op) == ops.end())
             continue;
-        trace.push_back(call.subject.empty() ? call.op : call.op + " " + call.subject);
+        trace.push_back(call.subject.empty() ? std::string(call.op) : std::string(call.op) + " " + call.subject);
     }
     return trace;
 }
