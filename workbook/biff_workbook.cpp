@@ -84,6 +84,8 @@ private:
     };
     static std::optional<Position> position(const uint8_t* data);
     void addSharedText(const Record& record, Position at, uint32_t index);
+    void addString(const Record& record, Position at, std::u16string_view text);
+    void checkShown(bool shown, const Record& record, Position at) const;
     void readFormula(const Record& record, Position at);
 
     SheetData& sheet_;
@@ -113,7 +115,18 @@ void CellReader::addSharedText(const Record& record, Position at, uint32_t index
     auto& id = sharedTextIds_[index];
     if (!id)
         id = sheet_.addText(sharedStrings_[index]);
-    sheet_.addTextCell(at.row, at.col, *id);
+    checkShown(sheet_.addTextCell(at.row, at.col, *id), record, at);
+}
+
+void CellReader::addString(const Record& record, Position at, std::u16string_view text)
+{
+    checkShown(sheet_.addString(at.row, at.col, text), record, at);
+}
+
+void CellReader::checkShown(bool shown, const Record& record, Position at) const
+{
+    if (!shown)
+        fail(describe(record) + ": " + SheetData::shownTextExceeded(at.row, at.col));
 }
 
 void CellReader::readFormula(const Record& record, Position at)
@@ -136,7 +149,7 @@ void CellReader::readFormula(const Record& record, Position at)
         break;
     case kBooleanResult: sheet_.addBoolean(at.row, at.col, result[2] != 0); break;
     case kErrorResult: sheet_.addError(at.row, at.col); break;
-    case kEmptyTextResult: sheet_.addString(at.row, at.col, std::u16string()); break;
+    case kEmptyTextResult: addString(record, at, u""); break;
     default: break; // no result known: the cell stays empty
     }
 }
@@ -206,7 +219,7 @@ void CellReader::read(const Record& record, RecordCursor& cursor)
         requireSize(record, 6);
         if (const auto at = position(data)) {
             ContinuedReader text(record, cursor, 6);
-            sheet_.addString(at->row, at->col, text.readString(false));
+            addString(record, *at, text.readString(false));
         }
         break;
     case record::kFormula:
@@ -217,7 +230,7 @@ void CellReader::read(const Record& record, RecordCursor& cursor)
     case record::kString:
         if (awaitingText_) {
             ContinuedReader text(record, cursor, 0);
-            sheet_.addString(textFormula_.row, textFormula_.col, text.readString(false));
+            addString(record, textFormula_, text.readString(false));
             awaitingText_ = false;
         }
         break;

@@ -1,6 +1,8 @@
 // The per-sheet cell store: cells sorted by row and column, texts in one
-// buffer, found by binary search.
+// buffer, found where the last read left off or else by binary search.
 #include "sheet_data.h"
+
+#include "cell_reference.h"
 
 #include <algorithm>
 #include <bit>
@@ -19,6 +21,8 @@ bool samePlace(const C& a, const C& b)
 {
     return a.row == b.row && a.col == b.col;
 }
+
+constexpr size_t kLengthUnits = 2; // the length before each text
 
 } // namespace
 
@@ -44,9 +48,9 @@ void SheetData::addNumber(int row, int col, double value)
     add(row, col, CELLTYPE_NUMBER, std::bit_cast<uint64_t>(value));
 }
 
-void SheetData::addString(int row, int col, std::u16string text)
+bool SheetData::addString(int row, int col, std::u16string_view text)
 {
-    addTextCell(row, col, addText(text));
+    return addTextCell(row, col, addText(text));
 }
 
 void SheetData::addBoolean(int row, int col, bool value)
@@ -66,16 +70,34 @@ void SheetData::addBlank(int row, int col)
 
 SheetData::TextId SheetData::addText(std::u16string_view text)
 {
+    // A length past 32 bits is stored as the largest one, which any cell
+    // that shows the text takes past kMaxShownText all the same.
+    const auto length = static_cast<uint32_t>(std::min<uint64_t>(text.size(), UINT32_MAX));
+    texts_.push_back(static_cast<char16_t>(length & 0xFFFF));
+    texts_.push_back(static_cast<char16_t>(length >> 16));
     const TextId id = texts_.size();
     texts_.append(text);
     texts_.push_back(u'\0');
     return id;
 }
 
-void SheetData::addTextCell(int row, int col, TextId text)
+bool SheetData::addTextCell(int row, int col, TextId text)
 {
-    if (text < texts_.size())
-        add(row, col, CELLTYPE_STRING, text);
+    if (text < kLengthUnits || text >= texts_.size())
+        return true;
+    const uint64_t shown = shownText_ + (texts_[text - 2] | (uint64_t(texts_[text - 1]) << 16));
+    if (shown > kMaxShownText)
+        return false;
+    shownText_ = shown;
+    add(row, col, CELLTYPE_STRING, text);
+    return true;
+}
+
+std::string SheetData::shownTextExceeded(int row, int col)
+{
+    return "the text that the sheet's cells show passes " + std::to_string(kMaxShownText) +
+           " UTF-16 code units at cell " + formatCellReference(row, col) +
+           " (a shared string counts once for each cell that shows it)";
 }
 
 void SheetData::finish()
@@ -97,13 +119,27 @@ void SheetData::finish()
     texts_.shrink_to_fit();
 }
 
+// The first place in cells_ whose cell is not before `key`.
+size_t SheetData::lowerBound(const Cell& key) const
+{
+    // Readers go along a row and down the rows, so the place wanted is most
+    // often where the last read ended or the one after it.
+    const size_t count = cells_.size();
+    const size_t last = lastPlace_.load(std::memory_order_relaxed);
+    for (size_t place = last; place <= last + 1 && place <= count; ++place)
+        if ((place == 0 || before(cells_[place - 1], key)) && (place == count || !before(cells_[place], key)))
+            return place;
+    return static_cast<size_t>(std::lower_bound(cells_.begin(), cells_.end(), key, before<Cell>) - cells_.begin());
+}
+
 const SheetData::Cell* SheetData::find(int row, int col) const
 {
     if (row < 0 || col < 0 || col > UINT16_MAX)
         return nullptr;
     const Cell key{row, static_cast<uint16_t>(col), 0, 0};
-    const auto it = std::lower_bound(cells_.begin(), cells_.end(), key, before<Cell>);
-    return it != cells_.end() && samePlace(*it, key) ? &*it : nullptr;
+    const size_t place = lowerBound(key);
+    lastPlace_.store(place, std::memory_order_relaxed);
+    return place < cells_.size() && samePlace(cells_[place], key) ? &cells_[place] : nullptr;
 }
 
 int SheetData::cellType(int row, int col) const

@@ -146,7 +146,7 @@ private:
                             quoteForMessage(text) + "', but the table holds " + std::to_string(strings_.size()));
             if (copiedStrings_[index] == kNotCopied)
                 copiedStrings_[index] = sheet_.addText(strings_.at(index));
-            sheet_.addTextCell(row, column, copiedStrings_[index]);
+            return showText(row, column, copiedStrings_[index]);
         } else if (type == "b") {
             if (text == "1" || text == "true")
                 sheet_.addBoolean(row, column, true);
@@ -174,8 +174,12 @@ private:
     bool addText(int row, int column)
     {
         decodeText(gathered_, text_);
-        sheet_.addTextCell(row, column, sheet_.addText(text_));
-        return true;
+        return showText(row, column, sheet_.addText(text_));
+    }
+
+    bool showText(int row, int column, SheetData::TextId text)
+    {
+        return sheet_.addTextCell(row, column, text) || fail(SheetData::shownTextExceeded(row, column));
     }
 
     bool badValue(int row, int column, const char* what)

@@ -286,6 +286,19 @@ std::vector<HostileFile> hostileFiles()
          [] { return brokenParts([](auto&) {}, "<sst><si><t>ok\xC0\xAF\xFF</t></si></sst>"); },
          {},
          [](xl::Sheet& sheet) { EXPECT_EQ(xl::utf16ToUtf8(sheet.readStr(0, 0)), "ok\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); }},
+        {"a shared string of 2^20 units shown by 257 cells: one past the bound on the text shown",
+         [] {
+             std::string cells;
+             for (int row = 1; row <= 129; ++row)
+                 cells += "<row r=\"" + std::to_string(row) + "\"><c t=\"s\"><v>0</v></c><c t=\"s\"><v>0</v></c></row>";
+             std::vector<ZipEntry> parts = fixture::xlsxParts(
+                 rows(cells), "<sst><si><t>" + std::string(size_t(1) << 20, 'a') + "</t></si></sst>");
+             // Stored: deflated, the string would pass the zip ratio limit.
+             fixture::entryNamed(parts, "xl/sharedStrings.xml").deflate = false;
+             return fixture::buildZip(parts);
+         },
+         {"xl/worksheets/sheet1.xml: the text that the sheet's cells show passes 268435456 UTF-16 code units at "
+          "cell A129 (a shared string counts once for each cell that shows it)"}},
         {"100000 sheets and as many relationships",
          [] {
              return brokenParts([](auto& parts) {
