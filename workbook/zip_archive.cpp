@@ -326,6 +326,18 @@ bool ZipArchive::EntryReader::read(char* out, size_t room, size_t& produced, std
     return true;
 }
 
+bool ZipArchive::EntryReader::readToEnd(std::string& error)
+{
+    std::string scratch(std::min<uint64_t>(entry_.size + 1, uint64_t(64) << 10), '\0');
+    for (;;) {
+        size_t produced = 0;
+        if (!read(scratch.data(), scratch.size(), produced, error))
+            return false;
+        if (produced == 0)
+            return true;
+    }
+}
+
 // Inflates until some bytes come out or the deflate data ends.
 bool ZipArchive::EntryReader::inflateSome(char* out, size_t room, size_t& produced, bool& dataEnded,
                                           std::string& error)

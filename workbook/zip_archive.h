@@ -68,6 +68,8 @@ public:
         // entry when its data is damaged, ends early or would pass its
         // declared size; no byte past that size is ever put out.
         bool read(char* out, size_t room, size_t& produced, std::string& error);
+        // Reads the rest of the entry, for its checks alone.
+        bool readToEnd(std::string& error);
 
     private:
         struct EndInflation {

@@ -338,11 +338,17 @@ TEST(XlsxHostileInput, FailsCleanlyNamingThePlaceOrReadsWhatIsValid)
         const fixture::BookPtr book = fixture::xmlBook();
         const bool loaded = book->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size()));
         const std::string message = book->errorMessage();
+        // Read a few bytes at a time, parts give the same message, offsets
+        // and all.
+        const fixture::BookPtr inPieces = fixture::xmlBookReadingPiecesOf(3);
+        EXPECT_EQ(inPieces->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size())), loaded);
+        EXPECT_EQ(inPieces->errorMessage(), message);
         if (file.message.empty()) {
             ASSERT_TRUE(loaded) << message;
             EXPECT_EQ(message, "");
             ASSERT_NE(book->getSheet(0), nullptr);
             file.check(*book->getSheet(0));
+            file.check(*inPieces->getSheet(0));
             continue;
         }
         EXPECT_FALSE(loaded);

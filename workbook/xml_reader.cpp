@@ -1,0 +1,671 @@
+// The pull reader: its buffer and refills, encodings and line ends, tags,
+// references, and the text of elements.
+#include "xml_reader.h"
+
+#include "text_codec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace xl {
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool endsElementName(char c)
+{
+    return isBlank(c) || c == '/' || c == '>' || c == '?' || c == '<';
+}
+
+bool endsAttributeName(char c)
+{
+    return endsElementName(c) || c == '=' || c == '!';
+}
+
+std::string_view stripPrefix(std::string_view name)
+{
+    const size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// `prefix` is a literal, which may hold NULs.
+template <size_t N>
+bool startsWith(std::string_view text, const char (&prefix)[N])
+{
+    return text.size() >= N - 1 && std::memcmp(text.data(), prefix, N - 1) == 0;
+}
+
+std::string decodeUtf16(std::string_view bytes, bool bigEndian)
+{
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto b0 = static_cast<unsigned char>(bytes[i]), b1 = static_cast<unsigned char>(bytes[i + 1]);
+        units.push_back(static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0));
+    }
+    if (bytes.size() % 2)
+        units.push_back(0xFFFD);
+    return utf16ToUtf8(units);
+}
+
+int digitValue(char c, bool hex)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (hex && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Every code point below 0x110000 in UTF-8, surrogates too (they become
+// U+FFFD on the way to UTF-16, as any ill-formed UTF-8 does).
+size_t encodeUtf8(uint32_t code, char* out)
+{
+    if (code < 0x80) {
+        out[0] = static_cast<char>(code);
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (code >> 6));
+        out[1] = static_cast<char>(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (code >> 12));
+        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (code >> 18));
+    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (code & 0x3F));
+    return 4;
+}
+
+enum class Reference { Decoded, Literal, CutOff, Invalid };
+
+struct DecodedReference {
+    char bytes[4];
+    size_t size = 0;   // of bytes
+    size_t length = 0; // of the reference in the text
+    const char* why = nullptr;
+};
+
+// The reference whose '&' is at `amp`, in text known up to `end`, after
+// which more may follow when `more`. A name other than the five that XML
+// predefines leaves the '&' as written; a character reference must be
+// well-formed and name a code point below 0x110000.
+Reference readReference(const char* amp, const char* end, bool more, DecodedReference& decoded)
+{
+    const std::string_view rest(amp + 1, static_cast<size_t>(end - amp - 1));
+    if (rest.empty() || rest[0] != '#') {
+        static constexpr std::pair<std::string_view, char> kNamed[] = {
+            {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
+        bool cutOff = false;
+        for (const auto& [name, character] : kNamed) {
+            if (rest.starts_with(name)) {
+                decoded.bytes[0] = character;
+                decoded.size = 1;
+                decoded.length = 1 + name.size();
+                return Reference::Decoded;
+            }
+            cutOff = cutOff || name.starts_with(rest);
+        }
+        return cutOff && more ? Reference::CutOff : Reference::Literal;
+    }
+    if (rest.size() < 2)
+        return more ? Reference::CutOff : (decoded.why = "invalid numeric character entity", Reference::Invalid);
+    const bool hex = rest[1] == 'x';
+    size_t at = hex ? 2 : 1;
+    const size_t firstDigit = at;
+    uint32_t code = 0;
+    for (int digit; at < rest.size() && (digit = digitValue(rest[at], hex)) >= 0; ++at)
+        code = std::min<uint32_t>(code * (hex ? 16 : 10) + static_cast<uint32_t>(digit), 0x110000);
+    if (at == rest.size() && more)
+        return Reference::CutOff;
+    if (at == firstDigit || code >= 0x110000) {
+        decoded.why = "invalid numeric character entity";
+        return Reference::Invalid;
+    }
+    if (at == rest.size() || rest[at] != ';') {
+        decoded.why = "expected ;";
+        return Reference::Invalid;
+    }
+    decoded.size = encodeUtf8(code, decoded.bytes);
+    decoded.length = 1 + at + 1;
+    return Reference::Decoded;
+}
+
+struct Decoding {
+    const char* stop;                 // where decoding stopped
+    const char* invalid = nullptr;    // an invalid reference there
+    const char* why = nullptr;
+};
+
+// Passes [begin, end) to `out` (a callable taking bytes and a count) with
+// references decoded. Stops early at a reference that `end` cuts off when
+// `more` may follow, or at an invalid one.
+template <typename Output>
+Decoding decodeReferences(const char* begin, const char* end, bool more, Output&& out)
+{
+    const char* p = begin;
+    for (;;) {
+        const auto* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        if (!amp) {
+            out(p, static_cast<size_t>(end - p));
+            return {end};
+        }
+        out(p, static_cast<size_t>(amp - p));
+        DecodedReference decoded;
+        switch (readReference(amp, end, more, decoded)) {
+        case Reference::Decoded:
+            out(decoded.bytes, decoded.size);
+            p = amp + decoded.length;
+            break;
+        case Reference::Literal:
+            out(amp, 1);
+            p = amp + 1;
+            break;
+        case Reference::CutOff: return {amp};
+        case Reference::Invalid: return {amp, amp, decoded.why};
+        }
+    }
+}
+
+} // namespace
+
+XmlReader::XmlReader(std::string name, Source source, size_t pieceSize)
+    : partName_(std::move(name)), source_(std::move(source)), pieceSize_(std::max<size_t>(pieceSize, 1))
+{
+}
+
+std::string_view XmlReader::localName() const
+{
+    return stripPrefix(name_);
+}
+
+std::optional<std::string_view> XmlReader::attribute(std::string_view localName) const
+{
+    for (const Attribute& attribute : attributes_)
+        if (stripPrefix(attribute.name) == localName)
+            return attribute.value;
+    return std::nullopt;
+}
+
+bool XmlReader::fail(const std::string& what, uint64_t offset)
+{
+    error_ = partName_ + ": " + what + " at byte " + std::to_string(offset);
+    return false;
+}
+
+XmlReader::Step XmlReader::malformed(const char* what, const char* at)
+{
+    fail(std::string("malformed XML (") + what + ")", base_ + static_cast<uint64_t>(at - buffer_.data()));
+    return Step::Fault;
+}
+
+XmlReader::Step XmlReader::incomplete(const char* what)
+{
+    if (!sourceEnded_)
+        return Step::More;
+    fail(what, tokenOffset_);
+    return Step::Fault;
+}
+
+bool XmlReader::countItems(size_t count)
+{
+    items_ += count;
+    return items_ <= kMaxItems ||
+           fail("more than " + std::to_string(kMaxItems) + " elements, attributes and texts in one element",
+                tokenOffset_);
+}
+
+bool XmlReader::readSource(char* out, size_t room, size_t& produced)
+{
+    produced = 0;
+    while (produced < room && !sourceEnded_) {
+        size_t got = 0;
+        if (!source_(out + produced, room - produced, got, error_))
+            return false;
+        sourceEnded_ = got == 0;
+        produced += got;
+    }
+    return true;
+}
+
+// The first bytes tell the encoding. A UTF-16 part is read whole and made
+// UTF-8: such parts are rare and small, and need no reading piece by piece.
+bool XmlReader::startPart()
+{
+    started_ = true;
+    buffer_.resize(std::max<size_t>(pieceSize_, 4));
+    size_t produced = 0;
+    if (!readSource(buffer_.data(), buffer_.size(), produced))
+        return false;
+    const std::string_view head(buffer_.data(), produced);
+    const bool bigEndian = startsWith(head, "\xFE\xFF") || startsWith(head, "\0<");
+    const bool utf16 = bigEndian || startsWith(head, "\xFF\xFE") || startsWith(head, "<\0");
+    if (!utf16) {
+        if (startsWith(head, "\xEF\xBB\xBF")) {
+            std::memmove(buffer_.data(), buffer_.data() + 3, produced - 3);
+            produced -= 3;
+        }
+        return takeNewBytes(produced);
+    }
+    std::string bytes(head);
+    while (!sourceEnded_) {
+        const size_t filled = bytes.size();
+        bytes.resize(filled + std::max(pieceSize_, filled));
+        size_t got = 0;
+        if (!readSource(bytes.data() + filled, bytes.size() - filled, got))
+            return false;
+        bytes.resize(filled + got);
+    }
+    const bool byteOrderMark = startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE");
+    buffer_ = decodeUtf16(std::string_view(bytes).substr(byteOrderMark ? 2 : 0), bigEndian);
+    return takeNewBytes(buffer_.size());
+}
+
+// Keeps the bytes from pos_ on, which a token not yet complete needs, and
+// adds the next piece of the part after them; at the end of the part it
+// adds nothing and sets sourceEnded_.
+bool XmlReader::fill()
+{
+    if (!started_)
+        return startPart();
+    if (sourceEnded_)
+        return true;
+    const size_t kept = end_ - pos_;
+    std::memmove(buffer_.data(), buffer_.data() + pos_, kept);
+    base_ += pos_;
+    pos_ = 0;
+    end_ = kept;
+    // A token longer than a piece is read again from its start after each
+    // fill; reading at least as much again as it holds keeps that linear.
+    const size_t wanted = std::max(pieceSize_, kept);
+    if (buffer_.size() < kept + wanted)
+        buffer_.resize(std::max(kept + wanted, 2 * buffer_.size()));
+    size_t produced = 0;
+    return readSource(buffer_.data() + end_, wanted, produced) && takeNewBytes(produced);
+}
+
+// Makes the `count` bytes just put after end_ part of the text: each CR, and
+// each CR LF, becomes one LF, as an XML parser must make them before
+// anything else; a NUL, which no XML text holds, is refused.
+bool XmlReader::takeNewBytes(size_t count)
+{
+    char* const begin = buffer_.data() + end_;
+    const char* const stop = begin + count;
+    const char* in = begin;
+    char* out = begin;
+    if (count > 0) {
+        if (afterCr_ && *in == '\n')
+            ++in; // the LF of a CR LF that the edge of a piece split
+        afterCr_ = false;
+    }
+    while (const auto* cr = static_cast<const char*>(std::memchr(in, '\r', static_cast<size_t>(stop - in)))) {
+        std::memmove(out, in, static_cast<size_t>(cr - in));
+        out += cr - in;
+        *out++ = '\n';
+        in = cr + 1;
+        if (in == stop)
+            afterCr_ = true;
+        else if (*in == '\n')
+            ++in;
+    }
+    if (out != in)
+        std::memmove(out, in, static_cast<size_t>(stop - in));
+    out += stop - in;
+    if (const void* nul = std::memchr(begin, '\0', static_cast<size_t>(out - begin)))
+        return fail("NUL byte (the part is not UTF-8 or UTF-16 text)",
+                    base_ + static_cast<uint64_t>(static_cast<const char*>(nul) - buffer_.data()));
+    end_ = static_cast<size_t>(out - buffer_.data());
+    return true;
+}
+
+bool XmlReader::pull(std::string* text, Item& item)
+{
+    if (failed())
+        return false;
+    if (endPending_) {
+        endPending_ = false;
+        closeElement();
+        item = Item::EndTag;
+        return true;
+    }
+    for (;;) {
+        if (pos_ == end_) {
+            if (!started_ || !sourceEnded_) {
+                if (!fill())
+                    return false;
+                continue;
+            }
+            tokenOffset_ = base_ + pos_;
+            if (open_ > 0)
+                return fail("the part ends inside its <" + openNames_.substr(openNameStarts_.back()) + "> element",
+                            tokenOffset_);
+            token_ = Token::End;
+            name_ = {};
+            item = Item::End;
+            return true;
+        }
+        tokenOffset_ = base_ + pos_;
+        if (buffer_[pos_] != '<') {
+            bool blank = true;
+            if (!passText(text, blank) || (!blank && !countItems(1)))
+                return false;
+            item = blank ? Item::Blank : Item::Text;
+            return true;
+        }
+        switch (markup(text, item)) {
+        case Step::Done: return true;
+        case Step::Fault: return false;
+        case Step::More:
+            if (!fill())
+                return false;
+            break;
+        }
+    }
+}
+
+XmlReader::Step XmlReader::markup(std::string* text, Item& item)
+{
+    const std::string_view rest(buffer_.data() + pos_, end_ - pos_);
+    // "<![CDATA[", the longest opening, tells every kind of markup apart.
+    if (rest.size() < 9 && !sourceEnded_)
+        return Step::More;
+    if (rest.starts_with("</")) {
+        item = Item::EndTag;
+        return endTag();
+    }
+    item = Item::Markup;
+    if (rest.starts_with("<?"))
+        return passPast(2, "?>", nullptr, "unterminated processing instruction") ? Step::Done : Step::Fault;
+    if (rest.starts_with("<!--"))
+        return passPast(4, "-->", nullptr, "unterminated comment") ? Step::Done : Step::Fault;
+    if (rest.starts_with("<![CDATA[")) {
+        item = Item::Text;
+        return countItems(1) && passPast(9, "]]>", text, "unterminated CDATA section") ? Step::Done : Step::Fault;
+    }
+    if (rest.starts_with("<!")) {
+        fail(rest.substr(2, 7) == "DOCTYPE" ? "document type declaration (not accepted)"
+                                            : "markup declaration (not accepted)",
+             tokenOffset_);
+        return Step::Fault;
+    }
+    item = Item::StartTag;
+    return startTag();
+}
+
+XmlReader::Step XmlReader::startTag()
+{
+    const char* const begin = buffer_.data() + pos_;
+    const char* const end = buffer_.data() + end_;
+    const char* p = std::find_if(begin + 1, end, endsElementName);
+    if (p == end)
+        return incomplete("unterminated tag");
+    if (p == begin + 1) {
+        fail("'<' that starts no tag", tokenOffset_);
+        return Step::Fault;
+    }
+    const std::string_view name(begin + 1, static_cast<size_t>(p - begin - 1));
+    attributes_.clear();
+    bool empty = false;
+    for (;;) {
+        p = std::find_if_not(p, end, isBlank);
+        if (p == end)
+            return incomplete("unterminated tag");
+        if (*p == '>') {
+            ++p;
+            break;
+        }
+        if (*p == '/') {
+            if (p + 1 == end)
+                return incomplete("unterminated tag");
+            if (p[1] != '>')
+                return malformed("expected >", p + 1);
+            p += 2;
+            empty = true;
+            break;
+        }
+        const char* const attributeName = p;
+        p = std::find_if(p, end, endsAttributeName);
+        if (p == end)
+            return incomplete("unterminated tag");
+        if (p == attributeName)
+            return malformed("expected >", p);
+        const std::string_view attribute(attributeName, static_cast<size_t>(p - attributeName));
+        p = std::find_if_not(p, end, isBlank);
+        if (p == end)
+            return incomplete("unterminated tag");
+        if (*p != '=')
+            return malformed("expected =", p);
+        p = std::find_if_not(p + 1, end, isBlank);
+        if (p == end)
+            return incomplete("unterminated tag");
+        if (*p != '"' && *p != '\'')
+            return malformed("expected ' or \"", p);
+        const char* const value = p + 1;
+        const auto* close = static_cast<const char*>(std::memchr(value, *p, static_cast<size_t>(end - value)));
+        if (!close)
+            return incomplete("unterminated attribute value");
+        attributes_.push_back({attribute, std::string_view(value, static_cast<size_t>(close - value))});
+        p = close + 1;
+    }
+    // The tag is whole and will not be read again: its values may now be
+    // decoded where they are.
+    const Step decoded = decodeAttributeValues();
+    if (decoded != Step::Done)
+        return decoded;
+    if (!countItems(1 + attributes_.size()))
+        return Step::Fault;
+    if (open_ >= kMaxDepth) {
+        fail("elements nested more than " + std::to_string(kMaxDepth) + " levels deep", tokenOffset_);
+        return Step::Fault;
+    }
+    openNameStarts_.push_back(openNames_.size());
+    openNames_.append(name);
+    ++open_;
+    token_ = Token::StartTag;
+    name_ = name;
+    endPending_ = empty;
+    pos_ = static_cast<size_t>(p - buffer_.data());
+    return Step::Done;
+}
+
+// Decodes in place: no reference is shorter than the UTF-8 it stands for.
+XmlReader::Step XmlReader::decodeAttributeValues()
+{
+    for (Attribute& attribute : attributes_) {
+        if (!std::memchr(attribute.value.data(), '&', attribute.value.size()))
+            continue;
+        char* const begin = buffer_.data() + (attribute.value.data() - buffer_.data());
+        char* out = begin;
+        const Decoding decoding =
+            decodeReferences(begin, begin + attribute.value.size(), false, [&out](const char* bytes, size_t count) {
+                std::memmove(out, bytes, count);
+                out += count;
+            });
+        if (decoding.invalid)
+            return malformed(decoding.why, decoding.invalid);
+        attribute.value = std::string_view(begin, static_cast<size_t>(out - begin));
+    }
+    return Step::Done;
+}
+
+XmlReader::Step XmlReader::endTag()
+{
+    const char* const begin = buffer_.data() + pos_;
+    const char* const end = buffer_.data() + end_;
+    const char* const nameEnd = std::find_if(begin + 2, end, endsElementName);
+    const char* const p = std::find_if_not(nameEnd, end, isBlank);
+    if (p == end)
+        return incomplete("unterminated end tag");
+    if (open_ == 0) {
+        fail("end tag without a start tag", tokenOffset_);
+        return Step::Fault;
+    }
+    const std::string_view name(begin + 2, static_cast<size_t>(nameEnd - begin - 2));
+    if (name != std::string_view(openNames_).substr(openNameStarts_.back()))
+        return malformed("invalid closing tag name", begin);
+    if (*p != '>')
+        return malformed("expected >", p);
+    closeElement();
+    name_ = name;
+    pos_ = static_cast<size_t>(p + 1 - buffer_.data());
+    return Step::Done;
+}
+
+void XmlReader::closeElement()
+{
+    openNames_.resize(openNameStarts_.back());
+    openNameStarts_.pop_back();
+    --open_;
+    token_ = Token::EndTag;
+}
+
+// Passes the text up to the next '<' or the end of the part, into `text`
+// when there is one, and says whether it was all blanks.
+bool XmlReader::passText(std::string* text, bool& blank)
+{
+    for (;;) {
+        const char* const begin = buffer_.data() + pos_;
+        const char* const end = buffer_.data() + end_;
+        const auto* lt = static_cast<const char*>(std::memchr(begin, '<', static_cast<size_t>(end - begin)));
+        const char* const stop = lt ? lt : end;
+        if (blank)
+            blank = std::all_of(begin, stop, isBlank);
+        const bool more = !lt && !sourceEnded_;
+        const Decoding decoding = decodeReferences(begin, stop, more, [text](const char* bytes, size_t count) {
+            if (text)
+                text->append(bytes, count);
+        });
+        if (decoding.invalid) {
+            malformed(decoding.why, decoding.invalid);
+            return false;
+        }
+        pos_ = static_cast<size_t>(decoding.stop - buffer_.data());
+        if (!more)
+            return true;
+        if (!fill())
+            return false;
+    }
+}
+
+// Passes markup from its opening to past its `terminator`, its content into
+// `text` when there is one.
+bool XmlReader::passPast(size_t opening, std::string_view terminator, std::string* text, const char* unterminated)
+{
+    pos_ += opening;
+    for (;;) {
+        const std::string_view rest(buffer_.data() + pos_, end_ - pos_);
+        const size_t found = rest.find(terminator);
+        if (found != std::string_view::npos) {
+            if (text)
+                text->append(rest.substr(0, found));
+            pos_ += found + terminator.size();
+            return true;
+        }
+        if (sourceEnded_)
+            return fail(unterminated, tokenOffset_);
+        // The last bytes may begin the terminator; the rest is passed.
+        const size_t passed = rest.size() - std::min(rest.size(), terminator.size() - 1);
+        if (text)
+            text->append(rest.substr(0, passed));
+        pos_ += passed;
+        if (!fill())
+            return false;
+    }
+}
+
+bool XmlReader::next()
+{
+    Item item;
+    do {
+        if (!pull(nullptr, item))
+            return false;
+    } while (item == Item::Text || item == Item::Blank || item == Item::Markup);
+    return true;
+}
+
+bool XmlReader::find(std::string_view localName)
+{
+    while (next() && token_ != Token::End)
+        if (token_ == Token::StartTag && this->localName() == localName)
+            return true;
+    return false;
+}
+
+bool XmlReader::nextChild(int level)
+{
+    while (next() && token_ != Token::End) {
+        if (token_ == Token::StartTag && open_ == level + 1)
+            return true;
+        if (token_ == Token::EndTag && open_ == level - 1)
+            return false;
+    }
+    return false;
+}
+
+bool XmlReader::readText(std::string& out)
+{
+    const int level = open_;
+    // Blanks first in the element, kept only if the end tag comes next.
+    size_t leadingBlanks = std::string::npos;
+    bool content = false;
+    for (;;) {
+        const bool inside = open_ == level;
+        const size_t mark = out.size();
+        Item item;
+        if (!pull(inside ? &out : nullptr, item))
+            return false;
+        if (!inside)
+            continue;
+        if (item == Item::EndTag)
+            return true;
+        if (item == Item::Blank) {
+            if (content)
+                out.resize(mark);
+            else
+                leadingBlanks = mark;
+        } else if (leadingBlanks != std::string::npos) {
+            out.erase(leadingBlanks, mark - leadingBlanks);
+            leadingBlanks = std::string::npos;
+        }
+        content = true;
+    }
+}
+
+bool XmlReader::enterRoot(std::string_view localName, std::string_view notWhat)
+{
+    if (!next())
+        return false;
+    if (token_ == Token::End)
+        return reject("no XML element");
+    if (this->localName() != localName)
+        return reject(std::string(notWhat) + " (its root element is <" + quoteForMessage(name_) + ">)");
+    return true;
+}
+
+bool XmlReader::readToEnd()
+{
+    while (next())
+        if (token_ == Token::End)
+            return true;
+    return false;
+}
+
+bool XmlReader::reject(const std::string& what)
+{
+    error_ = partName_ + ": " + what;
+    return false;
+}
+
+} // namespace xl
