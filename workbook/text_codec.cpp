@@ -9,15 +9,16 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-void appendCodePoint(uint32_t cp, std::u16string& out)
+char16_t* putCodePoint(uint32_t cp, char16_t* out)
 {
     if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
+        *out++ = static_cast<char16_t>(cp);
     } else {
         cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
+    return out;
 }
 
 void appendCodePoint(uint32_t cp, std::string& out)
@@ -51,12 +52,17 @@ int hexValue(char16_t c)
 
 void appendUtf16(std::string_view utf8, std::u16string& out)
 {
+    // No sequence gives more code units than it has bytes: room for them
+    // all is made at once, and what is left over cut off at the end.
+    const size_t start = out.size();
+    out.resize(start + utf8.size());
+    char16_t* units = out.data() + start;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* end = p + utf8.size();
     while (p < end) {
         const unsigned lead = *p;
         if (lead < 0x80) {
-            out.push_back(static_cast<char16_t>(lead));
+            *units++ = static_cast<char16_t>(lead);
             ++p;
             continue;
         }
@@ -79,7 +85,7 @@ void appendUtf16(std::string_view utf8, std::u16string& out)
             if (lead == 0xF0) low = 0x90;
             if (lead == 0xF4) high = 0x8F;
         } else {
-            out.push_back(kReplacement);
+            *units++ = kReplacement;
             ++p;
             continue;
         }
@@ -96,10 +102,11 @@ void appendUtf16(std::string_view utf8, std::u16string& out)
             high = 0xBF;
         }
         if (wellFormed)
-            appendCodePoint(cp, out);
+            units = putCodePoint(cp, units);
         else
-            out.push_back(kReplacement);
+            *units++ = kReplacement;
     }
+    out.resize(static_cast<size_t>(units - out.data()));
 }
 
 std::u16string utf8ToUtf16(std::string_view utf8)
@@ -134,9 +141,9 @@ std::string utf16ToUtf8(std::u16string_view utf16)
     return out;
 }
 
-void decodeEscapes(std::u16string& text)
+void decodeEscapes(std::u16string& text, size_t from)
 {
-    size_t in = text.find(u"_x");
+    size_t in = text.find(u"_x", from);
     if (in == std::u16string::npos)
         return;
     size_t out = in;

@@ -251,7 +251,6 @@ bool SharedStrings::read(XmlReader& xml)
     if (!xml.find("sst"))
         return !xml.failed();
     std::string gathered;
-    std::u16string text;
     const int level = xml.level();
     while (xml.nextChild(level)) {
         xml.startItemCount();
@@ -260,8 +259,9 @@ bool SharedStrings::read(XmlReader& xml)
         gathered.clear();
         if (!appendRichText(xml, gathered))
             return false;
-        decodeText(gathered, text);
-        texts_ += text;
+        const size_t start = texts_.size();
+        appendUtf16(gathered, texts_);
+        decodeEscapes(texts_, start);
         ends_.push_back(texts_.size());
     }
     return !xml.failed();

@@ -5,31 +5,71 @@
 #include "text_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
 namespace xl {
 namespace {
 
+// What each byte may do in markup and text, looked up once per byte.
+enum : uint8_t {
+    kBlank = 1,
+    kEndsName = 2,          // of an element
+    kEndsAttributeName = 4,
+    kEndsText = 8,          // a run of text without references
+};
+
+constexpr std::array<uint8_t, 256> kClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (const unsigned char c : std::string_view(" \t\n\r"))
+        classes[c] |= kBlank | kEndsName | kEndsAttributeName;
+    for (const unsigned char c : std::string_view("/>?<"))
+        classes[c] |= kEndsName | kEndsAttributeName;
+    for (const unsigned char c : std::string_view("=!"))
+        classes[c] |= kEndsAttributeName;
+    for (const unsigned char c : std::string_view("<&"))
+        classes[c] |= kEndsText;
+    return classes;
+}();
+
+bool is(char c, uint8_t classes)
+{
+    return kClasses[static_cast<unsigned char>(c)] & classes;
+}
+
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return is(c, kBlank);
 }
 
-bool endsElementName(char c)
+// Blanks in tags are few or none: a plain loop, no unrolled search.
+const char* skipBlanks(const char* p, const char* end)
 {
-    return isBlank(c) || c == '/' || c == '>' || c == '?' || c == '<';
+    while (p < end && isBlank(*p))
+        ++p;
+    return p;
 }
 
-bool endsAttributeName(char c)
+// Where a name that starts at `p` ends, at the first byte of class `ends`,
+// and where its local part starts, after the last ':'.
+const char* scanName(const char* p, const char* end, uint8_t ends, const char*& local)
 {
-    return endsElementName(c) || c == '=' || c == '!';
+    local = p;
+    for (; p < end && !is(*p, ends); ++p)
+        if (*p == ':')
+            local = p + 1;
+    return p;
 }
 
-std::string_view stripPrefix(std::string_view name)
+// The first bytes of a name in a word; a loop, as names are short.
+uint64_t headOf(std::string_view name, size_t headSize)
 {
-    const size_t colon = name.rfind(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+    uint64_t head = 0;
+    const size_t size = std::min(name.size(), headSize);
+    for (size_t i = 0; i < size; ++i)
+        head |= uint64_t(static_cast<unsigned char>(name[i])) << (8 * i);
+    return head;
 }
 
 // `prefix` is a literal, which may hold NULs.
@@ -186,19 +226,6 @@ XmlReader::XmlReader(std::string name, Source source, size_t pieceSize)
 {
 }
 
-std::string_view XmlReader::localName() const
-{
-    return stripPrefix(name_);
-}
-
-std::optional<std::string_view> XmlReader::attribute(std::string_view localName) const
-{
-    for (const Attribute& attribute : attributes_)
-        if (stripPrefix(attribute.name) == localName)
-            return attribute.value;
-    return std::nullopt;
-}
-
 bool XmlReader::fail(const std::string& what, uint64_t offset)
 {
     error_ = partName_ + ": " + what + " at byte " + std::to_string(offset);
@@ -219,11 +246,9 @@ XmlReader::Step XmlReader::incomplete(const char* what)
     return Step::Fault;
 }
 
-bool XmlReader::countItems(size_t count)
+bool XmlReader::failItems()
 {
-    items_ += count;
-    return items_ <= kMaxItems ||
-           fail("more than " + std::to_string(kMaxItems) + " elements, attributes and texts in one element",
+    return fail("more than " + std::to_string(kMaxItems) + " elements, attributes and texts in one element",
                 tokenOffset_);
 }
 
@@ -349,10 +374,11 @@ bool XmlReader::pull(std::string* text, Item& item)
             }
             tokenOffset_ = base_ + pos_;
             if (open_ > 0)
-                return fail("the part ends inside its <" + openNames_.substr(openNameStarts_.back()) + "> element",
+                return fail("the part ends inside its <" + openName() + "> element",
                             tokenOffset_);
             token_ = Token::End;
             name_ = {};
+            localName_ = {};
             item = Item::End;
             return true;
         }
@@ -364,7 +390,19 @@ bool XmlReader::pull(std::string* text, Item& item)
             item = blank ? Item::Blank : Item::Text;
             return true;
         }
-        switch (markup(text, item)) {
+        // Tags first: they are nearly all there is.
+        const char second = pos_ + 1 < end_ ? buffer_[pos_ + 1] : '\0';
+        Step step;
+        if (second == '/') {
+            item = Item::EndTag;
+            step = endTag();
+        } else if (second != '?' && second != '!') {
+            item = Item::StartTag;
+            step = startTag();
+        } else {
+            step = otherMarkup(text, item);
+        }
+        switch (step) {
         case Step::Done: return true;
         case Step::Fault: return false;
         case Step::More:
@@ -375,18 +413,15 @@ bool XmlReader::pull(std::string* text, Item& item)
     }
 }
 
-XmlReader::Step XmlReader::markup(std::string* text, Item& item)
+// Comments, processing instructions, CDATA and the declarations refused.
+XmlReader::Step XmlReader::otherMarkup(std::string* text, Item& item)
 {
     const std::string_view rest(buffer_.data() + pos_, end_ - pos_);
-    // "<![CDATA[", the longest opening, tells every kind of markup apart.
+    // "<![CDATA[", the longest opening, tells them all apart.
     if (rest.size() < 9 && !sourceEnded_)
         return Step::More;
-    if (rest.starts_with("</")) {
-        item = Item::EndTag;
-        return endTag();
-    }
     item = Item::Markup;
-    if (rest.starts_with("<?"))
+    if (rest[1] == '?')
         return passPast(2, "?>", nullptr, "unterminated processing instruction") ? Step::Done : Step::Fault;
     if (rest.starts_with("<!--"))
         return passPast(4, "-->", nullptr, "unterminated comment") ? Step::Done : Step::Fault;
@@ -394,21 +429,18 @@ XmlReader::Step XmlReader::markup(std::string* text, Item& item)
         item = Item::Text;
         return countItems(1) && passPast(9, "]]>", text, "unterminated CDATA section") ? Step::Done : Step::Fault;
     }
-    if (rest.starts_with("<!")) {
-        fail(rest.substr(2, 7) == "DOCTYPE" ? "document type declaration (not accepted)"
-                                            : "markup declaration (not accepted)",
-             tokenOffset_);
-        return Step::Fault;
-    }
-    item = Item::StartTag;
-    return startTag();
+    fail(rest.substr(2, 7) == "DOCTYPE" ? "document type declaration (not accepted)"
+                                        : "markup declaration (not accepted)",
+         tokenOffset_);
+    return Step::Fault;
 }
 
 XmlReader::Step XmlReader::startTag()
 {
     const char* const begin = buffer_.data() + pos_;
     const char* const end = buffer_.data() + end_;
-    const char* p = std::find_if(begin + 1, end, endsElementName);
+    const char* local;
+    const char* p = scanName(begin + 1, end, kEndsName, local);
     if (p == end)
         return incomplete("unterminated tag");
     if (p == begin + 1) {
@@ -416,10 +448,12 @@ XmlReader::Step XmlReader::startTag()
         return Step::Fault;
     }
     const std::string_view name(begin + 1, static_cast<size_t>(p - begin - 1));
+    const std::string_view localName(local, static_cast<size_t>(p - local));
     attributes_.clear();
+    bool references = false;
     bool empty = false;
     for (;;) {
-        p = std::find_if_not(p, end, isBlank);
+        p = skipBlanks(p, end);
         if (p == end)
             return incomplete("unterminated tag");
         if (*p == '>') {
@@ -436,45 +470,48 @@ XmlReader::Step XmlReader::startTag()
             break;
         }
         const char* const attributeName = p;
-        p = std::find_if(p, end, endsAttributeName);
+        p = scanName(p, end, kEndsAttributeName, local);
         if (p == end)
             return incomplete("unterminated tag");
         if (p == attributeName)
             return malformed("expected >", p);
-        const std::string_view attribute(attributeName, static_cast<size_t>(p - attributeName));
-        p = std::find_if_not(p, end, isBlank);
+        const std::string_view attribute(local, static_cast<size_t>(p - local));
+        p = skipBlanks(p, end);
         if (p == end)
             return incomplete("unterminated tag");
         if (*p != '=')
             return malformed("expected =", p);
-        p = std::find_if_not(p + 1, end, isBlank);
+        p = skipBlanks(p + 1, end);
         if (p == end)
             return incomplete("unterminated tag");
         if (*p != '"' && *p != '\'')
             return malformed("expected ' or \"", p);
-        const char* const value = p + 1;
-        const auto* close = static_cast<const char*>(std::memchr(value, *p, static_cast<size_t>(end - value)));
-        if (!close)
+        const char quote = *p;
+        const char* const value = ++p;
+        for (; p < end && *p != quote; ++p)
+            references = references || *p == '&';
+        if (p == end)
             return incomplete("unterminated attribute value");
-        attributes_.push_back({attribute, std::string_view(value, static_cast<size_t>(close - value))});
-        p = close + 1;
+        attributes_.push_back({attribute, std::string_view(value, static_cast<size_t>(p - value))});
+        ++p;
     }
     // The tag is whole and will not be read again: its values may now be
     // decoded where they are.
-    const Step decoded = decodeAttributeValues();
-    if (decoded != Step::Done)
-        return decoded;
+    if (references) {
+        const Step decoded = decodeAttributeValues();
+        if (decoded != Step::Done)
+            return decoded;
+    }
     if (!countItems(1 + attributes_.size()))
         return Step::Fault;
     if (open_ >= kMaxDepth) {
         fail("elements nested more than " + std::to_string(kMaxDepth) + " levels deep", tokenOffset_);
         return Step::Fault;
     }
-    openNameStarts_.push_back(openNames_.size());
-    openNames_.append(name);
-    ++open_;
+    openElement(name);
     token_ = Token::StartTag;
     name_ = name;
+    localName_ = localName;
     endPending_ = empty;
     pos_ = static_cast<size_t>(p - buffer_.data());
     return Step::Done;
@@ -500,12 +537,44 @@ XmlReader::Step XmlReader::decodeAttributeValues()
     return Step::Done;
 }
 
+void XmlReader::openElement(std::string_view name)
+{
+    OpenElement& element = openElements_[static_cast<size_t>(open_++)];
+    element.head = headOf(name, kHeadSize);
+    element.length = static_cast<uint32_t>(name.size());
+    if (name.size() > kHeadSize) {
+        element.rest = static_cast<uint32_t>(longNames_.size());
+        longNames_.append(name.substr(kHeadSize));
+    }
+}
+
+// Whether `name` is that of the innermost open element.
+bool XmlReader::closes(std::string_view name) const
+{
+    const OpenElement& element = openElements_[static_cast<size_t>(open_ - 1)];
+    return name.size() == element.length && headOf(name, kHeadSize) == element.head &&
+           (name.size() <= kHeadSize ||
+            std::string_view(longNames_).substr(element.rest) == name.substr(kHeadSize));
+}
+
+std::string XmlReader::openName() const
+{
+    const OpenElement& element = openElements_[static_cast<size_t>(open_ - 1)];
+    std::string name;
+    for (size_t i = 0; i < std::min<size_t>(element.length, kHeadSize); ++i)
+        name.push_back(static_cast<char>(element.head >> (8 * i)));
+    if (element.length > kHeadSize)
+        name += longNames_.substr(element.rest);
+    return name;
+}
+
 XmlReader::Step XmlReader::endTag()
 {
     const char* const begin = buffer_.data() + pos_;
     const char* const end = buffer_.data() + end_;
-    const char* const nameEnd = std::find_if(begin + 2, end, endsElementName);
-    const char* const p = std::find_if_not(nameEnd, end, isBlank);
+    const char* local;
+    const char* const nameEnd = scanName(begin + 2, end, kEndsName, local);
+    const char* const p = skipBlanks(nameEnd, end);
     if (p == end)
         return incomplete("unterminated end tag");
     if (open_ == 0) {
@@ -513,22 +582,15 @@ XmlReader::Step XmlReader::endTag()
         return Step::Fault;
     }
     const std::string_view name(begin + 2, static_cast<size_t>(nameEnd - begin - 2));
-    if (name != std::string_view(openNames_).substr(openNameStarts_.back()))
+    if (!closes(name))
         return malformed("invalid closing tag name", begin);
     if (*p != '>')
         return malformed("expected >", p);
     closeElement();
     name_ = name;
+    localName_ = std::string_view(local, static_cast<size_t>(nameEnd - local));
     pos_ = static_cast<size_t>(p + 1 - buffer_.data());
     return Step::Done;
-}
-
-void XmlReader::closeElement()
-{
-    openNames_.resize(openNameStarts_.back());
-    openNameStarts_.pop_back();
-    --open_;
-    token_ = Token::EndTag;
 }
 
 // Passes the text up to the next '<' or the end of the part, into `text`
@@ -536,22 +598,40 @@ void XmlReader::closeElement()
 bool XmlReader::passText(std::string* text, bool& blank)
 {
     for (;;) {
-        const char* const begin = buffer_.data() + pos_;
+        const char* p = buffer_.data() + pos_;
         const char* const end = buffer_.data() + end_;
-        const auto* lt = static_cast<const char*>(std::memchr(begin, '<', static_cast<size_t>(end - begin)));
-        const char* const stop = lt ? lt : end;
+        const char* run = p;
+        while (p < end && !is(*p, kEndsText))
+            ++p;
         if (blank)
-            blank = std::all_of(begin, stop, isBlank);
-        const bool more = !lt && !sourceEnded_;
-        const Decoding decoding = decodeReferences(begin, stop, more, [text](const char* bytes, size_t count) {
-            if (text)
-                text->append(bytes, count);
-        });
-        if (decoding.invalid) {
-            malformed(decoding.why, decoding.invalid);
-            return false;
+            blank = std::all_of(run, p, isBlank);
+        if (text)
+            text->append(run, static_cast<size_t>(p - run));
+        pos_ = static_cast<size_t>(p - buffer_.data());
+        if (p < end && *p == '<')
+            return true;
+        const bool more = !sourceEnded_;
+        if (p < end) {
+            // A reference; text of blanks holds none.
+            blank = false;
+            DecodedReference decoded;
+            switch (readReference(p, end, more, decoded)) {
+            case Reference::Decoded:
+                if (text)
+                    text->append(decoded.bytes, decoded.size);
+                pos_ += decoded.length;
+                continue;
+            case Reference::Literal:
+                if (text)
+                    text->push_back('&');
+                ++pos_;
+                continue;
+            case Reference::Invalid:
+                malformed(decoded.why, p);
+                return false;
+            case Reference::CutOff: break;
+            }
         }
-        pos_ = static_cast<size_t>(decoding.stop - buffer_.data());
         if (!more)
             return true;
         if (!fill())
@@ -598,18 +678,24 @@ bool XmlReader::next()
 bool XmlReader::find(std::string_view localName)
 {
     while (next() && token_ != Token::End)
-        if (token_ == Token::StartTag && this->localName() == localName)
+        if (token_ == Token::StartTag && localName_ == localName)
             return true;
     return false;
 }
 
 bool XmlReader::nextChild(int level)
 {
-    while (next() && token_ != Token::End) {
-        if (token_ == Token::StartTag && open_ == level + 1)
-            return true;
-        if (token_ == Token::EndTag && open_ == level - 1)
+    Item item;
+    while (pull(nullptr, item)) {
+        if (item == Item::StartTag) {
+            if (open_ == level + 1)
+                return true;
+        } else if (item == Item::EndTag) {
+            if (open_ == level - 1)
+                return false;
+        } else if (item == Item::End) {
             return false;
+        }
     }
     return false;
 }
@@ -649,7 +735,7 @@ bool XmlReader::enterRoot(std::string_view localName, std::string_view notWhat)
         return false;
     if (token_ == Token::End)
         return reject("no XML element");
-    if (this->localName() != localName)
+    if (localName_ != localName)
         return reject(std::string(notWhat) + " (its root element is <" + quoteForMessage(name_) + ">)");
     return true;
 }

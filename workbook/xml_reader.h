@@ -15,6 +15,7 @@
 // element as <c>, <x:c> or <ns2:c>, in the transitional or Strict namespace.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -77,13 +78,19 @@ public:
     Token token() const { return token_; }
     // The name of the current tag as written ("x:c"), and without its prefix.
     std::string_view name() const { return name_; }
-    std::string_view localName() const;
+    std::string_view localName() const { return localName_; }
     // The level of the current tag's element: 1 for the root.
     int level() const { return token_ == Token::EndTag ? open_ + 1 : open_; }
     // The value of the current start tag's first attribute with the local
     // name `localName` ("id" finds r:id), entities decoded; null when it has
     // none. Like name(), valid until the reader moves.
-    std::optional<std::string_view> attribute(std::string_view localName) const;
+    std::optional<std::string_view> attribute(std::string_view localName) const
+    {
+        for (const Attribute& attribute : attributes_)
+            if (attribute.localName == localName)
+                return attribute.value;
+        return std::nullopt;
+    }
     // Byte offset of the current tag in the part, as UTF-8 with LF line ends.
     uint64_t offset() const { return tokenOffset_; }
     const std::string& partName() const { return partName_; }
@@ -100,23 +107,46 @@ private:
     // from its start once the next piece is in.
     enum class Step { Done, More, Fault };
     struct Attribute {
-        std::string_view name;
+        std::string_view localName;
         std::string_view value;
+    };
+    // An open element's name, for its end tag to match: up to kHeadSize
+    // bytes packed in a word, which is all that names in sheets have, and
+    // the bytes past them in longNames_ from `rest`.
+    static constexpr size_t kHeadSize = 8;
+    struct OpenElement {
+        uint64_t head;
+        uint32_t length;
+        uint32_t rest;
     };
 
     bool pull(std::string* text, Item& item);
-    Step markup(std::string* text, Item& item);
+    Step otherMarkup(std::string* text, Item& item);
     Step startTag();
     Step decodeAttributeValues();
     Step endTag();
-    void closeElement();
+    void openElement(std::string_view name);
+    bool closes(std::string_view name) const;
+    void closeElement()
+    {
+        const OpenElement& element = openElements_[static_cast<size_t>(--open_)];
+        if (element.length > kHeadSize)
+            longNames_.resize(element.rest);
+        token_ = Token::EndTag;
+    }
+    std::string openName() const;
     bool passText(std::string* text, bool& blank);
     bool passPast(size_t opening, std::string_view terminator, std::string* text, const char* unterminated);
     bool fill();
     bool startPart();
     bool readSource(char* out, size_t room, size_t& produced);
     bool takeNewBytes(size_t count);
-    bool countItems(size_t count);
+    bool countItems(size_t count)
+    {
+        items_ += count;
+        return items_ <= kMaxItems || failItems();
+    }
+    bool failItems();
     Step incomplete(const char* what);
     Step malformed(const char* what, const char* at);
     bool fail(const std::string& what, uint64_t offset);
@@ -137,11 +167,12 @@ private:
     Token token_ = Token::End;
     uint64_t tokenOffset_ = 0;
     std::string_view name_;
+    std::string_view localName_;
     std::vector<Attribute> attributes_;
     bool endPending_ = false; // an empty element's end tag is next
     int open_ = 0;            // elements open after the current tag
-    std::string openNames_;   // their names, one after the other
-    std::vector<size_t> openNameStarts_;
+    std::array<OpenElement, kMaxDepth> openElements_;
+    std::string longNames_;
     size_t items_ = 0;
     std::string error_;
 };
