@@ -71,8 +71,8 @@ void checkGlobalsBof(const Record& bof)
 // Turns the cell records of one worksheet into cells of a SheetData.
 class CellReader {
 public:
-    CellReader(SheetData& sheet, const std::vector<std::u16string>& sharedStrings)
-        : sheet_(sheet), sharedStrings_(sharedStrings), sharedTextIds_(sharedStrings.size())
+    CellReader(SheetData& sheet, const std::vector<TextPool::Id>& sharedStrings)
+        : sheet_(sheet), sharedStrings_(sharedStrings)
     {
     }
     void read(const Record& record, RecordCursor& cursor);
@@ -89,10 +89,7 @@ private:
     void readFormula(const Record& record, Position at);
 
     SheetData& sheet_;
-    const std::vector<std::u16string>& sharedStrings_;
-    // Each shared string goes into the sheet once, however many cells show
-    // it, so that a small stream cannot multiply a long string.
-    std::vector<std::optional<SheetData::TextId>> sharedTextIds_;
+    const std::vector<TextPool::Id>& sharedStrings_;
     // A formula whose text result follows in a STRING record.
     bool awaitingText_ = false;
     Position textFormula_{0, 0};
@@ -112,10 +109,7 @@ void CellReader::addSharedText(const Record& record, Position at, uint32_t index
     if (index >= sharedStrings_.size())
         fail(describe(record) + ": cell " + cellName(at.row, at.col) + " refers to shared string " +
              std::to_string(index) + ", but the SST holds " + std::to_string(sharedStrings_.size()));
-    auto& id = sharedTextIds_[index];
-    if (!id)
-        id = sheet_.addText(sharedStrings_[index]);
-    checkShown(sheet_.addTextCell(at.row, at.col, *id), record, at);
+    checkShown(sheet_.addSharedString(at.row, at.col, sharedStrings_[index]), record, at);
 }
 
 void CellReader::addString(const Record& record, Position at, std::u16string_view text)
@@ -271,12 +265,13 @@ BiffWorkbook::BiffWorkbook(std::vector<uint8_t> stream) : stream_(std::move(stre
 
 void BiffWorkbook::readSharedStrings(ContinuedReader& in)
 {
+    sharedTexts_ = TextPool();
     sharedStrings_.clear();
     in.u32(); // how often the strings are used in all: nothing to check it against
     // The number of strings is only a claim; they stop where the data does.
     const uint32_t claimed = in.u32();
     while (sharedStrings_.size() < claimed && !in.atEnd())
-        sharedStrings_.push_back(in.readString(true));
+        sharedStrings_.push_back(sharedTexts_.add(in.readString(true)));
 }
 
 void BiffWorkbook::readWorksheet(size_t index, SheetData& sheet) const

@@ -1,5 +1,6 @@
-// The per-sheet cell store: cells sorted by row and column, texts in one
-// buffer, found where the last read left off or else by binary search.
+// The per-sheet cell store: cells sorted by row and column, texts in a pool
+// of the sheet's own or the book's, found where the last read left off or
+// else by binary search.
 #include "sheet_data.h"
 
 #include "cell_reference.h"
@@ -22,15 +23,26 @@ bool samePlace(const C& a, const C& b)
     return a.row == b.row && a.col == b.col;
 }
 
-constexpr size_t kLengthUnits = 2; // the length before each text
-
 } // namespace
 
-void SheetData::add(int row, int col, CellType type, uint64_t value)
+TextPool::Id TextPool::add(std::u16string_view text)
+{
+    // A length past 32 bits is kept as the largest one, which any cell that
+    // shows the text takes past the bound on shown text all the same.
+    const auto length = static_cast<uint32_t>(std::min<uint64_t>(text.size(), UINT32_MAX));
+    units_.push_back(static_cast<char16_t>(length & 0xFFFF));
+    units_.push_back(static_cast<char16_t>(length >> 16));
+    const Id id = units_.size();
+    units_.append(text);
+    units_.push_back(u'\0');
+    return id;
+}
+
+void SheetData::add(int row, int col, CellType type, uint64_t value, bool shared)
 {
     if (row < 0 || row == INT32_MAX || col < 0 || col > UINT16_MAX)
         return;
-    const Cell cell{row, static_cast<uint16_t>(col), static_cast<uint8_t>(type), value};
+    const Cell cell{row, static_cast<uint16_t>(col), static_cast<uint8_t>(type), shared, value};
     if (!cells_.empty()) {
         Cell& last = cells_.back();
         if (samePlace(cell, last)) {
@@ -50,7 +62,24 @@ void SheetData::addNumber(int row, int col, double value)
 
 bool SheetData::addString(int row, int col, std::u16string_view text)
 {
-    return addTextCell(row, col, addText(text));
+    return addText(row, col, texts_, texts_.add(text), false);
+}
+
+bool SheetData::addSharedString(int row, int col, TextPool::Id text)
+{
+    return !sharedTexts_ || addText(row, col, *sharedTexts_, text, true);
+}
+
+bool SheetData::addText(int row, int col, const TextPool& pool, TextPool::Id text, bool shared)
+{
+    if (!pool.holds(text))
+        return true;
+    const uint64_t shown = shownText_ + pool.length(text);
+    if (shown > kMaxShownText)
+        return false;
+    shownText_ = shown;
+    add(row, col, CELLTYPE_STRING, text, shared);
+    return true;
 }
 
 void SheetData::addBoolean(int row, int col, bool value)
@@ -66,31 +95,6 @@ void SheetData::addError(int row, int col)
 void SheetData::addBlank(int row, int col)
 {
     add(row, col, CELLTYPE_BLANK, 0);
-}
-
-SheetData::TextId SheetData::addText(std::u16string_view text)
-{
-    // A length past 32 bits is stored as the largest one, which any cell
-    // that shows the text takes past kMaxShownText all the same.
-    const auto length = static_cast<uint32_t>(std::min<uint64_t>(text.size(), UINT32_MAX));
-    texts_.push_back(static_cast<char16_t>(length & 0xFFFF));
-    texts_.push_back(static_cast<char16_t>(length >> 16));
-    const TextId id = texts_.size();
-    texts_.append(text);
-    texts_.push_back(u'\0');
-    return id;
-}
-
-bool SheetData::addTextCell(int row, int col, TextId text)
-{
-    if (text < kLengthUnits || text >= texts_.size())
-        return true;
-    const uint64_t shown = shownText_ + (texts_[text - 2] | (uint64_t(texts_[text - 1]) << 16));
-    if (shown > kMaxShownText)
-        return false;
-    shownText_ = shown;
-    add(row, col, CELLTYPE_STRING, text);
-    return true;
 }
 
 std::string SheetData::shownTextExceeded(int row, int col)
@@ -116,7 +120,7 @@ void SheetData::finish()
         sorted_ = true;
     }
     cells_.shrink_to_fit();
-    texts_.shrink_to_fit();
+    texts_.shrinkToFit();
 }
 
 // The first place in cells_ whose cell is not before `key`.
@@ -136,7 +140,7 @@ const SheetData::Cell* SheetData::find(int row, int col) const
 {
     if (row < 0 || col < 0 || col > UINT16_MAX)
         return nullptr;
-    const Cell key{row, static_cast<uint16_t>(col), 0, 0};
+    const Cell key{row, static_cast<uint16_t>(col), 0, false, 0};
     const size_t place = lowerBound(key);
     lastPlace_.store(place, std::memory_order_relaxed);
     return place < cells_.size() && samePlace(cells_[place], key) ? &cells_[place] : nullptr;
@@ -153,7 +157,9 @@ const char16_t* SheetData::readStr(int row, int col, Format** format)
     if (format)
         *format = nullptr;
     const Cell* cell = find(row, col);
-    return cell && cell->type == CELLTYPE_STRING ? texts_.data() + cell->value : nullptr;
+    if (!cell || cell->type != CELLTYPE_STRING)
+        return nullptr;
+    return (cell->shared ? *sharedTexts_ : texts_).text(cell->value);
 }
 
 double SheetData::readNum(int row, int col, Format** format) const

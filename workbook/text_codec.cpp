@@ -141,9 +141,9 @@ std::string utf16ToUtf8(std::u16string_view utf16)
     return out;
 }
 
-void decodeEscapes(std::u16string& text, size_t from)
+void decodeEscapes(std::u16string& text)
 {
-    size_t in = text.find(u"_x", from);
+    size_t in = text.find(u"_x");
     if (in == std::u16string::npos)
         return;
     size_t out = in;

@@ -19,10 +19,10 @@ std::u16string utf8ToUtf16(std::string_view utf8);
 void appendUtf8(std::u16string_view utf16, std::string& out);
 std::string utf16ToUtf8(std::u16string_view utf16);
 
-// Replaces each escape _xHHHH_ (four hex digits in either case) from `from`
-// on with the code unit it names, left to right, so that _x005F_ before a
-// sequence that looks like an escape keeps that sequence as text.
-void decodeEscapes(std::u16string& text, size_t from = 0);
+// Replaces each escape _xHHHH_ (four hex digits in either case) with the
+// code unit it names, left to right, so that _x005F_ before a sequence that
+// looks like an escape keeps that sequence as text.
+void decodeEscapes(std::u16string& text);
 
 // `text` made safe to quote in an error message: well-formed UTF-8 (U+FFFD
 // for what was not), control characters as \xHH, cut after about

@@ -236,7 +236,7 @@ SheetData* XlsxBook::loadSheet(size_t index)
         error_ = where + ": the target " + describeTarget(*found) + " lies outside the package";
         return nullptr;
     }
-    auto data = std::make_unique<SheetData>();
+    auto data = std::make_unique<SheetData>(&strings_.texts());
     if (!package_.readXml(found->part, [&](XmlReader& xml) { return readWorksheet(xml, strings_, *data); }, error_))
         return nullptr;
     entry.data = std::move(data);

@@ -7,12 +7,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 
 namespace xl {
 namespace {
-
-constexpr SheetData::TextId kNotCopied = std::numeric_limits<SheetData::TextId>::max();
 
 // Appends the text of the <si> or <is> whose start tag is current, and moves
 // to its end tag: its <t> and the <t> of its runs (<r>); phonetic runs
@@ -82,7 +79,7 @@ CellKind cellKind(std::optional<std::string_view> type)
 class WorksheetReader {
 public:
     WorksheetReader(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)
-        : xml_(xml), strings_(strings), sheet_(sheet), copiedStrings_(strings.size(), kNotCopied)
+        : xml_(xml), strings_(strings), sheet_(sheet)
     {
     }
 
@@ -186,9 +183,7 @@ private:
                 return xml_.reject("cell " + formatCellReference(row, column) + " refers to shared string '" +
                                    quoteForMessage(text) + "', but the table holds " +
                                    std::to_string(strings_.size()));
-            if (copiedStrings_[index] == kNotCopied)
-                copiedStrings_[index] = sheet_.addText(strings_.at(index));
-            return showText(row, column, copiedStrings_[index]);
+            return shown(sheet_.addSharedString(row, column, strings_.id(index)), row, column);
         }
         case CellKind::Boolean:
             if (text == "1" || text == "true")
@@ -216,12 +211,12 @@ private:
     bool addText(int row, int column, std::string_view utf8)
     {
         decodeText(utf8, text_);
-        return showText(row, column, sheet_.addText(text_));
+        return shown(sheet_.addString(row, column, text_), row, column);
     }
 
-    bool showText(int row, int column, SheetData::TextId text)
+    bool shown(bool added, int row, int column)
     {
-        return sheet_.addTextCell(row, column, text) || xml_.reject(SheetData::shownTextExceeded(row, column));
+        return added || xml_.reject(SheetData::shownTextExceeded(row, column));
     }
 
     bool badValue(int row, int column, const char* what)
@@ -233,8 +228,6 @@ private:
     XmlReader& xml_;
     const SharedStrings& strings_;
     SheetData& sheet_;
-    // Where each shared string landed in the sheet, once a cell showed it.
-    std::vector<SheetData::TextId> copiedStrings_;
     int nextRow_ = 0;
     std::string value_;
     std::string inlineText_;
@@ -246,11 +239,12 @@ private:
 
 bool SharedStrings::read(XmlReader& xml)
 {
-    texts_.clear();
-    ends_.clear();
+    texts_ = TextPool();
+    ids_.clear();
     if (!xml.find("sst"))
         return !xml.failed();
     std::string gathered;
+    std::u16string text;
     const int level = xml.level();
     while (xml.nextChild(level)) {
         xml.startItemCount();
@@ -259,18 +253,11 @@ bool SharedStrings::read(XmlReader& xml)
         gathered.clear();
         if (!appendRichText(xml, gathered))
             return false;
-        const size_t start = texts_.size();
-        appendUtf16(gathered, texts_);
-        decodeEscapes(texts_, start);
-        ends_.push_back(texts_.size());
+        decodeText(gathered, text);
+        ids_.push_back(texts_.add(text));
     }
+    texts_.shrinkToFit();
     return !xml.failed();
-}
-
-std::u16string_view SharedStrings::at(size_t index) const
-{
-    const size_t begin = index == 0 ? 0 : ends_[index - 1];
-    return std::u16string_view(texts_).substr(begin, ends_[index] - begin);
 }
 
 bool readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)

@@ -22,17 +22,19 @@ public:
     // from the count that the part declares. False when `xml` failed.
     bool read(XmlReader& xml);
 
-    size_t size() const { return ends_.size(); }
-    std::u16string_view at(size_t index) const;
+    size_t size() const { return ids_.size(); }
+    // Where the item `index` is in texts(), which the book's sheets show.
+    TextPool::Id id(size_t index) const { return ids_[index]; }
+    const TextPool& texts() const { return texts_; }
 
 private:
-    std::u16string texts_; // all items, one after the other
-    std::vector<size_t> ends_;
+    TextPool texts_;
+    std::vector<TextPool::Id> ids_;
 };
 
-// Reads the cells of a worksheet part into `sheet` and finishes it. Rows and
-// cells without a reference follow the one before them. False when `xml`
-// failed.
+// Reads the cells of a worksheet part into `sheet`, made with the texts of
+// `strings`, and finishes it. Rows and cells without a reference follow the
+// one before them. False when `xml` failed.
 bool readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet);
 
 } // namespace xl

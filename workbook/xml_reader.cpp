@@ -12,24 +12,31 @@
 namespace xl {
 namespace {
 
-// What each byte may do in markup and text, looked up once per byte.
+// What each byte may do in markup and text, looked up once per byte. The
+// buffer keeps a NUL after its bytes, which no text holds: every class has it,
+// so that the loops stop there without a bounds check of their own.
 enum : uint8_t {
     kBlank = 1,
     kEndsName = 2,          // of an element
     kEndsAttributeName = 4,
     kEndsText = 8,          // a run of text without references
+    kEndsValue = 16,        // a run of an attribute value without quotes or references
+    kColon = 32,            // before a local name
 };
 
 constexpr std::array<uint8_t, 256> kClasses = [] {
     std::array<uint8_t, 256> classes{};
-    for (const unsigned char c : std::string_view(" \t\n\r"))
-        classes[c] |= kBlank | kEndsName | kEndsAttributeName;
-    for (const unsigned char c : std::string_view("/>?<"))
-        classes[c] |= kEndsName | kEndsAttributeName;
-    for (const unsigned char c : std::string_view("=!"))
-        classes[c] |= kEndsAttributeName;
-    for (const unsigned char c : std::string_view("<&"))
-        classes[c] |= kEndsText;
+    const auto add = [&classes](std::string_view bytes, uint8_t what) {
+        for (const char c : bytes)
+            classes[static_cast<unsigned char>(c)] |= what;
+    };
+    add(" \t\n\r", kBlank | kEndsName | kEndsAttributeName);
+    add("/>?<", kEndsName | kEndsAttributeName);
+    add("=!", kEndsAttributeName);
+    add("<&", kEndsText);
+    add("\"'&", kEndsValue);
+    add(":", kColon);
+    classes[0] = kEndsName | kEndsAttributeName | kEndsText | kEndsValue;
     return classes;
 }();
 
@@ -43,23 +50,25 @@ bool isBlank(char c)
     return is(c, kBlank);
 }
 
-// Blanks in tags are few or none: a plain loop, no unrolled search.
-const char* skipBlanks(const char* p, const char* end)
+const char* skipBlanks(const char* p)
 {
-    while (p < end && isBlank(*p))
+    while (is(*p, kBlank))
         ++p;
     return p;
 }
 
 // Where a name that starts at `p` ends, at the first byte of class `ends`,
 // and where its local part starts, after the last ':'.
-const char* scanName(const char* p, const char* end, uint8_t ends, const char*& local)
+const char* scanName(const char* p, uint8_t ends, const char*& local)
 {
     local = p;
-    for (; p < end && !is(*p, ends); ++p)
-        if (*p == ':')
-            local = p + 1;
-    return p;
+    for (;; ++p) {
+        if (!is(*p, ends | kColon))
+            continue;
+        if (is(*p, ends))
+            return p;
+        local = p + 1;
+    }
 }
 
 // The first bytes of a name in a word; a loop, as names are short.
@@ -270,9 +279,9 @@ bool XmlReader::readSource(char* out, size_t room, size_t& produced)
 bool XmlReader::startPart()
 {
     started_ = true;
-    buffer_.resize(std::max<size_t>(pieceSize_, 4));
+    buffer_.resize(std::max<size_t>(pieceSize_, 4) + 1);
     size_t produced = 0;
-    if (!readSource(buffer_.data(), buffer_.size(), produced))
+    if (!readSource(buffer_.data(), buffer_.size() - 1, produced))
         return false;
     const std::string_view head(buffer_.data(), produced);
     const bool bigEndian = startsWith(head, "\xFE\xFF") || startsWith(head, "\0<");
@@ -295,7 +304,8 @@ bool XmlReader::startPart()
     }
     const bool byteOrderMark = startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE");
     buffer_ = decodeUtf16(std::string_view(bytes).substr(byteOrderMark ? 2 : 0), bigEndian);
-    return takeNewBytes(buffer_.size());
+    buffer_.push_back('\0');
+    return takeNewBytes(buffer_.size() - 1);
 }
 
 // Keeps the bytes from pos_ on, which a token not yet complete needs, and
@@ -315,15 +325,16 @@ bool XmlReader::fill()
     // A token longer than a piece is read again from its start after each
     // fill; reading at least as much again as it holds keeps that linear.
     const size_t wanted = std::max(pieceSize_, kept);
-    if (buffer_.size() < kept + wanted)
-        buffer_.resize(std::max(kept + wanted, 2 * buffer_.size()));
+    if (buffer_.size() < kept + wanted + 1)
+        buffer_.resize(std::max(kept + wanted + 1, 2 * buffer_.size()));
     size_t produced = 0;
     return readSource(buffer_.data() + end_, wanted, produced) && takeNewBytes(produced);
 }
 
 // Makes the `count` bytes just put after end_ part of the text: each CR, and
 // each CR LF, becomes one LF, as an XML parser must make them before
-// anything else; a NUL, which no XML text holds, is refused.
+// anything else; a NUL, which no XML text holds, is refused, and one put
+// after them.
 bool XmlReader::takeNewBytes(size_t count)
 {
     char* const begin = buffer_.data() + end_;
@@ -352,6 +363,7 @@ bool XmlReader::takeNewBytes(size_t count)
         return fail("NUL byte (the part is not UTF-8 or UTF-16 text)",
                     base_ + static_cast<uint64_t>(static_cast<const char*>(nul) - buffer_.data()));
     end_ = static_cast<size_t>(out - buffer_.data());
+    buffer_[end_] = '\0';
     return true;
 }
 
@@ -435,12 +447,12 @@ XmlReader::Step XmlReader::otherMarkup(std::string* text, Item& item)
     return Step::Fault;
 }
 
-XmlReader::Step XmlReader::startTag()
+inline XmlReader::Step XmlReader::startTag()
 {
     const char* const begin = buffer_.data() + pos_;
     const char* const end = buffer_.data() + end_;
     const char* local;
-    const char* p = scanName(begin + 1, end, kEndsName, local);
+    const char* p = scanName(begin + 1, kEndsName, local);
     if (p == end)
         return incomplete("unterminated tag");
     if (p == begin + 1) {
@@ -453,43 +465,40 @@ XmlReader::Step XmlReader::startTag()
     bool references = false;
     bool empty = false;
     for (;;) {
-        p = skipBlanks(p, end);
-        if (p == end)
-            return incomplete("unterminated tag");
+        p = skipBlanks(p);
         if (*p == '>') {
             ++p;
             break;
         }
-        if (*p == '/') {
-            if (p + 1 == end)
-                return incomplete("unterminated tag");
-            if (p[1] != '>')
-                return malformed("expected >", p + 1);
+        if (*p == '/' && p[1] == '>') {
             p += 2;
             empty = true;
             break;
         }
-        const char* const attributeName = p;
-        p = scanName(p, end, kEndsAttributeName, local);
-        if (p == end)
+        if (p == end || (*p == '/' && p + 1 == end))
             return incomplete("unterminated tag");
+        if (*p == '/')
+            return malformed("expected >", p + 1);
+        const char* const attributeName = p;
+        p = scanName(p, kEndsAttributeName, local);
         if (p == attributeName)
             return malformed("expected >", p);
         const std::string_view attribute(local, static_cast<size_t>(p - local));
-        p = skipBlanks(p, end);
-        if (p == end)
-            return incomplete("unterminated tag");
+        p = skipBlanks(p);
         if (*p != '=')
-            return malformed("expected =", p);
-        p = skipBlanks(p + 1, end);
-        if (p == end)
-            return incomplete("unterminated tag");
-        if (*p != '"' && *p != '\'')
-            return malformed("expected ' or \"", p);
+            return p == end ? incomplete("unterminated tag") : malformed("expected =", p);
+        p = skipBlanks(p + 1);
         const char quote = *p;
+        if (quote != '"' && quote != '\'')
+            return p == end ? incomplete("unterminated tag") : malformed("expected ' or \"", p);
         const char* const value = ++p;
-        for (; p < end && *p != quote; ++p)
+        for (;; ++p) {
+            while (!is(*p, kEndsValue))
+                ++p;
+            if (*p == quote || p == end)
+                break;
             references = references || *p == '&';
+        }
         if (p == end)
             return incomplete("unterminated attribute value");
         attributes_.push_back({attribute, std::string_view(value, static_cast<size_t>(p - value))});
@@ -537,7 +546,7 @@ XmlReader::Step XmlReader::decodeAttributeValues()
     return Step::Done;
 }
 
-void XmlReader::openElement(std::string_view name)
+inline void XmlReader::openElement(std::string_view name)
 {
     OpenElement& element = openElements_[static_cast<size_t>(open_++)];
     element.head = headOf(name, kHeadSize);
@@ -549,7 +558,7 @@ void XmlReader::openElement(std::string_view name)
 }
 
 // Whether `name` is that of the innermost open element.
-bool XmlReader::closes(std::string_view name) const
+inline bool XmlReader::closes(std::string_view name) const
 {
     const OpenElement& element = openElements_[static_cast<size_t>(open_ - 1)];
     return name.size() == element.length && headOf(name, kHeadSize) == element.head &&
@@ -568,13 +577,13 @@ std::string XmlReader::openName() const
     return name;
 }
 
-XmlReader::Step XmlReader::endTag()
+inline XmlReader::Step XmlReader::endTag()
 {
     const char* const begin = buffer_.data() + pos_;
     const char* const end = buffer_.data() + end_;
     const char* local;
-    const char* const nameEnd = scanName(begin + 2, end, kEndsName, local);
-    const char* const p = skipBlanks(nameEnd, end);
+    const char* const nameEnd = scanName(begin + 2, kEndsName, local);
+    const char* const p = skipBlanks(nameEnd);
     if (p == end)
         return incomplete("unterminated end tag");
     if (open_ == 0) {
@@ -595,13 +604,13 @@ XmlReader::Step XmlReader::endTag()
 
 // Passes the text up to the next '<' or the end of the part, into `text`
 // when there is one, and says whether it was all blanks.
-bool XmlReader::passText(std::string* text, bool& blank)
+inline bool XmlReader::passText(std::string* text, bool& blank)
 {
     for (;;) {
         const char* p = buffer_.data() + pos_;
         const char* const end = buffer_.data() + end_;
         const char* run = p;
-        while (p < end && !is(*p, kEndsText))
+        while (!is(*p, kEndsText))
             ++p;
         if (blank)
             blank = std::all_of(run, p, isBlank);

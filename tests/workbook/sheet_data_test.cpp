@@ -1,6 +1,6 @@
-// The cell store: cells in any order, replacement at one place, texts shared
-// between cells, what each read gives for each cell type, reads in any
-// order, and the bound on the text that the cells show.
+// The cell store: cells in any order, replacement at one place, texts of a
+// shared pool, what each read gives for each cell type, reads in any order,
+// and the bound on the text that the cells show.
 #include "sheet_data.h"
 
 #include <gtest/gtest.h>
@@ -59,20 +59,31 @@ TEST(SheetData, ReadsEachTypeOnlyAsWhatItIs)
     EXPECT_EQ(std::u16string(sheet.readStr(0, 5)), u"");
 }
 
-TEST(SheetData, SharesOneTextBetweenCells)
+TEST(SheetData, ShowsTextsOfASharedPoolWithoutCopies)
 {
-    xl::SheetData sheet;
-    const xl::SheetData::TextId shared = sheet.addText(u"shared");
-    EXPECT_TRUE(sheet.addTextCell(0, 0, shared));
+    xl::TextPool shared;
+    shared.add(u"other");
+    const xl::TextPool::Id text = shared.add(u"shared");
+    xl::SheetData sheet(&shared);
+    EXPECT_TRUE(sheet.addSharedString(0, 0, text));
     EXPECT_TRUE(sheet.addString(0, 1, u"own"));
-    EXPECT_TRUE(sheet.addTextCell(3, 0, shared));
+    EXPECT_TRUE(sheet.addSharedString(3, 0, text));
+    // A text that is not in the pool shows nowhere.
+    EXPECT_TRUE(sheet.addSharedString(4, 0, 1));
     sheet.finish();
+    EXPECT_EQ(sheet.readStr(0, 0), shared.text(text));
     EXPECT_EQ(sheet.readStr(0, 0), sheet.readStr(3, 0));
     EXPECT_EQ(std::u16string(sheet.readStr(3, 0)), u"shared");
+    EXPECT_EQ(sheet.cellType(4, 0), xl::CELLTYPE_EMPTY);
     // A text stays readable while other cells are read.
     const char16_t* own = sheet.readStr(0, 1);
     sheet.readStr(0, 0);
     EXPECT_EQ(std::u16string(own), u"own");
+    // A sheet without a pool shows no shared text.
+    xl::SheetData alone;
+    EXPECT_TRUE(alone.addSharedString(0, 0, text));
+    alone.finish();
+    EXPECT_EQ(alone.cellType(0, 0), xl::CELLTYPE_EMPTY);
 }
 
 TEST(SheetData, IgnoresPositionsOutsideBothFormats)
@@ -160,17 +171,18 @@ TEST(SheetData, BoundsTheTextThatTheCellsShow)
 {
     // 256 cells showing a text of 2^20 units reach the bound exactly.
     const std::u16string mebi(size_t(1) << 20, u'a');
-    xl::SheetData sheet;
-    const xl::SheetData::TextId shared = sheet.addText(mebi);
+    xl::TextPool pool;
+    const xl::TextPool::Id shared = pool.add(mebi);
+    xl::SheetData sheet(&pool);
     for (int row = 0; row < 255; ++row)
-        ASSERT_TRUE(sheet.addTextCell(row, 0, shared)) << row;
+        ASSERT_TRUE(sheet.addSharedString(row, 0, shared)) << row;
     EXPECT_TRUE(sheet.addString(255, 0, mebi));
     // One more unit, in a text of the cell's own or in a shared one, is one
     // too many; the cell is left out.
     EXPECT_FALSE(sheet.addString(256, 0, u"x"));
-    EXPECT_FALSE(sheet.addTextCell(257, 0, shared));
+    EXPECT_FALSE(sheet.addSharedString(257, 0, shared));
     // Texts not shown by any cell, and cells without text, do not count.
-    sheet.addText(mebi);
+    pool.add(mebi);
     sheet.addNumber(258, 0, 1);
     EXPECT_TRUE(sheet.addString(259, 0, u""));
     sheet.finish();
