@@ -266,8 +266,11 @@ bool XmlReader::readSource(char* out, size_t room, size_t& produced)
     produced = 0;
     while (produced < room && !sourceEnded_) {
         size_t got = 0;
-        if (!source_(out + produced, room - produced, got, error_))
+        if (!source_(out + produced, room - produced, got, error_)) {
+            if (error_.empty())
+                error_ = partName_ + ": cannot be read";
             return false;
+        }
         sourceEnded_ = got == 0;
         produced += got;
     }
