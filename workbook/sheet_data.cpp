@@ -119,8 +119,8 @@ void SheetData::finish()
         cells_.resize(kept);
         sorted_ = true;
     }
-    cells_.shrink_to_fit();
-    texts_.shrinkToFit();
+    // Capacity past the cells is never touched, so it takes no memory; a copy
+    // to fit would only add one at the peak.
 }
 
 // The first place in cells_ whose cell is not before `key`.

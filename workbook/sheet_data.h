@@ -26,7 +26,6 @@ public:
     bool holds(Id id) const { return id >= kLengthUnits && id < units_.size(); }
     const char16_t* text(Id id) const { return units_.data() + id; }
     uint64_t length(Id id) const { return units_[id - 2] | (uint64_t(units_[id - 1]) << 16); }
-    void shrinkToFit() { units_.shrink_to_fit(); }
 
 private:
     static constexpr Id kLengthUnits = 2;

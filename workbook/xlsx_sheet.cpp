@@ -256,7 +256,6 @@ bool SharedStrings::read(XmlReader& xml)
         decodeText(gathered, text);
         ids_.push_back(texts_.add(text));
     }
-    texts_.shrinkToFit();
     return !xml.failed();
 }
 

@@ -155,7 +155,8 @@ private:
     Source source_;
     size_t pieceSize_;
 
-    // Bytes of the part from base_ on, with [pos_, end_) not yet read.
+    // Bytes of the part from base_ on, with [pos_, end_) not yet read and a
+    // NUL at end_.
     std::string buffer_;
     size_t pos_ = 0;
     size_t end_ = 0;
