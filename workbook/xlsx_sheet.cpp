@@ -54,10 +54,20 @@ bool parseNumber(std::string_view text, double& value)
     return status == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
+// Up to 19 digits, which no 64-bit value can overflow: more, or a sign, is no
+// index of a table that fits in memory.
 bool parseIndex(std::string_view text, size_t& value)
 {
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return status == std::errc() && end == text.data() + text.size() && !text.empty();
+    if (text.empty() || text.size() > 19)
+        return false;
+    uint64_t index = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        index = index * 10 + static_cast<uint64_t>(c - '0');
+    }
+    value = static_cast<size_t>(index);
+    return value == index;
 }
 
 // The cell types of the t attribute.

@@ -370,7 +370,7 @@ bool XmlReader::takeNewBytes(size_t count)
     return true;
 }
 
-bool XmlReader::pull(std::string* text, Item& item)
+inline bool XmlReader::pull(std::string* text, Item& item)
 {
     if (failed())
         return false;
@@ -712,8 +712,41 @@ bool XmlReader::nextChild(int level)
     return false;
 }
 
+// Text without references straight followed by the element's own end tag
+// (<v>12</v>), all in the buffer, read in one step; false, having read
+// nothing, for anything else.
+bool XmlReader::readPlainText(std::string& out)
+{
+    const char* const text = buffer_.data() + pos_;
+    const char* p = text;
+    while (!is(*p, kEndsText))
+        ++p;
+    if (*p != '<' || p[1] != '/')
+        return false;
+    const char* local;
+    const char* const nameEnd = scanName(p + 2, kEndsName, local);
+    const std::string_view name(p + 2, static_cast<size_t>(nameEnd - p - 2));
+    const char* const close = skipBlanks(nameEnd);
+    if (*close != '>' || !closes(name))
+        return false;
+    tokenOffset_ = base_ + pos_;
+    if (!std::all_of(text, p, isBlank) && !countItems(1))
+        return false;
+    out.append(text, static_cast<size_t>(p - text));
+    tokenOffset_ = base_ + static_cast<uint64_t>(p - buffer_.data());
+    closeElement();
+    name_ = name;
+    localName_ = std::string_view(local, static_cast<size_t>(nameEnd - local));
+    pos_ = static_cast<size_t>(close + 1 - buffer_.data());
+    return true;
+}
+
 bool XmlReader::readText(std::string& out)
 {
+    if (!endPending_ && pos_ < end_ && readPlainText(out))
+        return true;
+    if (failed())
+        return false;
     const int level = open_;
     // Blanks first in the element, kept only if the end tag comes next.
     size_t leadingBlanks = std::string::npos;

@@ -135,6 +135,7 @@ private:
         token_ = Token::EndTag;
     }
     std::string openName() const;
+    bool readPlainText(std::string& out);
     bool passText(std::string* text, bool& blank);
     bool passPast(size_t opening, std::string_view terminator, std::string* text, const char* unterminated);
     bool fill();

@@ -261,6 +261,16 @@ std::vector<HostileFile> hostileFiles()
              });
          },
          {"xl/worksheets/sheet1.xml: more than 1000000 elements, attributes and texts in one element"}},
+        {"a shared string of half a million runs: elements and texts past a million",
+         [] {
+             std::string runs;
+             for (int i = 0; i < 500000; ++i)
+                 runs += "<r><t>a</t></r>";
+             return brokenParts([&](auto& parts) {
+                 fixture::entryNamed(parts, "xl/sharedStrings.xml").deflate = false;
+             }, "<sst><si>" + runs + "</si></sst>");
+         },
+         {"xl/sharedStrings.xml: more than 1000000 elements, attributes and texts in one element"}},
         {"an entity bomb in the shared strings",
          [] { return brokenParts([](auto&) {}, kBillionLaughs); },
          {"xl/sharedStrings.xml: document type declaration (not accepted) at byte 21"}},
