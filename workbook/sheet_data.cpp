@@ -30,12 +30,14 @@ TextPool::Id TextPool::add(std::u16string_view text)
     // A length past 32 bits is kept as the largest one, which any cell that
     // shows the text takes past the bound on shown text all the same.
     const auto length = static_cast<uint32_t>(std::min<uint64_t>(text.size(), UINT32_MAX));
-    units_.push_back(static_cast<char16_t>(length & 0xFFFF));
-    units_.push_back(static_cast<char16_t>(length >> 16));
-    const Id id = units_.size();
-    units_.append(text);
-    units_.push_back(u'\0');
-    return id;
+    const size_t start = units_.size();
+    units_.resize(start + kLengthUnits + text.size() + 1);
+    char16_t* out = units_.data() + start;
+    out[0] = static_cast<char16_t>(length & 0xFFFF);
+    out[1] = static_cast<char16_t>(length >> 16);
+    text.copy(out + kLengthUnits, text.size());
+    out[kLengthUnits + text.size()] = u'\0';
+    return start + kLengthUnits;
 }
 
 void SheetData::add(int row, int col, CellType type, uint64_t value, bool shared)

@@ -28,12 +28,15 @@ bool appendRichText(XmlReader& xml, std::string& out)
     return !xml.failed();
 }
 
-// UTF-16 of gathered UTF-8 text, with the _xHHHH_ escapes decoded.
+// UTF-16 of gathered UTF-8 text, with the _xHHHH_ escapes decoded. They are
+// rare, and looked for in the UTF-8, where the search is quick: its ASCII
+// comes through to the UTF-16 unchanged, and nothing else becomes ASCII.
 void decodeText(std::string_view utf8, std::u16string& out)
 {
     out.clear();
     appendUtf16(utf8, out);
-    decodeEscapes(out);
+    if (utf8.find("_x") != std::string_view::npos)
+        decodeEscapes(out);
 }
 
 std::string_view trimmed(std::string_view text)
