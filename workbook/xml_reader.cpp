@@ -112,32 +112,6 @@ int digitValue(char c, bool hex)
     return -1;
 }
 
-// Every code point below 0x110000 in UTF-8, surrogates too (they become
-// U+FFFD on the way to UTF-16, as any ill-formed UTF-8 does).
-size_t encodeUtf8(uint32_t code, char* out)
-{
-    if (code < 0x80) {
-        out[0] = static_cast<char>(code);
-        return 1;
-    }
-    if (code < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (code >> 6));
-        out[1] = static_cast<char>(0x80 | (code & 0x3F));
-        return 2;
-    }
-    if (code < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (code >> 12));
-        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (code & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (code >> 18));
-    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (code & 0x3F));
-    return 4;
-}
-
 enum class Reference { Decoded, Literal, CutOff, Invalid };
 
 struct DecodedReference {
@@ -169,9 +143,9 @@ Reference readReference(const char* amp, const char* end, bool more, DecodedRefe
         }
         return cutOff && more ? Reference::CutOff : Reference::Literal;
     }
-    if (rest.size() < 2)
-        return more ? Reference::CutOff : (decoded.why = "invalid numeric character entity", Reference::Invalid);
-    const bool hex = rest[1] == 'x';
+    if (rest.size() < 2 && more)
+        return Reference::CutOff;
+    const bool hex = rest.size() > 1 && rest[1] == 'x';
     size_t at = hex ? 2 : 1;
     const size_t firstDigit = at;
     uint32_t code = 0;
@@ -192,40 +166,34 @@ Reference readReference(const char* amp, const char* end, bool more, DecodedRefe
     return Reference::Decoded;
 }
 
-struct Decoding {
-    const char* stop;                 // where decoding stopped
-    const char* invalid = nullptr;    // an invalid reference there
-    const char* why = nullptr;
-};
-
-// Passes [begin, end) to `out` (a callable taking bytes and a count) with
-// references decoded. Stops early at a reference that `end` cuts off when
-// `more` may follow, or at an invalid one.
-template <typename Output>
-Decoding decodeReferences(const char* begin, const char* end, bool more, Output&& out)
+// Decodes the references of [begin, end) in place, which works as no
+// reference is shorter than the UTF-8 it stands for. Returns the new end, or
+// null with `invalid` and `why` set at an invalid reference.
+char* decodeInPlace(char* begin, char* end, const char*& invalid, const char*& why)
 {
-    const char* p = begin;
-    for (;;) {
-        const auto* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
-        if (!amp) {
-            out(p, static_cast<size_t>(end - p));
-            return {end};
+    char* out = begin;
+    for (const char* p = begin; p < end;) {
+        if (*p != '&') {
+            *out++ = *p++;
+            continue;
         }
-        out(p, static_cast<size_t>(amp - p));
         DecodedReference decoded;
-        switch (readReference(amp, end, more, decoded)) {
+        switch (readReference(p, end, false, decoded)) {
         case Reference::Decoded:
-            out(decoded.bytes, decoded.size);
-            p = amp + decoded.length;
+            out = std::copy_n(decoded.bytes, decoded.size, out);
+            p += decoded.length;
             break;
         case Reference::Literal:
-            out(amp, 1);
-            p = amp + 1;
+        case Reference::CutOff: // not without more to come
+            *out++ = *p++;
             break;
-        case Reference::CutOff: return {amp};
-        case Reference::Invalid: return {amp, amp, decoded.why};
+        case Reference::Invalid:
+            invalid = p;
+            why = decoded.why;
+            return nullptr;
         }
     }
+    return out;
 }
 
 } // namespace
@@ -529,27 +497,21 @@ inline XmlReader::Step XmlReader::startTag()
     return Step::Done;
 }
 
-// Decodes in place: no reference is shorter than the UTF-8 it stands for.
 XmlReader::Step XmlReader::decodeAttributeValues()
 {
     for (Attribute& attribute : attributes_) {
-        if (!std::memchr(attribute.value.data(), '&', attribute.value.size()))
-            continue;
         char* const begin = buffer_.data() + (attribute.value.data() - buffer_.data());
-        char* out = begin;
-        const Decoding decoding =
-            decodeReferences(begin, begin + attribute.value.size(), false, [&out](const char* bytes, size_t count) {
-                std::memmove(out, bytes, count);
-                out += count;
-            });
-        if (decoding.invalid)
-            return malformed(decoding.why, decoding.invalid);
-        attribute.value = std::string_view(begin, static_cast<size_t>(out - begin));
+        const char* invalid = nullptr;
+        const char* why = nullptr;
+        char* const end = decodeInPlace(begin, begin + attribute.value.size(), invalid, why);
+        if (!end)
+            return malformed(why, invalid);
+        attribute.value = std::string_view(begin, static_cast<size_t>(end - begin));
     }
     return Step::Done;
 }
 
-inline void XmlReader::openElement(std::string_view name)
+void XmlReader::openElement(std::string_view name)
 {
     OpenElement& element = openElements_[static_cast<size_t>(open_++)];
     element.head = headOf(name, kHeadSize);
