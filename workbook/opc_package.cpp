@@ -81,7 +81,7 @@ bool Package::readXml(std::string_view name, const std::function<bool(XmlReader&
         [&part](char* out, size_t room, size_t& produced, std::string& failure) {
             return part.read(out, room, produced, failure);
         },
-        pieceSize_);
+        pieceSize_, entry->size);
     const bool read = consume(xml);
     // Damaged data shows as whatever XML the damage made, before the entry's
     // own checks find it: they say what is wrong, when they fail.

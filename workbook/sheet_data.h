@@ -23,6 +23,7 @@ public:
     using Id = uint64_t;
 
     Id add(std::u16string_view text);
+    void reserve(size_t units) { units_.reserve(units); }
     bool holds(Id id) const { return id >= kLengthUnits && id < units_.size(); }
     const char16_t* text(Id id) const { return units_.data() + id; }
     uint64_t length(Id id) const { return units_[id - 2] | (uint64_t(units_[id - 1]) << 16); }
@@ -45,6 +46,9 @@ public:
     // `sharedTexts`, when given, holds texts that cells may show without a
     // copy (the book's shared strings), and must outlive the sheet.
     explicit SheetData(const TextPool* sharedTexts = nullptr) : sharedTexts_(sharedTexts) {}
+
+    // Room for `cells` cells, to be filled without copies as the sheet grows.
+    void reserve(size_t cells) { cells_.reserve(cells); }
 
     // Cells may be added in any order; a later cell at the same position
     // replaces an earlier one. Negative positions, columns past 65535 (beyond

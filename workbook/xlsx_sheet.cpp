@@ -11,6 +11,15 @@
 namespace xl {
 namespace {
 
+// Room reserved from the size of a part, so that what it fills grows without
+// copies: what Excel writes for a dictionary of short terms takes about 50
+// bytes a cell, 25 a shared string and 3 a code unit of shared text. Past
+// that, the stores grow as they must; capacity that stays unused is never
+// touched, so it holds no pages.
+constexpr uint64_t kSheetBytesPerCell = 32;
+constexpr uint64_t kStringsBytesPerItem = 16;
+constexpr uint64_t kStringsBytesPerUnit = 2;
+
 // Appends the text of the <si> or <is> whose start tag is current, and moves
 // to its end tag: its <t> and the <t> of its runs (<r>); phonetic runs
 // (<rPh>) and properties are left out.
@@ -258,6 +267,8 @@ bool SharedStrings::read(XmlReader& xml)
         return !xml.failed();
     std::string gathered;
     std::u16string text;
+    texts_.reserve(static_cast<size_t>(xml.declaredSize() / kStringsBytesPerUnit));
+    ids_.reserve(static_cast<size_t>(xml.declaredSize() / kStringsBytesPerItem));
     const int level = xml.level();
     while (xml.nextChild(level)) {
         xml.startItemCount();
@@ -275,6 +286,7 @@ bool SharedStrings::read(XmlReader& xml)
 bool readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)
 {
     WorksheetReader reader(xml, strings, sheet);
+    sheet.reserve(static_cast<size_t>(xml.declaredSize() / kSheetBytesPerCell));
     const bool read = xml.find("sheetData") ? reader.read() : !xml.failed();
     sheet.finish();
     return read;

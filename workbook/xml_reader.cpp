@@ -198,8 +198,9 @@ char* decodeInPlace(char* begin, char* end, const char*& invalid, const char*& w
 
 } // namespace
 
-XmlReader::XmlReader(std::string name, Source source, size_t pieceSize)
-    : partName_(std::move(name)), source_(std::move(source)), pieceSize_(std::max<size_t>(pieceSize, 1))
+XmlReader::XmlReader(std::string name, Source source, size_t pieceSize, uint64_t declaredSize)
+    : partName_(std::move(name)), source_(std::move(source)), pieceSize_(std::max<size_t>(pieceSize, 1)),
+      declaredSize_(declaredSize)
 {
 }
 

@@ -45,8 +45,9 @@ public:
 
     // Reads the part called `name` (for messages) from `source`, a piece of
     // `pieceSize` bytes at a time; tests make it a byte or two, so that every
-    // kind of token meets the edge of a piece.
-    XmlReader(std::string name, Source source, size_t pieceSize = kPieceSize);
+    // kind of token meets the edge of a piece. `declaredSize` is what the
+    // part's zip entry declares, or 0 when unknown.
+    XmlReader(std::string name, Source source, size_t pieceSize = kPieceSize, uint64_t declaredSize = 0);
 
     // Moves to the next start tag, end tag or the end of the part, past text
     // and other markup. An empty element (<a/>) gives a start tag and an end
@@ -94,6 +95,9 @@ public:
     // Byte offset of the current tag in the part, as UTF-8 with LF line ends.
     uint64_t offset() const { return tokenOffset_; }
     const std::string& partName() const { return partName_; }
+    // The size the part declares: within the zip limits, and checked once the
+    // part is read, so a fair guess of room to reserve for what it holds.
+    uint64_t declaredSize() const { return declaredSize_; }
     // The part's name, what went wrong and where; empty until then. A reader
     // that has failed stays failed.
     const std::string& error() const { return error_; }
@@ -155,6 +159,7 @@ private:
     std::string partName_;
     Source source_;
     size_t pieceSize_;
+    uint64_t declaredSize_;
 
     // Bytes of the part from base_ on, with [pos_, end_) not yet read and a
     // NUL at end_.
