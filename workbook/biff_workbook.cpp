@@ -71,8 +71,8 @@ void checkGlobalsBof(const Record& bof)
 // Turns the cell records of one worksheet into cells of a SheetData.
 class CellReader {
 public:
-    CellReader(SheetData& sheet, const std::vector<std::u16string>& sharedStrings)
-        : sheet_(sheet), sharedStrings_(sharedStrings), sharedTextIds_(sharedStrings.size())
+    CellReader(SheetData& sheet, const std::vector<TextPool::Id>& sharedStrings)
+        : sheet_(sheet), sharedStrings_(sharedStrings)
     {
     }
     void read(const Record& record, RecordCursor& cursor);
@@ -84,13 +84,12 @@ private:
     };
     static std::optional<Position> position(const uint8_t* data);
     void addSharedText(const Record& record, Position at, uint32_t index);
+    void addString(const Record& record, Position at, std::u16string_view text);
+    void checkShown(bool shown, const Record& record, Position at) const;
     void readFormula(const Record& record, Position at);
 
     SheetData& sheet_;
-    const std::vector<std::u16string>& sharedStrings_;
-    // Each shared string goes into the sheet once, however many cells show
-    // it, so that a small stream cannot multiply a long string.
-    std::vector<std::optional<SheetData::TextId>> sharedTextIds_;
+    const std::vector<TextPool::Id>& sharedStrings_;
     // A formula whose text result follows in a STRING record.
     bool awaitingText_ = false;
     Position textFormula_{0, 0};
@@ -110,10 +109,18 @@ void CellReader::addSharedText(const Record& record, Position at, uint32_t index
     if (index >= sharedStrings_.size())
         fail(describe(record) + ": cell " + cellName(at.row, at.col) + " refers to shared string " +
              std::to_string(index) + ", but the SST holds " + std::to_string(sharedStrings_.size()));
-    auto& id = sharedTextIds_[index];
-    if (!id)
-        id = sheet_.addText(sharedStrings_[index]);
-    sheet_.addTextCell(at.row, at.col, *id);
+    checkShown(sheet_.addSharedString(at.row, at.col, sharedStrings_[index]), record, at);
+}
+
+void CellReader::addString(const Record& record, Position at, std::u16string_view text)
+{
+    checkShown(sheet_.addString(at.row, at.col, text), record, at);
+}
+
+void CellReader::checkShown(bool shown, const Record& record, Position at) const
+{
+    if (!shown)
+        fail(describe(record) + ": " + SheetData::shownTextExceeded(at.row, at.col));
 }
 
 void CellReader::readFormula(const Record& record, Position at)
@@ -136,7 +143,7 @@ void CellReader::readFormula(const Record& record, Position at)
         break;
     case kBooleanResult: sheet_.addBoolean(at.row, at.col, result[2] != 0); break;
     case kErrorResult: sheet_.addError(at.row, at.col); break;
-    case kEmptyTextResult: sheet_.addString(at.row, at.col, std::u16string()); break;
+    case kEmptyTextResult: addString(record, at, u""); break;
     default: break; // no result known: the cell stays empty
     }
 }
@@ -206,7 +213,7 @@ void CellReader::read(const Record& record, RecordCursor& cursor)
         requireSize(record, 6);
         if (const auto at = position(data)) {
             ContinuedReader text(record, cursor, 6);
-            sheet_.addString(at->row, at->col, text.readString(false));
+            addString(record, *at, text.readString(false));
         }
         break;
     case record::kFormula:
@@ -217,7 +224,7 @@ void CellReader::read(const Record& record, RecordCursor& cursor)
     case record::kString:
         if (awaitingText_) {
             ContinuedReader text(record, cursor, 0);
-            sheet_.addString(textFormula_.row, textFormula_.col, text.readString(false));
+            addString(record, textFormula_, text.readString(false));
             awaitingText_ = false;
         }
         break;
@@ -258,12 +265,13 @@ BiffWorkbook::BiffWorkbook(std::vector<uint8_t> stream) : stream_(std::move(stre
 
 void BiffWorkbook::readSharedStrings(ContinuedReader& in)
 {
+    sharedTexts_ = TextPool();
     sharedStrings_.clear();
     in.u32(); // how often the strings are used in all: nothing to check it against
     // The number of strings is only a claim; they stop where the data does.
     const uint32_t claimed = in.u32();
     while (sharedStrings_.size() < claimed && !in.atEnd())
-        sharedStrings_.push_back(in.readString(true));
+        sharedStrings_.push_back(sharedTexts_.add(in.readString(true)));
 }
 
 void BiffWorkbook::readWorksheet(size_t index, SheetData& sheet) const

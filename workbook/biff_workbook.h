@@ -22,15 +22,18 @@ public:
     // Worksheets only: chart sheets, macro sheets and modules hold no cells
     // to serve, so they are not counted.
     size_t worksheetCount() const { return worksheetOffsets_.size(); }
-    // Fills `sheet` with the cells of worksheet `index` and finishes it.
-    // Throws FormatError.
+    // The shared strings, for the sheets to show.
+    const TextPool& sharedTexts() const { return sharedTexts_; }
+    // Fills `sheet`, made with sharedTexts(), with the cells of worksheet
+    // `index` and finishes it. Throws FormatError.
     void readWorksheet(size_t index, SheetData& sheet) const;
 
 private:
     void readSharedStrings(ContinuedReader& in);
 
     std::vector<uint8_t> stream_;
-    std::vector<std::u16string> sharedStrings_;
+    TextPool sharedTexts_;
+    std::vector<TextPool::Id> sharedStrings_; // where each is in sharedTexts_
     std::vector<uint32_t> worksheetOffsets_; // of each worksheet's BOF record
 };
 

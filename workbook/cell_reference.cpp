@@ -29,12 +29,12 @@ std::optional<CellPosition> parseCellReference(std::string_view text)
     size_t letters = 0;
     long long column = 0;
     while (letters < text.size()) {
-        char c = text[letters];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c < 'A' || c > 'Z')
+        // One comparison for a letter of either case: setting bit 5 makes
+        // 'A'-'Z' into 'a'-'z' and nothing else into them.
+        const unsigned letter = (static_cast<unsigned char>(text[letters]) | 0x20u) - 'a';
+        if (letter >= 26)
             break;
-        column = column * 26 + (c - 'A' + 1);
+        column = column * 26 + letter + 1;
         if (column > kMaxColumns)
             return std::nullopt;
         ++letters;

@@ -2,7 +2,7 @@
 #include "opc_package.h"
 
 #include "text_codec.h"
-#include "xml_part.h"
+#include "xml_reader.h"
 
 namespace xl {
 namespace {
@@ -48,12 +48,6 @@ bool hasScheme(std::string_view target)
     return true;
 }
 
-std::string_view attribute(const XmlNode& element, std::string_view name)
-{
-    const XmlAttribute* found = findAttribute(element, name);
-    return found ? attributeValue(*found) : std::string_view();
-}
-
 } // namespace
 
 bool Package::open(std::string bytes, std::string& error)
@@ -72,44 +66,55 @@ void Package::close()
     bytes_ = std::string();
 }
 
-bool Package::readPart(std::string_view name, std::string& out, std::string& error) const
+bool Package::readXml(std::string_view name, const std::function<bool(XmlReader&)>& consume, std::string& error) const
 {
     const ZipArchive::Entry* entry = zip_.find(name);
     if (!entry) {
         error = std::string(name) + ": part is missing from the package";
         return false;
     }
-    return zip_.read(*entry, out, error);
+    ZipArchive::EntryReader part;
+    if (!part.open(zip_, *entry, error))
+        return false;
+    XmlReader xml(
+        std::string(name),
+        [&part](char* out, size_t room, size_t& produced, std::string& failure) {
+            return part.read(out, room, produced, failure);
+        },
+        pieceSize_, entry->size);
+    const bool read = consume(xml);
+    // Damaged data shows as whatever XML the damage made, before the entry's
+    // own checks find it: they say what is wrong, when they fail.
+    if (!part.readToEnd(error))
+        return false;
+    if (!read)
+        error = xml.error();
+    return read;
 }
 
 bool Package::readRelationships(std::string_view source, std::vector<Relationship>& out, std::string& error) const
 {
     out.clear();
-    const std::string name = relationshipsPartName(source);
-    std::string bytes;
-    if (!readPart(name, bytes, error))
-        return false;
-    XmlPart part(name, std::move(bytes));
-    const XmlNode* root = part.parseDocument(error);
-    if (!root)
-        return false;
-    if (localName(*root) != "Relationships") {
-        error = name + ": not a relationship part (its root element is <" +
-                quoteForMessage(std::string_view(root->name(), root->name_size())) + ">)";
-        return false;
-    }
-    for (const XmlNode* node = root->first_node(); node; node = node->next_sibling()) {
-        if (node->type() != rapidxml::node_element || localName(*node) != "Relationship")
-            continue;
-        Relationship relationship;
-        relationship.id = attribute(*node, "Id");
-        relationship.type = attribute(*node, "Type");
-        relationship.target = attribute(*node, "Target");
-        if (attribute(*node, "TargetMode") != "External")
-            relationship.part = resolveTarget(source, relationship.target).value_or(std::string());
-        out.push_back(std::move(relationship));
-    }
-    return true;
+    return readXml(
+        relationshipsPartName(source),
+        [&](XmlReader& xml) {
+            if (!xml.enterRoot("Relationships", "not a relationship part"))
+                return false;
+            const int root = xml.level();
+            while (xml.nextChild(root)) {
+                if (xml.localName() != "Relationship")
+                    continue;
+                Relationship relationship;
+                relationship.id = xml.attribute("Id").value_or("");
+                relationship.type = xml.attribute("Type").value_or("");
+                relationship.target = xml.attribute("Target").value_or("");
+                if (xml.attribute("TargetMode") != "External")
+                    relationship.part = resolveTarget(source, relationship.target).value_or(std::string());
+                out.push_back(std::move(relationship));
+            }
+            return xml.readToEnd();
+        },
+        error);
 }
 
 std::optional<std::string> resolveTarget(std::string_view source, std::string_view target)

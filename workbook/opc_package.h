@@ -7,12 +7,15 @@
 #include "zip_archive.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace xl {
+
+class XmlReader;
 
 struct Relationship {
     std::string id;
@@ -33,20 +36,25 @@ public:
     // Lets go of the file.
     void close();
 
-    Package() = default;
+    // Parts are read `pieceSize` bytes at a time (see XmlReader).
+    explicit Package(size_t pieceSize) : pieceSize_(pieceSize) {}
     // The archive refers into the bytes the package holds.
     Package(const Package&) = delete;
     Package& operator=(const Package&) = delete;
 
-    // The bytes of the part called `name`; false with `error` naming the
-    // part when it is missing or cannot be read.
-    bool readPart(std::string_view name, std::string& out, std::string& error) const;
+    // Reads the part called `name` as XML: `consume` gets a reader over it,
+    // which inflates the part as it goes, and may stop where it likes; the
+    // rest is inflated after it, so that the whole part's size and CRC are
+    // checked. False with `error` set when the part is missing or damaged,
+    // or `consume` fails it.
+    bool readXml(std::string_view name, const std::function<bool(XmlReader&)>& consume, std::string& error) const;
 
     // The relationships of the part `source` (empty for the package itself),
     // read from its relationship part, which must exist.
     bool readRelationships(std::string_view source, std::vector<Relationship>& out, std::string& error) const;
 
 private:
+    size_t pieceSize_;
     std::string bytes_;
     ZipArchive zip_;
 };

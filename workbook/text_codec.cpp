@@ -9,34 +9,22 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-void appendCodePoint(uint32_t cp, std::u16string& out)
+char16_t* putCodePoint(uint32_t cp, char16_t* out)
 {
     if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
+        *out++ = static_cast<char16_t>(cp);
     } else {
         cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
+    return out;
 }
 
 void appendCodePoint(uint32_t cp, std::string& out)
 {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    char bytes[4];
+    out.append(bytes, encodeUtf8(cp, bytes));
 }
 
 int hexValue(char16_t c)
@@ -49,14 +37,43 @@ int hexValue(char16_t c)
 
 } // namespace
 
+size_t encodeUtf8(uint32_t codePoint, char* out)
+{
+    if (codePoint < 0x80) {
+        out[0] = static_cast<char>(codePoint);
+        return 1;
+    }
+    if (codePoint < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (codePoint >> 6));
+        out[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 2;
+    }
+    if (codePoint < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (codePoint >> 12));
+        out[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (codePoint >> 18));
+    out[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    return 4;
+}
+
 void appendUtf16(std::string_view utf8, std::u16string& out)
 {
+    // No sequence gives more code units than it has bytes: room for them
+    // all is made at once, and what is left over cut off at the end.
+    const size_t start = out.size();
+    out.resize(start + utf8.size());
+    char16_t* units = out.data() + start;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* end = p + utf8.size();
     while (p < end) {
         const unsigned lead = *p;
         if (lead < 0x80) {
-            out.push_back(static_cast<char16_t>(lead));
+            *units++ = static_cast<char16_t>(lead);
             ++p;
             continue;
         }
@@ -79,7 +96,7 @@ void appendUtf16(std::string_view utf8, std::u16string& out)
             if (lead == 0xF0) low = 0x90;
             if (lead == 0xF4) high = 0x8F;
         } else {
-            out.push_back(kReplacement);
+            *units++ = kReplacement;
             ++p;
             continue;
         }
@@ -96,10 +113,11 @@ void appendUtf16(std::string_view utf8, std::u16string& out)
             high = 0xBF;
         }
         if (wellFormed)
-            appendCodePoint(cp, out);
+            units = putCodePoint(cp, units);
         else
-            out.push_back(kReplacement);
+            *units++ = kReplacement;
     }
+    out.resize(static_cast<size_t>(units - out.data()));
 }
 
 std::u16string utf8ToUtf16(std::string_view utf8)

@@ -3,10 +3,18 @@
 // out UTF-16 and reports errors in UTF-8.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace xl {
+
+// Puts the UTF-8 of a code point below 0x110000 into `out`, which has room
+// for four bytes, and says how many it took. A surrogate takes three, as a
+// character reference to one does in XML text; on the way to UTF-16 it
+// becomes U+FFFD, as any ill-formed UTF-8 does.
+size_t encodeUtf8(uint32_t codePoint, char* out);
 
 // Appends the UTF-16 form of `utf8` to `out`. Each ill-formed sequence
 // (stray continuation byte, overlong form, encoded surrogate, value beyond

@@ -130,7 +130,7 @@ private:
 
     std::unique_ptr<SheetData> readSheet(size_t index) const
     {
-        auto sheet = std::make_unique<SheetData>();
+        auto sheet = std::make_unique<SheetData>(&workbook_->sharedTexts());
         workbook_->readWorksheet(index, *sheet);
         return sheet;
     }

@@ -11,6 +11,7 @@
 #include "sheet_data.h"
 #include "text_codec.h"
 #include "xlsx_sheet.h"
+#include "xml_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,6 +54,8 @@ bool byId(const Relationship& a, const Relationship& b)
 
 class XlsxBook final : public Book {
 public:
+    explicit XlsxBook(size_t pieceSize) : package_(pieceSize) {}
+
     bool load(const char16_t* path, const char16_t* tempFile) override;
     bool loadRaw(const char* data, unsigned size) override;
     Sheet* getSheet(int index) override;
@@ -64,6 +67,7 @@ private:
     bool guarded(Step step);
     bool open(std::string& bytes);
     bool readWorkbook();
+    bool readSheetList(XmlReader& xml);
     bool readSharedStrings();
     SheetData* loadSheet(size_t index);
     void clear();
@@ -92,8 +96,8 @@ void XlsxBook::clear()
     error_.clear();
 }
 
-// Runs a load so that nothing escapes it: rapidxml's errors are caught where
-// they arise, and memory running out ends the load cleanly.
+// Runs a load so that nothing escapes it: memory running out ends the load
+// cleanly, as would anything else thrown.
 template <typename Step>
 bool XlsxBook::guarded(Step step)
 {
@@ -160,30 +164,37 @@ bool XlsxBook::open(std::string& bytes)
 bool XlsxBook::readWorkbook()
 {
     std::string error;
-    std::string bytes;
-    if (!package_.readPart(workbookPart_, bytes, error) ||
+    if (!package_.readXml(workbookPart_, [&](XmlReader& xml) { return readSheetList(xml); }, error) ||
         !package_.readRelationships(workbookPart_, workbookRelationships_, error))
         return fail(error);
-    // Of relationships with one id, the first counts.
-    std::stable_sort(workbookRelationships_.begin(), workbookRelationships_.end(), byId);
-    XmlPart part(workbookPart_, std::move(bytes));
-    const XmlNode* root = part.parseDocument(error);
-    if (!root)
-        return fail(error);
-    if (localName(*root) != "workbook")
-        return fail(workbookPart_ + ": not a workbook (its root element is <" +
-                    quoteForMessage(std::string_view(root->name(), root->name_size())) + ">)");
-    const XmlNode* sheets = firstChild(*root, "sheets");
-    for (const XmlNode* sheet = sheets ? sheets->first_node() : nullptr; sheet; sheet = sheet->next_sibling()) {
-        if (sheet->type() != rapidxml::node_element || localName(*sheet) != "sheet")
-            continue;
-        SheetEntry& entry = sheets_.emplace_back();
-        if (const XmlAttribute* id = findAttribute(*sheet, "id"))
-            entry.relationshipId.emplace(attributeValue(*id));
-    }
     if (sheets_.empty())
         return fail(workbookPart_ + ": the workbook lists no sheets");
+    // Of relationships with one id, the first counts.
+    std::stable_sort(workbookRelationships_.begin(), workbookRelationships_.end(), byId);
     return readSharedStrings();
+}
+
+// The <sheet> elements of the first <sheets> of the workbook, in order.
+bool XlsxBook::readSheetList(XmlReader& xml)
+{
+    if (!xml.enterRoot("workbook", "not a workbook"))
+        return false;
+    const int root = xml.level();
+    bool listed = false;
+    while (xml.nextChild(root)) {
+        if (listed || xml.localName() != "sheets")
+            continue;
+        listed = true;
+        const int list = xml.level();
+        while (xml.nextChild(list)) {
+            if (xml.localName() != "sheet")
+                continue;
+            SheetEntry& entry = sheets_.emplace_back();
+            if (const std::optional<std::string_view> id = xml.attribute("id"))
+                entry.relationshipId.emplace(*id);
+        }
+    }
+    return xml.readToEnd();
 }
 
 bool XlsxBook::readSharedStrings()
@@ -195,11 +206,7 @@ bool XlsxBook::readSharedStrings()
             return fail(relationshipsPartName(workbookPart_) + ": the shared strings target " +
                         describeTarget(relationship) + " lies outside the package");
         std::string error;
-        std::string bytes;
-        if (!package_.readPart(relationship.part, bytes, error))
-            return fail(error);
-        XmlPart part(relationship.part, std::move(bytes));
-        if (!strings_.read(part, error))
+        if (!package_.readXml(relationship.part, [&](XmlReader& xml) { return strings_.read(xml); }, error))
             return fail(error);
         break;
     }
@@ -229,12 +236,8 @@ SheetData* XlsxBook::loadSheet(size_t index)
         error_ = where + ": the target " + describeTarget(*found) + " lies outside the package";
         return nullptr;
     }
-    std::string bytes;
-    if (!package_.readPart(found->part, bytes, error_))
-        return nullptr;
-    XmlPart part(found->part, std::move(bytes));
-    auto data = std::make_unique<SheetData>();
-    if (!readWorksheet(part, strings_, *data, error_))
+    auto data = std::make_unique<SheetData>(&strings_.texts());
+    if (!package_.readXml(found->part, [&](XmlReader& xml) { return readWorksheet(xml, strings_, *data); }, error_))
         return nullptr;
     entry.data = std::move(data);
     return entry.data.get();
@@ -256,6 +259,6 @@ Sheet* XlsxBook::getSheet(int index)
 
 } // namespace
 
-Book* createXlsxBook() { return new (std::nothrow) XlsxBook; }
+Book* createXlsxBook(size_t pieceSize) { return new (std::nothrow) XlsxBook(pieceSize); }
 
 } // namespace xl

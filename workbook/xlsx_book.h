@@ -3,9 +3,14 @@
 #pragma once
 
 #include "xlbook.h"
+#include "xml_reader.h"
+
+#include <cstddef>
 
 namespace xl {
 
-Book* createXlsxBook();
+// A book that reads its parts `pieceSize` bytes at a time; tests make that a
+// byte or two, so that every token meets the edge of a piece.
+Book* createXlsxBook(size_t pieceSize = XmlReader::kPieceSize);
 
 } // namespace xl

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "sheet_data.h"
-#include "xml_part.h"
+#include "xml_reader.h"
 
 #include <string>
 #include <string_view>
@@ -17,21 +17,24 @@ namespace xl {
 // The texts of a book's shared strings part, indexed as cells refer to them.
 class SharedStrings {
 public:
-    // Reads the <si> items of `part`: rich-text runs joined, phonetic runs
+    // Reads the <si> items of the part: rich-text runs joined, phonetic runs
     // (<rPh>) left out, empty items kept in their place. Nothing is reserved
-    // from the count that the part declares.
-    bool read(XmlPart& part, std::string& error);
+    // from the count that the part declares. False when `xml` failed.
+    bool read(XmlReader& xml);
 
-    size_t size() const { return ends_.size(); }
-    std::u16string_view at(size_t index) const;
+    size_t size() const { return ids_.size(); }
+    // Where the item `index` is in texts(), which the book's sheets show.
+    TextPool::Id id(size_t index) const { return ids_[index]; }
+    const TextPool& texts() const { return texts_; }
 
 private:
-    std::u16string texts_; // all items, one after the other
-    std::vector<size_t> ends_;
+    TextPool texts_;
+    std::vector<TextPool::Id> ids_;
 };
 
-// Reads the cells of the worksheet `part` into `sheet` and finishes it. Rows
-// and cells without a reference follow the one before them.
-bool readWorksheet(XmlPart& part, const SharedStrings& strings, SheetData& sheet, std::string& error);
+// Reads the cells of a worksheet part into `sheet`, made with the texts of
+// `strings`, and finishes it. Rows and cells without a reference follow the
+// one before them. False when `xml` failed.
+bool readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet);
 
 } // namespace xl

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace xl {
 namespace {
@@ -210,91 +211,158 @@ const ZipArchive::Entry* ZipArchive::find(std::string_view name) const
 bool ZipArchive::read(const Entry& entry, std::string& out, std::string& error) const
 {
     out.clear();
-    if (entry.flags & kFlagEncrypted) {
-        error = entryError(entry, "is encrypted");
+    EntryReader reader;
+    if (!reader.open(*this, entry, error))
         return false;
+    // Room for one byte beyond the declared size shows an entry that
+    // inflates to more than it declared.
+    out.resize(entry.size + 1);
+    size_t filled = 0;
+    for (;;) {
+        size_t produced = 0;
+        if (!reader.read(out.data() + filled, out.size() - filled, produced, error)) {
+            out.clear();
+            return false;
+        }
+        if (produced == 0)
+            break;
+        filled += produced;
     }
-    if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
-        error = entryError(entry, "compression method " + std::to_string(entry.method) + " is not supported");
-        return false;
-    }
-    if (entry.size > kMaxEntrySize) {
-        error = entryError(entry, "declared size of " + std::to_string(entry.size) +
-                                      " bytes exceeds the limit of " + std::to_string(kMaxEntrySize));
-        return false;
-    }
-    if (entry.size > kRatioFloor && entry.size / kMaxRatio > entry.compressedSize) {
-        error = entryError(entry, "declared size of " + std::to_string(entry.size) + " bytes is more than " +
-                                      std::to_string(kMaxRatio) + " times its compressed size of " +
-                                      std::to_string(entry.compressedSize));
-        return false;
-    }
+    out.resize(filled);
+    return true;
+}
+
+void ZipArchive::EntryReader::EndInflation::operator()(z_stream_s* stream) const
+{
+    inflateEnd(stream);
+    delete stream;
+}
+
+bool ZipArchive::EntryReader::fail(const std::string& what, std::string& error)
+{
+    error = entryError(entry_, what);
+    inflation_.reset();
+    ended_ = true;
+    return false;
+}
+
+bool ZipArchive::EntryReader::open(const ZipArchive& archive, const Entry& entry, std::string& error)
+{
+    entry_ = entry;
+    inflation_.reset();
+    ended_ = false;
+    total_ = 0;
+    crc_ = 0;
+    if (entry.flags & kFlagEncrypted)
+        return fail("is encrypted", error);
+    if (entry.method != kMethodStored && entry.method != kMethodDeflated)
+        return fail("compression method " + std::to_string(entry.method) + " is not supported", error);
+    if (entry.size > kMaxEntrySize)
+        return fail("declared size of " + std::to_string(entry.size) + " bytes exceeds the limit of " +
+                        std::to_string(kMaxEntrySize),
+                    error);
+    if (entry.size > kRatioFloor && entry.size / kMaxRatio > entry.compressedSize)
+        return fail("declared size of " + std::to_string(entry.size) + " bytes is more than " +
+                        std::to_string(kMaxRatio) + " times its compressed size of " +
+                        std::to_string(entry.compressedSize),
+                    error);
+    const std::string_view data = archive.data_;
     const uint64_t header = entry.localHeaderOffset;
-    if (!fits(header, kLocalHeaderSize, data_.size()) || read32(data_, header) != kLocalHeaderSignature) {
-        error = entryError(entry, "no local header at offset " + std::to_string(header));
-        return false;
-    }
-    const uint64_t dataOffset = header + kLocalHeaderSize + read16(data_, header + 26) + read16(data_, header + 28);
-    if (!fits(dataOffset, entry.compressedSize, data_.size())) {
-        error = entryError(entry, "its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
-                                      std::to_string(dataOffset) + " run past the end of the file");
-        return false;
-    }
-    const std::string_view input = data_.substr(dataOffset, entry.compressedSize);
+    if (!fits(header, kLocalHeaderSize, data.size()) || read32(data, header) != kLocalHeaderSignature)
+        return fail("no local header at offset " + std::to_string(header), error);
+    const uint64_t dataOffset = header + kLocalHeaderSize + read16(data, header + 26) + read16(data, header + 28);
+    if (!fits(dataOffset, entry.compressedSize, data.size()))
+        return fail("its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
+                        std::to_string(dataOffset) + " run past the end of the file",
+                    error);
+    input_ = data.substr(dataOffset, entry.compressedSize);
 
     if (entry.method == kMethodStored) {
-        if (entry.compressedSize != entry.size) {
-            error = entryError(entry, "stored with " + std::to_string(entry.compressedSize) +
-                                          " bytes but a size of " + std::to_string(entry.size));
-            return false;
-        }
-        out.assign(input);
-    } else {
-        // One byte beyond the declared size shows an entry that inflates to
-        // more than it declared, and inflation stops there.
-        out.resize(entry.size + 1);
-        z_stream stream{};
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-            error = entryError(entry, "cannot start inflating");
-            return false;
-        }
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
-        stream.avail_in = static_cast<uInt>(input.size());
-        stream.next_out = reinterpret_cast<Bytef*>(out.data());
-        stream.avail_out = static_cast<uInt>(out.size());
-        const int status = inflate(&stream, Z_FINISH);
-        const uint64_t produced = stream.total_out;
-        const uint64_t consumed = stream.total_in;
-        inflateEnd(&stream);
-        if (status != Z_STREAM_END) {
-            out.clear();
-            if (produced > entry.size)
-                error = entryError(entry, "inflates to more than its declared size of " +
-                                              std::to_string(entry.size) + " bytes");
-            else if (status == Z_DATA_ERROR)
-                error = entryError(entry, "deflate data is damaged after " + std::to_string(consumed) +
-                                              " compressed bytes");
-            else
-                error = entryError(entry, "deflate data ends early, after " + std::to_string(produced) +
-                                              " of " + std::to_string(entry.size) + " bytes");
-            return false;
-        }
-        if (produced != entry.size) {
-            out.clear();
-            error = entryError(entry, "inflates to " + std::to_string(produced) + " bytes, not its declared " +
-                                          std::to_string(entry.size));
-            return false;
-        }
-        out.resize(produced);
+        if (entry.compressedSize != entry.size)
+            return fail("stored with " + std::to_string(entry.compressedSize) + " bytes but a size of " +
+                            std::to_string(entry.size),
+                        error);
+        return true;
     }
-    const uint32_t crc =
-        static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(out.size())));
-    if (crc != entry.crc) {
-        out.clear();
-        error = entryError(entry, "CRC-32 mismatch (data is damaged)");
+    auto stream = std::make_unique<z_stream>();
+    if (inflateInit2(stream.get(), -MAX_WBITS) != Z_OK)
+        return fail("cannot start inflating", error);
+    inflation_.reset(stream.release());
+    inflation_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input_.data()));
+    inflation_->avail_in = static_cast<uInt>(input_.size());
+    return true;
+}
+
+bool ZipArchive::EntryReader::read(char* out, size_t room, size_t& produced, std::string& error)
+{
+    produced = 0;
+    if (ended_)
+        return true;
+    // Never more than one byte past the declared size: that byte shows an
+    // entry that inflates to more than it declared, and inflation stops there.
+    room = static_cast<size_t>(std::min<uint64_t>({room, entry_.size + 1 - total_, UINT32_MAX}));
+    bool dataEnded = false;
+    if (!inflation_) {
+        produced = static_cast<size_t>(std::min<uint64_t>(room, input_.size() - total_));
+        std::memcpy(out, input_.data() + total_, produced);
+        dataEnded = total_ + produced == input_.size();
+    } else if (!inflateSome(out, room, produced, dataEnded, error)) {
         return false;
     }
+    total_ += produced;
+    if (total_ > entry_.size)
+        return fail("inflates to more than its declared size of " + std::to_string(entry_.size) + " bytes", error);
+    crc_ = static_cast<uint32_t>(crc32(crc_, reinterpret_cast<const Bytef*>(out), static_cast<uInt>(produced)));
+    if (!dataEnded)
+        return true;
+    if (total_ != entry_.size)
+        return fail("inflates to " + std::to_string(total_) + " bytes, not its declared " +
+                        std::to_string(entry_.size),
+                    error);
+    if (crc_ != entry_.crc)
+        return fail("CRC-32 mismatch (data is damaged)", error);
+    inflation_.reset();
+    ended_ = true;
     return true;
+}
+
+bool ZipArchive::EntryReader::readToEnd(std::string& error)
+{
+    std::string scratch(std::min<uint64_t>(entry_.size + 1, uint64_t(64) << 10), '\0');
+    for (;;) {
+        size_t produced = 0;
+        if (!read(scratch.data(), scratch.size(), produced, error))
+            return false;
+        if (produced == 0)
+            return true;
+    }
+}
+
+// Inflates until some bytes come out or the deflate data ends.
+bool ZipArchive::EntryReader::inflateSome(char* out, size_t room, size_t& produced, bool& dataEnded,
+                                          std::string& error)
+{
+    z_stream& stream = *inflation_;
+    stream.next_out = reinterpret_cast<Bytef*>(out);
+    stream.avail_out = static_cast<uInt>(room);
+    for (;;) {
+        const int status = inflate(&stream, Z_NO_FLUSH);
+        produced = room - stream.avail_out;
+        dataEnded = status == Z_STREAM_END;
+        if (dataEnded)
+            return true;
+        if (status == Z_MEM_ERROR)
+            throw std::bad_alloc();
+        if (status != Z_OK && status != Z_BUF_ERROR)
+            return fail("deflate data is damaged after " + std::to_string(stream.total_in) + " compressed bytes",
+                        error);
+        if (produced > 0)
+            return true;
+        if (status == Z_BUF_ERROR || stream.avail_in == 0)
+            return fail("deflate data ends early, after " + std::to_string(total_) + " of " +
+                            std::to_string(entry_.size) + " bytes",
+                        error);
+    }
 }
 
 } // namespace xl

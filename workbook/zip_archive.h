@@ -1,14 +1,18 @@
 // A reader for zip archives held in memory, the container of .xlsx
 // workbooks: the central directory (with zip64 records and extra fields),
 // stored and deflated entries, data descriptors and CRC checks. Entries are
-// only inflated on request, and never beyond the limits below, so that a
-// small hostile file cannot make the reader allocate or work without bound.
+// only inflated on request, whole or piece by piece, and never beyond the
+// limits below, so that a small hostile file cannot make the reader allocate
+// or work without bound.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct z_stream_s; // zlib's inflation state
 
 namespace xl {
 
@@ -49,6 +53,38 @@ public:
     // Inflates `entry` into `out` and checks its size and CRC. False with
     // `error` naming the entry when the entry is refused or damaged.
     bool read(const Entry& entry, std::string& out, std::string& error) const;
+
+    // One entry's bytes, inflated piece by piece as they are asked for, so
+    // that a large part need never be held whole. Its limits and checks are
+    // those of read(); the size and CRC are checked before the end is told.
+    class EntryReader {
+    public:
+        // Gets ready to read `entry` of `archive`, which must outlive the
+        // reading. False with `error` naming the entry when it is refused.
+        bool open(const ZipArchive& archive, const Entry& entry, std::string& error);
+        // Puts the next bytes of the entry into `out`, at most `room` (> 0)
+        // of them, and says how many in `produced`: 0 only once the entry has
+        // ended with its declared size and CRC. False with `error` naming the
+        // entry when its data is damaged, ends early or would pass its
+        // declared size; no byte past that size is ever put out.
+        bool read(char* out, size_t room, size_t& produced, std::string& error);
+        // Reads the rest of the entry, for its checks alone.
+        bool readToEnd(std::string& error);
+
+    private:
+        struct EndInflation {
+            void operator()(z_stream_s* stream) const;
+        };
+        bool fail(const std::string& what, std::string& error);
+        bool inflateSome(char* out, size_t room, size_t& produced, bool& dataEnded, std::string& error);
+
+        Entry entry_;
+        std::string_view input_; // the entry's compressed (or stored) bytes
+        std::unique_ptr<z_stream_s, EndInflation> inflation_; // null for stored entries
+        bool ended_ = false;
+        uint64_t total_ = 0; // bytes put out so far
+        uint32_t crc_ = 0;
+    };
 
 private:
     bool readDirectory(uint64_t offset, uint64_t size, std::string& error);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "xlbook.h"
+#include "xlsx_book.h"
 
 #include <memory>
 
@@ -17,5 +18,9 @@ struct BookRelease {
 using BookPtr = std::unique_ptr<xl::Book, BookRelease>;
 
 inline BookPtr xmlBook() { return BookPtr(xl::xlCreateXMLBookW()); }
+
+// An XML book that reads its parts `bytes` at a time, so that every token
+// meets the edge of a piece.
+inline BookPtr xmlBookReadingPiecesOf(size_t bytes) { return BookPtr(xl::createXlsxBook(bytes)); }
 
 } // namespace fixture

@@ -66,6 +66,22 @@ Bytes relinkedMini(CompoundImage image, size_t link, uint32_t next)
 
 Bytes twoStrings() { return unicodeString(u"a", false) + unicodeString(u"b", false); }
 
+// One shared string of 65535 characters (the most a BIFF8 string holds), in an
+// SST and CONTINUE records, shown by columns A and B of `rows` rows.
+Bytes sharedStringFanout(uint16_t rows)
+{
+    constexpr uint16_t kLength = 0xFFFF;
+    constexpr size_t kPiece = 8000;
+    const std::string text(kLength, 'a');
+    std::vector<Bytes> continuations;
+    for (size_t at = kPiece; at < kLength; at += kPiece)
+        continuations.push_back(Bytes{0x00} + chars8(std::string_view(text).substr(at, kPiece)));
+    Bytes cells;
+    for (uint16_t row = 0; row < rows; ++row)
+        cells = cells + labelSstCell(row, 0, 0) + labelSstCell(row, 1, 0);
+    return withSheet(cells, sst(1, stringHeader(kLength, 0) + chars8(text.substr(0, kPiece)), continuations));
+}
+
 CompoundImage withExtensionSectors()
 {
     CompoundBuilder builder;
@@ -274,6 +290,23 @@ TEST(XlsHostile, FailsCleanlyOrLoadsWhatIsSound)
             c.check(*sheet);
         }
     }
+}
+
+// 4096 cells show 65535 * 4096 = 2^28 - 4096 code units of text: the most
+// there may be. One cell more fails the load, naming the record and the cell.
+TEST(XlsHostile, BoundsTheTextThatTheCellsShowCountingSharedStringsForEachCell)
+{
+    const auto atTheBound = loadXls(sharedStringFanout(2048));
+    ASSERT_STREQ(atTheBound->errorMessage(), "");
+    EXPECT_EQ(std::u16string(atTheBound->getSheet(0)->readStr(2047, 1)).size(), 0xFFFFu);
+
+    const auto past = loadXls(sharedStringFanout(3000));
+    const std::string message = past->errorMessage();
+    EXPECT_EQ(message.rfind("workbook stream: LABELSST (0x00FD) at offset ", 0), 0u) << message;
+    EXPECT_NE(message.find(": the text that the sheet's cells show passes 268435456 UTF-16 code units at cell A2049"),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(past->getSheet(0), nullptr);
 }
 
 // A failed load leaves nothing of an earlier good one behind.

@@ -281,6 +281,41 @@ TEST_P(CorpusFile, FirstSheetMatchesTheRecordOrTheListedDifference)
     compareWithRecord(*sheet, file, *record, handling);
 }
 
+// The cells of the first sheet (its first 1000 rows and its last, in the
+// first 64 columns) the same whether the parts are read whole or a byte at a
+// time; or the same failure.
+TEST_P(CorpusFile, ReadsTheSameWhenReadAByteAtATime)
+{
+    const std::u16string path = (kCorpus / "xlsx" / pathFromUtf8(GetParam())).u16string();
+    const fixture::BookPtr whole = fixture::xmlBook();
+    const fixture::BookPtr inPieces = fixture::xmlBookReadingPiecesOf(1);
+    const bool loaded = whole->load(path.c_str());
+    ASSERT_EQ(inPieces->load(path.c_str()), loaded);
+    EXPECT_STREQ(inPieces->errorMessage(), whole->errorMessage());
+    if (!loaded)
+        return;
+    xl::Sheet& expected = *whole->getSheet(0);
+    xl::Sheet& sheet = *inPieces->getSheet(0);
+    ASSERT_EQ(sheet.lastRow(), expected.lastRow());
+    std::vector<int> rows;
+    for (int row = 0; row < std::min(expected.lastRow(), 1000); ++row)
+        rows.push_back(row);
+    rows.push_back(expected.lastRow() - 1);
+    for (const int row : rows) {
+        for (int col = 0; col < 64; ++col) {
+            SCOPED_TRACE("row " + std::to_string(row) + ", column " + std::to_string(col));
+            ASSERT_EQ(sheet.cellType(row, col), expected.cellType(row, col));
+            ASSERT_EQ(sheet.readNum(row, col), expected.readNum(row, col));
+            const char16_t* text = sheet.readStr(row, col);
+            const char16_t* expectedText = expected.readStr(row, col);
+            ASSERT_EQ(text == nullptr, expectedText == nullptr);
+            if (text) {
+                ASSERT_EQ(std::u16string_view(text), std::u16string_view(expectedText));
+            }
+        }
+    }
+}
+
 std::vector<std::string> corpusFiles()
 {
     std::vector<std::string> files;

@@ -261,6 +261,16 @@ std::vector<HostileFile> hostileFiles()
              });
          },
          {"xl/worksheets/sheet1.xml: more than 1000000 elements, attributes and texts in one element"}},
+        {"a shared string of half a million runs: elements and texts past a million",
+         [] {
+             std::string runs;
+             for (int i = 0; i < 500000; ++i)
+                 runs += "<r><t>a</t></r>";
+             return brokenParts([&](auto& parts) {
+                 fixture::entryNamed(parts, "xl/sharedStrings.xml").deflate = false;
+             }, "<sst><si>" + runs + "</si></sst>");
+         },
+         {"xl/sharedStrings.xml: more than 1000000 elements, attributes and texts in one element"}},
         {"an entity bomb in the shared strings",
          [] { return brokenParts([](auto&) {}, kBillionLaughs); },
          {"xl/sharedStrings.xml: document type declaration (not accepted) at byte 21"}},
@@ -286,6 +296,19 @@ std::vector<HostileFile> hostileFiles()
          [] { return brokenParts([](auto&) {}, "<sst><si><t>ok\xC0\xAF\xFF</t></si></sst>"); },
          {},
          [](xl::Sheet& sheet) { EXPECT_EQ(xl::utf16ToUtf8(sheet.readStr(0, 0)), "ok\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); }},
+        {"a shared string of 2^20 units shown by 257 cells: one past the bound on the text shown",
+         [] {
+             std::string cells;
+             for (int row = 1; row <= 129; ++row)
+                 cells += "<row r=\"" + std::to_string(row) + "\"><c t=\"s\"><v>0</v></c><c t=\"s\"><v>0</v></c></row>";
+             std::vector<ZipEntry> parts = fixture::xlsxParts(
+                 rows(cells), "<sst><si><t>" + std::string(size_t(1) << 20, 'a') + "</t></si></sst>");
+             // Stored: deflated, the string would pass the zip ratio limit.
+             fixture::entryNamed(parts, "xl/sharedStrings.xml").deflate = false;
+             return fixture::buildZip(parts);
+         },
+         {"xl/worksheets/sheet1.xml: the text that the sheet's cells show passes 268435456 UTF-16 code units at "
+          "cell A129 (a shared string counts once for each cell that shows it)"}},
         {"100000 sheets and as many relationships",
          [] {
              return brokenParts([](auto& parts) {
@@ -325,11 +348,17 @@ TEST(XlsxHostileInput, FailsCleanlyNamingThePlaceOrReadsWhatIsValid)
         const fixture::BookPtr book = fixture::xmlBook();
         const bool loaded = book->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size()));
         const std::string message = book->errorMessage();
+        // Read a few bytes at a time, parts give the same message, offsets
+        // and all.
+        const fixture::BookPtr inPieces = fixture::xmlBookReadingPiecesOf(3);
+        EXPECT_EQ(inPieces->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size())), loaded);
+        EXPECT_EQ(inPieces->errorMessage(), message);
         if (file.message.empty()) {
             ASSERT_TRUE(loaded) << message;
             EXPECT_EQ(message, "");
             ASSERT_NE(book->getSheet(0), nullptr);
             file.check(*book->getSheet(0));
+            file.check(*inPieces->getSheet(0));
             continue;
         }
         EXPECT_FALSE(loaded);

@@ -248,14 +248,17 @@ std::vector<Workbook> workbooks()
 TEST(XlsxReading, ReadsWhatWritersWrite)
 {
     for (const Workbook& book : workbooks()) {
-        SCOPED_TRACE(book.name);
-        const fixture::BookPtr loaded = fixture::xmlBook();
-        ASSERT_TRUE(loaded->loadRaw(book.bytes.data(), static_cast<unsigned>(book.bytes.size())))
-            << loaded->errorMessage();
-        EXPECT_STREQ(loaded->errorMessage(), "");
-        xl::Sheet* sheet = loaded->getSheet(0);
-        ASSERT_NE(sheet, nullptr);
-        expectCells(*sheet, book.cells);
+        // Parts read whole, and a byte or a few at a time.
+        for (const size_t pieceSize : {xl::XmlReader::kPieceSize, size_t(1), size_t(2), size_t(5)}) {
+            SCOPED_TRACE(std::string(book.name) + ", pieces of " + std::to_string(pieceSize));
+            const fixture::BookPtr loaded = fixture::xmlBookReadingPiecesOf(pieceSize);
+            ASSERT_TRUE(loaded->loadRaw(book.bytes.data(), static_cast<unsigned>(book.bytes.size())))
+                << loaded->errorMessage();
+            EXPECT_STREQ(loaded->errorMessage(), "");
+            xl::Sheet* sheet = loaded->getSheet(0);
+            ASSERT_NE(sheet, nullptr);
+            expectCells(*sheet, book.cells);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // The zip reader on archives built in the test: the layouts that real
-// writers produce, name lookup, and each way an entry can be refused.
+// writers produce, name lookup, and each way an entry can be refused, read
+// whole and piece by piece.
 #include "zip_archive.h"
 #include "zip_builder.h"
 
@@ -13,6 +14,28 @@ using fixture::ZipEntry;
 using fixture::ZipOptions;
 
 const std::string kXml = "<?xml version=\"1.0\"?><root>" + std::string(3000, 'x') + "</root>";
+
+// Piece sizes for EntryReader: one byte, a few, and more than any entry.
+constexpr size_t kPieceSizes[] = {1, 7, 1 << 16};
+
+// Reads `entry` through an EntryReader in pieces of at most `pieceSize`.
+bool readInPieces(const xl::ZipArchive& zip, const xl::ZipArchive::Entry& entry, size_t pieceSize,
+                  std::string& data, std::string& error)
+{
+    data.clear();
+    xl::ZipArchive::EntryReader reader;
+    if (!reader.open(zip, entry, error))
+        return false;
+    std::string piece(pieceSize, '\0');
+    for (;;) {
+        size_t produced = 0;
+        if (!reader.read(piece.data(), piece.size(), produced, error))
+            return false;
+        if (produced == 0)
+            return true;
+        data.append(piece, 0, produced);
+    }
+}
 
 struct Layout {
     const char* name;
@@ -49,6 +72,10 @@ TEST(ZipArchive, ReadsTheLayoutsThatWritersProduce)
             std::string data;
             ASSERT_TRUE(zip.read(*entry, data, error)) << error;
             EXPECT_EQ(data, expected.data);
+            for (const size_t pieceSize : kPieceSizes) {
+                ASSERT_TRUE(readInPieces(zip, *entry, pieceSize, data, error)) << pieceSize << ": " << error;
+                EXPECT_EQ(data, expected.data) << pieceSize;
+            }
         }
     }
 }
@@ -112,7 +139,40 @@ TEST(ZipArchive, RefusesEntriesThatLieOrExceedTheLimits)
         EXPECT_NE(error.find("zip entry 'xl/sheet.xml': "), std::string::npos) << error;
         EXPECT_NE(error.find(refusal.message), std::string::npos) << error;
         EXPECT_TRUE(data.empty());
+        for (const size_t pieceSize : kPieceSizes) {
+            SCOPED_TRACE(pieceSize);
+            error.clear();
+            EXPECT_FALSE(readInPieces(zip, zip.entries().at(0), pieceSize, data, error));
+            EXPECT_NE(error.find("zip entry 'xl/sheet.xml': "), std::string::npos) << error;
+            EXPECT_NE(error.find(refusal.message), std::string::npos) << error;
+            // Whatever came out before the fault is no more than was declared.
+            EXPECT_LE(data.size(), zip.entries().at(0).size);
+        }
     }
+}
+
+TEST(ZipArchive, StopsInflatingOneBytePastTheDeclaredSize)
+{
+    // 4 MiB of text that declares 1 KiB, read in pieces of 1000 bytes: the
+    // first piece comes out, the second asks for the 24 bytes left and one
+    // more, and that byte fails the read.
+    ZipEntry entry{"xl/sheet.xml", std::string(4 << 20, 'x')};
+    entry.declaredSize = 1024;
+    const std::string bytes = fixture::buildZip({entry});
+    xl::ZipArchive zip;
+    std::string error;
+    ASSERT_TRUE(zip.open(bytes, error)) << error;
+    xl::ZipArchive::EntryReader reader;
+    ASSERT_TRUE(reader.open(zip, zip.entries().at(0), error)) << error;
+    std::string piece(1000, '\0');
+    size_t produced = 0;
+    ASSERT_TRUE(reader.read(piece.data(), piece.size(), produced, error)) << error;
+    EXPECT_EQ(produced, 1000u);
+    EXPECT_FALSE(reader.read(piece.data(), piece.size(), produced, error));
+    EXPECT_NE(error.find("inflates to more than its declared size of 1024 bytes"), std::string::npos) << error;
+    // A reader that has failed stays at its end.
+    EXPECT_TRUE(reader.read(piece.data(), piece.size(), produced, error));
+    EXPECT_EQ(produced, 0u);
 }
 
 TEST(ZipArchive, ReadsAnEntryRightAtTheRatioLimit)
