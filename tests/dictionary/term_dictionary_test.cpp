@@ -96,6 +96,22 @@ TEST(TermDictionary, ACounterpartReplacedByAShorterOrLongerOneIsWhole)
     EXPECT_EQ(dictionary.size(), 2u);
 }
 
+TEST(TermDictionary, ATableMovedFromIsEmptyAndUsable)
+{
+    TermDictionary first;
+    first.set(u"A", u"B");
+    TermDictionary second(std::move(first));
+    EXPECT_EQ(second.lookup(u"A"), u"B");
+    EXPECT_EQ(first.size(), 0u);
+    first.set(u"C", u"D");
+    EXPECT_EQ(first.lookup(u"C"), u"D");
+    second = std::move(first);
+    EXPECT_EQ(second.lookup(u"C"), u"D");
+    EXPECT_EQ(second.lookup(u"A"), u"");
+    EXPECT_EQ(first.size(), 0u);
+    EXPECT_EQ(first.lookup(u"C"), u"");
+}
+
 TEST(TermDictionary, TheEmptyTermIsAKeyLikeAnyOther)
 {
     TermDictionary dictionary;

@@ -62,8 +62,7 @@ TEST_F(Loader, TheStartMarkerIsLookedForInTheFirst101Rows)
 {
     const std::pair<int, int> cases[] = {{0, 1}, {1, 1}, {99, 1}, {100, 1}, {101, 0}, {150, 0}};
     for (const auto& [row, result] : cases) {
-        TermDictionary fresh;
-        dictionary = fresh;
+        dictionary = TermDictionary();
         EXPECT_EQ(load(withStartAt(row, {{"A", "B"}, {"KQ_FILE_END"}})), result) << "start marker in row " << row;
         EXPECT_EQ(lookup("A"), result ? u"B" : u"") << row;
     }
