@@ -183,48 +183,41 @@ const CodesetCodec::Table* CodesetCodec::narrowPage(uint8_t highByte)
     return page.get();
 }
 
-bool CodesetCodec::decodeWithTables(std::string_view narrow, std::u16string& out)
+bool CodesetCodec::decodeInto(std::string_view narrow, char16_t* out, size_t& written)
 {
-    // Short texts are decoded on the stack and appended in one piece.
-    char16_t units[128];
-    size_t count = 0;
-    const size_t start = out.size();
+    if (!tablesServe_)
+        return false;
+    char16_t* next = out;
     for (size_t i = 0; i < narrow.size();) {
-        if (count == std::size(units)) {
-            out.append(units, count);
-            count = 0;
-        }
         const auto byte = static_cast<uint8_t>(narrow[i]);
         if (byte < 0x80 && asciiIsItself_) {
-            units[count++] = byte;
+            *next++ = byte;
             ++i;
             continue;
         }
         const uint32_t single = singleBytes_[byte];
         if (single < kInvalid) {
-            units[count++] = static_cast<char16_t>(single);
+            *next++ = static_cast<char16_t>(single);
             ++i;
             continue;
         }
         if (single == kLeadByte && i + 1 < narrow.size()) {
             const Table* trails = trailTables_[byte] ? trailTables_[byte].get() : trailTable(byte);
-            if (!trails) {
-                out.resize(start);
+            if (!trails)
                 return false;
-            }
             const uint32_t pair = (*trails)[static_cast<uint8_t>(narrow[i + 1])];
             if (pair < kInvalid) {
-                units[count++] = static_cast<char16_t>(pair);
+                *next++ = static_cast<char16_t>(pair);
                 i += 2;
                 continue;
             }
         }
         // A byte that begins no character, or a lead byte without a trail
         // byte that completes it: iconv passes over that one byte.
-        units[count++] = 0xFFFD;
+        *next++ = 0xFFFD;
         ++i;
     }
-    out.append(units, count);
+    written = static_cast<size_t>(next - out);
     return true;
 }
 
@@ -267,8 +260,15 @@ bool CodesetCodec::encodeWithTables(std::u16string_view wide, std::string& out)
 
 void CodesetCodec::appendWide(std::string_view narrow, std::u16string& out)
 {
-    if (!tablesServe_ || !decodeWithTables(narrow, out))
-        appendWideThroughIconv(narrow, out);
+    const size_t start = out.size();
+    out.resize(start + narrow.size());
+    size_t written = 0;
+    if (decodeInto(narrow, out.data() + start, written)) {
+        out.resize(start + written);
+        return;
+    }
+    out.resize(start);
+    appendWideThroughIconv(narrow, out);
 }
 
 void CodesetCodec::appendNarrow(std::u16string_view wide, std::string& out)

@@ -51,6 +51,10 @@ public:
     CodesetCodec& operator=(const CodesetCodec&) = delete;
 
     void appendWide(std::string_view narrow, std::u16string& out);
+    // Decodes into `out`, which has room for narrow.size() units (no byte
+    // gives more than one), and says how many it wrote; false, having written
+    // nothing that counts, when only iconv can decode the text.
+    bool decodeInto(std::string_view narrow, char16_t* out, size_t& written);
     void appendNarrow(std::u16string_view wide, std::string& out);
     // The same through iconv alone, whatever the tables could do: what the
     // tables are checked against.
@@ -67,7 +71,6 @@ private:
     static constexpr uint32_t kIrregular = 0xFFFFFFFF; // more than the tables can say
     using Table = std::array<uint32_t, 256>;
 
-    bool decodeWithTables(std::string_view narrow, std::u16string& out);
     bool encodeWithTables(std::u16string_view wide, std::string& out);
     uint32_t decodeAlone(const char* bytes, size_t size);
     uint32_t encodeAlone(char16_t unit);

@@ -76,13 +76,11 @@ ThreadCodecs& threadCodecs()
     return codecs;
 }
 
-// The codeset of the process's global locale. While the thread uses that
-// locale it is the thread's own codeset, which is cheap to read; otherwise the
-// global locale is found by name, and looked up again only when that changes.
+// The codeset of the process's global locale, for a thread that uses a locale
+// of its own: found by the global locale's name, and looked up again only
+// when that changes.
 const char* globalCodeset(ThreadCodecs& codecs)
 {
-    if (uselocale(locale_t(0)) == LC_GLOBAL_LOCALE)
-        return nl_langinfo(CODESET);
     const char* name = std::setlocale(LC_CTYPE, nullptr);
     if (name == nullptr)
         name = "C";
@@ -124,14 +122,32 @@ void CodePageConverter::appendNarrow(std::u16string_view wide, std::string& out)
 {
     appendNarrowIn(CP_ACP, wide, out);
 }
+std::u16string_view CodePageConverter::toWide(std::string_view narrow, std::span<char16_t> room,
+                                              std::u16string& spill) const
+{
+    if (narrow.empty())
+        return {};
+    // Too little room makes the call fail and write nothing that counts; no
+    // room at all would make it measure instead.
+    if (!room.empty()) {
+        const int written = MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
+                                                reinterpret_cast<wchar_t*>(room.data()), static_cast<int>(room.size()));
+        if (written > 0)
+            return {room.data(), static_cast<size_t>(written)};
+    }
+    spill.clear();
+    appendWide(narrow, spill);
+    return spill;
+}
 #else
 CodePageConverter::CodePageConverter()
 {
     // The thread's codeset is that of its own locale (uselocale), which is the
-    // global one unless the thread set one.
+    // global one, the system's, unless the thread set one.
     ThreadCodecs& codecs = threadCodecs();
     threadCodec_ = codecs.forCodeset(nl_langinfo(CODESET));
-    systemCodec_ = codecs.forCodeset(globalCodeset(codecs));
+    systemCodec_ = uselocale(locale_t(0)) == LC_GLOBAL_LOCALE ? threadCodec_
+                                                              : codecs.forCodeset(globalCodeset(codecs));
 }
 void CodePageConverter::appendWide(std::string_view narrow, std::u16string& out) const
 {
@@ -140,6 +156,16 @@ void CodePageConverter::appendWide(std::string_view narrow, std::u16string& out)
 void CodePageConverter::appendNarrow(std::u16string_view wide, std::string& out) const
 {
     appendNarrowIn(systemCodec_, wide, out);
+}
+std::u16string_view CodePageConverter::toWide(std::string_view narrow, std::span<char16_t> room,
+                                              std::u16string& spill) const
+{
+    size_t written = 0;
+    if (narrow.size() <= room.size() && threadCodec_->decodeInto(narrow, room.data(), written))
+        return {room.data(), written};
+    spill.clear();
+    appendWide(narrow, spill);
+    return spill;
 }
 #endif
 

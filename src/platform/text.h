@@ -9,6 +9,7 @@
 // become '?', as Windows' default character.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,9 @@ public:
     CodePageConverter();
     void appendWide(std::string_view narrow, std::u16string& out) const;
     void appendNarrow(std::u16string_view wide, std::string& out) const;
+    // narrowToWide into `room` when it fits there, else into `spill`; the
+    // text is valid as long as the one it went into.
+    std::u16string_view toWide(std::string_view narrow, std::span<char16_t> room, std::u16string& spill) const;
 
 private:
 #if !defined(_WIN32)

@@ -25,9 +25,8 @@ bool NameTranslator::appendCounterpart(std::string_view segment, std::string& ou
 {
     if (segment.empty())
         return false;
-    term_.clear();
-    converter_.appendWide(segment, term_);
-    const std::u16string_view counterpart = dictionary_.find(term_);
+    const std::u16string_view term = converter_.toWide(segment, termRoom_, longTerm_);
+    const std::u16string_view counterpart = dictionary_.find(term);
     if (counterpart.empty())
         return false;
     converter_.appendNarrow(counterpart, out);

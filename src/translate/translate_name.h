@@ -11,6 +11,7 @@
 #include "term_dictionary.h"
 #include "text.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -64,5 +65,8 @@ private:
 
     const TermDictionary& dictionary_;
     const CodePageConverter converter_;
-    std::u16string term_;
+    // Where a term is converted to be looked up: room for any term of a name
+    // that fits the host's 128-byte name buffer, and a string for longer ones.
+    std::array<char16_t, 128> termRoom_;
+    std::u16string longTerm_;
 };

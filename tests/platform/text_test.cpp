@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -61,6 +62,26 @@ TEST(Text, Utf8AndUtf16)
 {
     EXPECT_EQ(utf8ToUtf16("\xE6\x8B\x89 \xF0\x9F\x98\x80"), u"\u62C9 \U0001F600");
     EXPECT_EQ(utf16ToUtf8(u"\u62C9 \U0001F600"), "\xE6\x8B\x89 \xF0\x9F\x98\x80");
+}
+
+// Room too small for the text sends it to the spill string, whole.
+TEST(Text, AConverterGivesTheSameTextInItsRoomOrBeyondIt)
+{
+    const std::pair<int, std::string> cases[] = {
+        {936, "\xC0\xAD\xC9\xEC" "12_" "\xB2\xDD\xCD\xBC" "\x81"},
+        {1252, "R\xFC" "cken\x80" "7"},
+    };
+    for (const auto& [codePage, narrow] : cases) {
+        CodePageScope scope(codePage);
+        if (!scope.active())
+            continue;
+        const CodePageConverter converter;
+        for (size_t size : {size_t(0), size_t(3), narrow.size() - 1, narrow.size(), size_t(64)}) {
+            std::vector<char16_t> room(size);
+            std::u16string spill = u"stale";
+            EXPECT_EQ(converter.toWide(narrow, room, spill), narrowToWide(narrow)) << codePage << ", room " << size;
+        }
+    }
 }
 
 TEST(Text, ConversionsWorkOnOtherThreads)

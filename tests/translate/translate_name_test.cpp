@@ -143,6 +143,27 @@ TEST(TranslateName, ATranslationLongerThan127BytesIsWhole)
     EXPECT_EQ(translateName("Abc12_Abc", dictionary), std::string(200, 'L') + "12_" + std::string(200, 'L'));
 }
 
+// Names read with a larger buffer than the host's 128 bytes hold terms that
+// long too, in either code page, and in the one translator a pass keeps.
+TEST(TranslateName, TermsLongerThanAHostNameBufferAreLookedUpWhole)
+{
+    // Ends in a letter that both code pages hold, in one byte or in two.
+    const std::u16string longTerm = std::u16string(300, u'T') + u"\u00E9";
+    const TermDictionary dictionary = pairs({{longTerm, u"Short"}});
+    for (int codePage : {936, 1252}) {
+        CodePageScope scope(codePage);
+        if (!scope.active())
+            continue;
+        const std::string narrowLongTerm = wideToNarrow(longTerm);
+        NameTranslator translator(dictionary);
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(translator.translate(narrowLongTerm + "7_Short"), "Short7_" + narrowLongTerm);
+            EXPECT_EQ(translator.translate("Short7"), narrowLongTerm + "7");
+            EXPECT_EQ(translator.translate("Short1_Other"), "Short1_Other");
+        }
+    }
+}
+
 TEST(TranslateName, NamesThatAreNotValidTextKeepTheirBytes)
 {
     IN_CODE_PAGE(936);
