@@ -66,8 +66,8 @@ public:
     // Call once all cells are in, before the first read.
     void finish();
 
-    // What went wrong when addTextCell refused the cell at `row` and `col`,
-    // for a message that says first where (part or stream).
+    // What went wrong when addString or addSharedString refused the cell at
+    // `row` and `col`, for a message that says first where (part or stream).
     static std::string shownTextExceeded(int row, int col);
 
     int cellType(int row, int col) const override;
