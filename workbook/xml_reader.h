@@ -94,7 +94,6 @@ public:
     }
     // Byte offset of the current tag in the part, as UTF-8 with LF line ends.
     uint64_t offset() const { return tokenOffset_; }
-    const std::string& partName() const { return partName_; }
     // The size the part declares: within the zip limits, and checked once the
     // part is read, so a fair guess of room to reserve for what it holds.
     uint64_t declaredSize() const { return declaredSize_; }

@@ -152,15 +152,14 @@ uint32_t CodesetCodec::encodeAlone(char16_t unit)
     }
 }
 
-const CodesetCodec::Table* CodesetCodec::trailTable(uint8_t leadByte)
+template <typename EntryFor>
+const CodesetCodec::Table* CodesetCodec::builtOnce(std::unique_ptr<Table>& table, EntryFor entryFor)
 {
-    std::unique_ptr<Table>& table = trailTables_[leadByte];
     if (!table && tablesServe_) {
         auto built = std::make_unique<Table>();
-        for (int trail = 0; trail < 256 && tablesServe_; ++trail) {
-            const char pair[] = {static_cast<char>(leadByte), static_cast<char>(trail)};
-            (*built)[static_cast<size_t>(trail)] = decodeAlone(pair, 2);
-            tablesServe_ = (*built)[static_cast<size_t>(trail)] != kIrregular;
+        for (int index = 0; index < 256 && tablesServe_; ++index) {
+            (*built)[static_cast<size_t>(index)] = entryFor(index);
+            tablesServe_ = (*built)[static_cast<size_t>(index)] != kIrregular;
         }
         if (tablesServe_)
             table = std::move(built);
@@ -168,19 +167,18 @@ const CodesetCodec::Table* CodesetCodec::trailTable(uint8_t leadByte)
     return table.get();
 }
 
+const CodesetCodec::Table* CodesetCodec::trailTable(uint8_t leadByte)
+{
+    return builtOnce(trailTables_[leadByte], [&](int trail) {
+        const char pair[] = {static_cast<char>(leadByte), static_cast<char>(trail)};
+        return decodeAlone(pair, 2);
+    });
+}
+
 const CodesetCodec::Table* CodesetCodec::narrowPage(uint8_t highByte)
 {
-    std::unique_ptr<Table>& page = narrowPages_[highByte];
-    if (!page && tablesServe_) {
-        auto built = std::make_unique<Table>();
-        for (int low = 0; low < 256 && tablesServe_; ++low) {
-            (*built)[static_cast<size_t>(low)] = encodeAlone(static_cast<char16_t>(highByte << 8 | low));
-            tablesServe_ = (*built)[static_cast<size_t>(low)] != kIrregular;
-        }
-        if (tablesServe_)
-            page = std::move(built);
-    }
-    return page.get();
+    return builtOnce(narrowPages_[highByte],
+                     [&](int low) { return encodeAlone(static_cast<char16_t>(highByte << 8 | low)); });
 }
 
 bool CodesetCodec::decodeInto(std::string_view narrow, char16_t* out, size_t& written)

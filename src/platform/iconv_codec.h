@@ -1,6 +1,6 @@
 // Conversions between a codeset and UTF-16 on systems without the Win32 code
 // page calls. iconv does the converting; for codesets whose characters take
-// one or two bytes (the ANSI code pages: 1252, 936, 950, 949 …) its answers
+// one or two bytes (the ANSI code pages: 1252, 936, 950, 932 …) its answers
 // are kept in tables, built a lead byte or a 256-character page at a time on
 // first use, so that converting a history name costs a table lookup per
 // character instead of a trip through iconv.
@@ -34,9 +34,9 @@ public:
     // replacement per `skip` bytes.
     void convert(const char* input, size_t size, size_t skip, std::string_view replacement, std::string& out);
 
-    // What iconv makes of `size` bytes taken alone: whether it succeeded,
-    // failed on them as invalid (EILSEQ) or as cut short (EINVAL), how many
-    // bytes it consumed and what it wrote.
+    // What iconv makes of `size` bytes taken alone: converted whole (what it
+    // wrote in `out`), refused as invalid (EILSEQ) or as cut short (EINVAL)
+    // before consuming anything, or anything else.
     enum class Outcome { Converted, Invalid, Incomplete, Other };
     Outcome convertAlone(const char* input, size_t size, std::string& out);
 
@@ -76,6 +76,10 @@ private:
     uint32_t encodeAlone(char16_t unit);
     const Table* trailTable(uint8_t leadByte);
     const Table* narrowPage(uint8_t highByte);
+    // Fills `table` on first use with `entryFor(0)` to `entryFor(255)`;
+    // stays null, and the tables stop serving, when an entry is irregular.
+    template <typename EntryFor>
+    const Table* builtOnce(std::unique_ptr<Table>& table, EntryFor entryFor);
 
     IconvConverter toWide_;
     IconvConverter toNarrow_;

@@ -122,22 +122,21 @@ void CodePageConverter::appendNarrow(std::u16string_view wide, std::string& out)
 {
     appendNarrowIn(CP_ACP, wide, out);
 }
-std::u16string_view CodePageConverter::toWide(std::string_view narrow, std::span<char16_t> room,
-                                              std::u16string& spill) const
+bool CodePageConverter::toWideInRoom(std::string_view narrow, std::span<char16_t> room, size_t& written) const
 {
+    written = 0;
     if (narrow.empty())
-        return {};
+        return true;
     // Too little room makes the call fail and write nothing that counts; no
     // room at all would make it measure instead.
-    if (!room.empty()) {
-        const int written = MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
-                                                reinterpret_cast<wchar_t*>(room.data()), static_cast<int>(room.size()));
-        if (written > 0)
-            return {room.data(), static_cast<size_t>(written)};
-    }
-    spill.clear();
-    appendWide(narrow, spill);
-    return spill;
+    if (room.empty())
+        return false;
+    const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
+                                          reinterpret_cast<wchar_t*>(room.data()), static_cast<int>(room.size()));
+    if (units <= 0)
+        return false;
+    written = static_cast<size_t>(units);
+    return true;
 }
 #else
 CodePageConverter::CodePageConverter()
@@ -157,17 +156,23 @@ void CodePageConverter::appendNarrow(std::u16string_view wide, std::string& out)
 {
     appendNarrowIn(systemCodec_, wide, out);
 }
+bool CodePageConverter::toWideInRoom(std::string_view narrow, std::span<char16_t> room, size_t& written) const
+{
+    written = 0;
+    return narrow.size() <= room.size() && threadCodec_->decodeInto(narrow, room.data(), written);
+}
+#endif
+
 std::u16string_view CodePageConverter::toWide(std::string_view narrow, std::span<char16_t> room,
                                               std::u16string& spill) const
 {
     size_t written = 0;
-    if (narrow.size() <= room.size() && threadCodec_->decodeInto(narrow, room.data(), written))
+    if (toWideInRoom(narrow, room, written))
         return {room.data(), written};
     spill.clear();
     appendWide(narrow, spill);
     return spill;
 }
-#endif
 
 std::u16string narrowToWide(std::string_view narrow)
 {

@@ -33,6 +33,10 @@ public:
     std::u16string_view toWide(std::string_view narrow, std::span<char16_t> room, std::u16string& spill) const;
 
 private:
+    // narrowToWide into `room`; false when the text does not fit there or
+    // needs more than the quick way.
+    bool toWideInRoom(std::string_view narrow, std::span<char16_t> room, size_t& written) const;
+
 #if !defined(_WIN32)
     CodesetCodec* threadCodec_;
     CodesetCodec* systemCodec_;
