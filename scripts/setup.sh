@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake git pkg-config python3
   libgtest-dev googletest libbenchmark-dev
-  zlib1g-dev libxlsxwriter-dev
+  zlib1g-dev libxlsxwriter-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine64
   clang libclang-rt-14-dev
