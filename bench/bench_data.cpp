@@ -2,6 +2,7 @@
 #include "bench_data.h"
 
 #include "text.h"
+#include "text_codec.h"
 
 #include <xlsxwriter.h>
 
@@ -135,8 +136,8 @@ std::string dictionaryWorkbook(int pairs)
     worksheet_write_string(sheet, 0, 0, "KQ_FILE_START", nullptr);
     for (int i = 0; i < pairs; ++i) {
         auto row = static_cast<lxw_row_t>(i + 1);
-        worksheet_write_string(sheet, row, 0, utf16ToUtf8(englishTerm(i)).c_str(), nullptr);
-        worksheet_write_string(sheet, row, 1, utf16ToUtf8(counterpartTerm(i, Setting::Chinese)).c_str(), nullptr);
+        worksheet_write_string(sheet, row, 0, xl::utf16ToUtf8(englishTerm(i)).c_str(), nullptr);
+        worksheet_write_string(sheet, row, 1, xl::utf16ToUtf8(counterpartTerm(i, Setting::Chinese)).c_str(), nullptr);
     }
     worksheet_write_string(sheet, static_cast<lxw_row_t>(pairs + 1), 0, "KQ_FILE_END", nullptr);
     if (workbook_close(workbook) != LXW_NO_ERROR)

@@ -1,7 +1,7 @@
-// loadDictionaryInto on dictionary workbooks of 1,000, 10,000 and 100,000
+// readDictionaryWorkbook on dictionary workbooks of 1,000, 10,000 and 100,000
 // pair rows, written as Excel writes them (shared strings).
 #include "bench_data.h"
-#include "text.h"
+#include "text_codec.h"
 #include "workbook_loader.h"
 
 #include <benchmark/benchmark.h>
@@ -16,10 +16,10 @@ void loadWorkbook(benchmark::State& state)
 {
     const int pairs = static_cast<int>(state.range(0));
     const std::string path = dictionaryWorkbook(pairs);
-    const std::u16string widePath = utf8ToUtf16(path);
+    const std::u16string widePath = xl::utf8ToUtf16(path);
     for (auto _ : state) {
         TermDictionary dictionary;
-        if (loadDictionaryInto(dictionary, widePath, u"KQ_FILE_START", u"KQ_FILE_END") != 1 ||
+        if (!readDictionaryWorkbook(dictionary, widePath, kStartMarker, kEndMarker).loaded() ||
             dictionary.size() != static_cast<size_t>(2 * pairs)) {
             std::fprintf(stderr, "loader_bench: %s did not load its %d pairs\n", path.c_str(), pairs);
             std::abort();

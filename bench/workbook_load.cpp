@@ -3,7 +3,7 @@
 // bench/compare.py and for measuring hostile workbooks.
 //
 // usage: workbook_load [--layer] [--repeat N] WORKBOOK...
-//   default   the dictionary loader (loadDictionaryInto with the module's
+//   default   the dictionary loader (readDictionaryWorkbook with the module's
 //             markers); prints the pairs entered
 //   --layer   the spreadsheet layer alone: load the book, then read every cell
 //             of columns A and B up to the last row as the loader does (its
@@ -12,7 +12,7 @@
 // best of N loads (default 1); the memory is the first load's.
 // Output: one line per workbook,
 //   <file> <result> <count> <seconds> <peak RSS KiB> <RSS KiB before the load>
-#include "text.h"
+#include "text_codec.h"
 #include "workbook_loader.h"
 #include "xlbook.h"
 
@@ -61,7 +61,7 @@ Outcome loadThroughLoader(const std::string& file)
 {
     TermDictionary dictionary;
     Outcome outcome;
-    outcome.ok = loadDictionaryInto(dictionary, utf8ToUtf16(file), u"KQ_FILE_START", u"KQ_FILE_END") == 1;
+    outcome.ok = readDictionaryWorkbook(dictionary, xl::utf8ToUtf16(file), kStartMarker, kEndMarker).loaded();
     outcome.count = static_cast<long>(dictionary.size() / 2);
     return outcome;
 }
@@ -75,7 +75,7 @@ Outcome loadThroughLayer(const std::string& file)
 {
     xl::Book* book = isXls(file) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW();
     Outcome outcome;
-    outcome.ok = book->load(utf8ToUtf16(file).c_str());
+    outcome.ok = book->load(xl::utf8ToUtf16(file).c_str());
     if (!outcome.ok)
         outcome.error = book->errorMessage();
     else if (xl::Sheet* sheet = book->getSheet(0)) {

@@ -2,8 +2,7 @@
 // load or be refused cleanly. Bytes that start as a compound file go in as an
 // .xls workbook, anything else as an .xlsx one, since the loader picks the
 // format by the file's extension.
-#include "ostrel_sim.h"
-#include "text.h"
+#include "text_codec.h"
 #include "workbook_loader.h"
 
 #include <cstddef>
@@ -23,9 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
         __builtin_trap();
     TermDictionary dictionary;
-    loadDictionaryInto(dictionary, utf8ToUtf16(path), u"KQ_FILE_START", u"KQ_FILE_END");
+    readDictionaryWorkbook(dictionary, xl::utf8ToUtf16(path), kStartMarker, kEndMarker);
     std::remove(path.c_str());
-    // The simulated host keeps every message it was shown; start each input afresh.
-    ostrelsim::reset();
     return 0;
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace xl {
 
@@ -63,6 +64,12 @@ public:
 protected:
     ~Book() = default;
 };
+
+// Owns a book and releases it.
+struct BookRelease {
+    void operator()(Book* book) const { book->release(); }
+};
+using BookHandle = std::unique_ptr<Book, BookRelease>;
 
 // A book for the binary .xls format, or null.
 Book* xlCreateBookW();

@@ -1,4 +1,4 @@
-// The bidirectional term table and the module's one instance of it.
+// The bidirectional term table.
 #include "term_dictionary.h"
 
 #include <algorithm>
@@ -8,9 +8,6 @@
 #include <utility>
 
 namespace {
-// Constructed when the module is loaded, before the host calls it.
-TermDictionary theTermDictionary;
-
 uint64_t hashOf(std::u16string_view term)
 {
     return std::hash<std::u16string_view>{}(term);
@@ -24,8 +21,6 @@ uint32_t tagOf(uint64_t hash)
     return static_cast<uint32_t>(hash >> 32);
 }
 } // namespace
-
-TermDictionary& sharedTermDictionary() { return theTermDictionary; }
 
 size_t TermDictionary::slotFor(std::u16string_view term, uint64_t hash) const
 {

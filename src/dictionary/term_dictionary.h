@@ -73,6 +73,3 @@ private:
     size_t nextBlockSize_ = 1024;
 };
 
-// The one table of the process: filled from the workbook at start-up, read by
-// every run of the command, and destroyed when the module is unloaded.
-TermDictionary& sharedTermDictionary();

@@ -1,26 +1,12 @@
-// The dictionary workbook loader. The book is released on every path out.
+// The reading of a dictionary workbook. The book is released on every path out.
 #include "workbook_loader.h"
 
-#include "messages.h"
 #include "module_file.h"
 #include "text.h"
 
 #include <cstdio>
-#include <memory>
-#include <string_view>
 
 namespace {
-
-// "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。" in code page 936.
-constexpr char kOpenFailedMessage[] =
-    "\xB4\xF2\xBF\xAA" "Excel" "\xCA\xA7\xB0\xDC" "!"
-    "\xD5\xD2\xB2\xBB\xB5\xBD" "dll" "\xCD\xAC\xBC\xB6\xC4\xBF\xC2\xBC\xCF\xC2\xB5\xC4"
-    "PelmoraConfig.xlsx" "\xA1\xA3";
-
-struct BookRelease {
-    void operator()(xl::Book* book) const { book->release(); }
-};
-using BookHandle = std::unique_ptr<xl::Book, BookRelease>;
 
 bool isBinaryBookExtension(std::u16string_view extension)
 {
@@ -48,13 +34,13 @@ void readString(xl::Sheet* sheet, int row, int col, std::u16string& text)
 }
 
 // The start marker's row among the first rows of column A, or -1.
-int findStartMarker(xl::Sheet* sheet, const std::u16string& marker, LoadObserver* observer)
+int findStartMarker(xl::Sheet* sheet, std::u16string_view marker, LoadObserver* observer)
 {
     std::u16string text;
     for (int row = 0; row <= kLastStartMarkerRow; ++row) {
         readString(sheet, row, 0, text);
         if (observer)
-            observer->markerCandidate(row, text.c_str());
+            observer->markerCandidate(row, text);
         if (text == marker)
             return row;
     }
@@ -63,9 +49,9 @@ int findStartMarker(xl::Sheet* sheet, const std::u16string& marker, LoadObserver
 
 } // namespace
 
-xl::Book* createBookFor(std::u16string_view path)
+xl::BookHandle createBookFor(std::u16string_view path)
 {
-    return isBinaryBookExtension(findExtension(path)) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW();
+    return xl::BookHandle(isBinaryBookExtension(findExtension(path)) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW());
 }
 
 std::u16string trimNumberText(std::u16string text)
@@ -95,57 +81,54 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
     return 1;
 }
 
-int loadDictionaryInto(TermDictionary& dictionary, const std::u16string& path, const std::u16string& startMarker,
-                       const std::u16string& endMarker, LoadObserver* observer)
+WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
+                                    std::u16string_view startMarker, std::u16string_view endMarker,
+                                    LoadObserver* observer)
 {
-    BookHandle book(createBookFor(path));
-    if (!book || !book->load(path.c_str(), nullptr)) {
-        if (observer)
-            observer->openFailed(book ? book->errorMessage() : "no book could be created");
-        displayFormatted(5, kOpenFailedMessage);
-        return 0;
+    WorkbookRead read;
+    // The book reads a NUL-terminated path.
+    const std::u16string pathText(path);
+    xl::BookHandle book = createBookFor(pathText);
+    if (!book) {
+        read.openError = "no book could be created";
+        return read;
+    }
+    if (!book->load(pathText.c_str(), nullptr)) {
+        read.openError = book->errorMessage();
+        return read;
     }
     xl::Sheet* sheet = book->getSheet(0);
     if (sheet == nullptr) {
-        if (observer)
-            observer->noFirstSheet();
-        return 0;
+        read.status = WorkbookStatus::NoSheet;
+        return read;
     }
-    int startRow = findStartMarker(sheet, startMarker, observer);
-    if (startRow < 0) {
-        if (observer)
-            observer->startMarkerMissing();
-        return 0;
+    read.startRow = findStartMarker(sheet, startMarker, observer);
+    if (read.startRow < 0) {
+        read.status = WorkbookStatus::NoStartMarker;
+        return read;
     }
-    if (observer)
-        observer->startMarkerFound(startRow);
 
     // Without an end marker the region ends with the sheet's last used row.
-    int lastRow = sheet->lastRow();
+    const int lastRow = sheet->lastRow();
     std::u16string first;
     std::u16string second;
-    for (int row = startRow + 1; row < lastRow; ++row) {
+    for (int row = read.startRow + 1; row < lastRow; ++row) {
         readCellText(sheet, row, 0, first, observer);
         readCellText(sheet, row, 1, second, observer);
         if (first == endMarker) {
-            if (observer)
-                observer->endMarkerFound(row);
-            return 1;
+            read.endRow = row;
+            read.status = WorkbookStatus::Loaded;
+            return read;
         }
-        bool complete = !first.empty() && !second.empty();
+        const bool complete = !first.empty() && !second.empty();
         if (complete) {
             dictionary.set(first, second);
             dictionary.set(second, first);
+            ++read.pairsEntered;
         }
         if (observer)
             observer->pairRow(row, first, second, complete);
     }
-    if (observer)
-        observer->endMarkerMissing(lastRow - startRow - 1 > 0 ? lastRow - startRow - 1 : 0);
-    return 0;
-}
-
-int loadDictionary(std::u16string path, std::u16string startMarker, std::u16string endMarker)
-{
-    return loadDictionaryInto(sharedTermDictionary(), path, startMarker, endMarker);
+    read.status = WorkbookStatus::NoEndMarker;
+    return read;
 }

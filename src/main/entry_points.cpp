@@ -4,6 +4,7 @@
 
 #include "command.h"
 #include "guarded.h"
+#include "shared_dictionary.h"
 #include "startup.h"
 
 extern "C" {

@@ -63,6 +63,8 @@ public:
 
     // False once the codeset has shown that it does not fit the tables.
     bool tablesServe() const { return tablesServe_; }
+    // Whether ASCII is itself both ways, as in every ANSI code page.
+    bool asciiIsItself() const { return asciiIsItself_; }
 
 private:
     // A table entry: a UTF-16 unit, or one of these.
@@ -85,8 +87,7 @@ private:
     IconvConverter toNarrow_;
     std::string scratch_;
     bool tablesServe_ = true;
-    // Whether ASCII is itself both ways, as in every ANSI code page: names are
-    // mostly ASCII, which then needs no table.
+    // Names are mostly ASCII, which then needs no table.
     bool asciiIsItself_ = false;
     Table singleBytes_{};
     std::array<std::unique_ptr<Table>, 256> trailTables_;

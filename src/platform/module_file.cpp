@@ -2,13 +2,13 @@
 // and plain string work elsewhere.
 #include "module_file.h"
 
-#include "text.h"
-
 #if defined(_WIN32)
 #  include <windows.h>
 #  include <shlwapi.h>
 #  include <vector>
 #else
+#  include "text_codec.h"
+
 #  include <dlfcn.h>
 #endif
 
@@ -48,7 +48,7 @@ std::u16string ownModulePath()
     Dl_info info{};
     if (dladdr(reinterpret_cast<const void*>(&ownModulePath), &info) == 0 || info.dli_fname == nullptr)
         return {};
-    return utf8ToUtf16(info.dli_fname);
+    return xl::utf8ToUtf16(info.dli_fname);
 }
 
 std::u16string_view findExtension(std::u16string_view path)

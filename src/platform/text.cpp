@@ -7,6 +7,7 @@
 #else
 #  include "iconv_codec.h"
 
+#  include <algorithm>
 #  include <clocale>
 #  include <cstring>
 #  include <langinfo.h>
@@ -42,7 +43,27 @@ void appendNarrowIn(UINT codePage, std::u16string_view wide, std::string& out)
     WideCharToMultiByte(codePage, 0, units, length, out.data() + start, needed, nullptr, nullptr);
 }
 
-UINT utf8Codec() { return CP_UTF8; }
+// Into `out` only when every character has a code of its own in the code
+// page: no default character and no look-alike.
+bool appendNarrowExactIn(UINT codePage, std::u16string_view wide, std::string& out)
+{
+    if (wide.empty())
+        return true;
+    const int length = static_cast<int>(wide.size());
+    const auto* units = reinterpret_cast<const wchar_t*>(wide.data());
+    // UTF-8 takes neither the flag nor the question; a lone surrogate is what it cannot hold.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
+    const int needed = WideCharToMultiByte(codePage, flags, units, length, nullptr, 0, nullptr, usedDefaultOut);
+    if (needed <= 0 || usedDefault)
+        return false;
+    const size_t start = out.size();
+    out.resize(start + static_cast<size_t>(needed));
+    WideCharToMultiByte(codePage, flags, units, length, out.data() + start, needed, nullptr, usedDefaultOut);
+    return true;
+}
 
 #else
 
@@ -106,7 +127,30 @@ void appendNarrowIn(CodesetCodec* codec, std::u16string_view wide, std::string& 
         codec->appendNarrow(wide, out);
 }
 
-CodesetCodec* utf8Codec() { return threadCodecs().forCodeset("UTF-8"); }
+// Windows' numbers for the codesets that ANSI code pages correspond to.
+int codePageOfCodeset(std::string_view codeset)
+{
+    struct Known {
+        std::string_view codeset;
+        int codePage;
+    };
+    static constexpr Known kKnown[] = {
+        {"CP1250", 1250}, {"CP1251", 1251}, {"CP1252", 1252}, {"CP1253", 1253}, {"CP1254", 1254},
+        {"CP1255", 1255}, {"CP1256", 1256}, {"CP1257", 1257}, {"CP1258", 1258}, {"CP874", 874},
+        {"GBK", 936},     {"GB2312", 936},  {"CP936", 936},   {"BIG5", 950},    {"CP950", 950},
+        {"SHIFT_JIS", 932}, {"CP932", 932}, {"EUC-KR", 949},  {"CP949", 949},   {"UTF-8", 65001},
+        {"ANSI_X3.4-1968", 20127}, {"ISO-8859-1", 28591}, {"ISO-8859-15", 28605}, {"GB18030", 54936},
+    };
+    for (const Known& known : kKnown)
+        if (known.codeset == codeset)
+            return known.codePage;
+    return 0;
+}
+
+std::string systemCodeset()
+{
+    return globalCodeset(threadCodecs());
+}
 
 #endif
 
@@ -121,6 +165,10 @@ void CodePageConverter::appendWide(std::string_view narrow, std::u16string& out)
 void CodePageConverter::appendNarrow(std::u16string_view wide, std::string& out) const
 {
     appendNarrowIn(CP_ACP, wide, out);
+}
+bool CodePageConverter::appendNarrowExact(std::u16string_view wide, std::string& out) const
+{
+    return appendNarrowExactIn(CP_ACP, wide, out);
 }
 bool CodePageConverter::toWideInRoom(std::string_view narrow, std::span<char16_t> room, size_t& written) const
 {
@@ -156,6 +204,24 @@ void CodePageConverter::appendNarrow(std::u16string_view wide, std::string& out)
 {
     appendNarrowIn(systemCodec_, wide, out);
 }
+// iconv has no question like Windows' "used the default character", and some
+// codesets map a character one way only; what the narrow text reads back as
+// settles both.
+bool CodePageConverter::appendNarrowExact(std::u16string_view wide, std::string& out) const
+{
+    const size_t start = out.size();
+    appendNarrowIn(systemCodec_, wide, out);
+    const std::string_view written = std::string_view(out).substr(start);
+    const bool ascii = std::all_of(wide.begin(), wide.end(), [](char16_t unit) { return unit < 0x80; });
+    if (ascii && systemCodec_->asciiIsItself())
+        return true;
+    readBack_.clear();
+    appendWideIn(systemCodec_, written, readBack_);
+    if (readBack_ == wide)
+        return true;
+    out.resize(start);
+    return false;
+}
 bool CodePageConverter::toWideInRoom(std::string_view narrow, std::span<char16_t> room, size_t& written) const
 {
     written = 0;
@@ -188,16 +254,23 @@ std::string wideToNarrow(std::u16string_view wide)
     return narrow;
 }
 
-std::u16string utf8ToUtf16(std::string_view utf8)
+std::optional<std::string> wideToNarrowExact(std::u16string_view wide)
 {
-    std::u16string utf16;
-    appendWideIn(utf8Codec(), utf8, utf16);
-    return utf16;
+    std::string narrow;
+    if (!CodePageConverter().appendNarrowExact(wide, narrow))
+        return std::nullopt;
+    return narrow;
 }
 
-std::string utf16ToUtf8(std::u16string_view utf16)
+#if defined(_WIN32)
+int systemCodePage() { return static_cast<int>(GetACP()); }
+std::string systemCodePageName() { return "code page " + std::to_string(systemCodePage()); }
+#else
+int systemCodePage() { return codePageOfCodeset(systemCodeset()); }
+std::string systemCodePageName()
 {
-    std::string utf8;
-    appendNarrowIn(utf8Codec(), utf16, utf8);
-    return utf8;
+    const std::string codeset = systemCodeset();
+    const int codePage = codePageOfCodeset(codeset);
+    return codePage != 0 ? "code page " + std::to_string(codePage) : "codeset " + codeset;
 }
+#endif

@@ -5,6 +5,7 @@
 #include "startup.h"
 
 #include "module_file.h"
+#include "shared_dictionary.h"
 #include "workbook_loader.h"
 
 std::u16string workbookPathBeside(std::u16string_view modulePath)

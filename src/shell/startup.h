@@ -9,8 +9,6 @@
 
 inline constexpr char kCommandName[] = "PelmoraSwap";
 inline constexpr char16_t kWorkbookFileName[] = u"PelmoraConfig.xlsx";
-inline constexpr char16_t kStartMarker[] = u"KQ_FILE_START";
-inline constexpr char16_t kEndMarker[] = u"KQ_FILE_END";
 
 // The workbook's path for a module at `modulePath`: the module's directory
 // (everything before the last separator, or the whole path when it has none),

@@ -56,5 +56,3 @@ int translateActivePart(const TermDictionary& dictionary)
     }
     return 0;
 }
-
-int translateActivePart() { return translateActivePart(sharedTermDictionary()); }

@@ -11,8 +11,6 @@
 // entry is written, changed or not, except one whose name cannot be read
 // whole. Returns 0.
 int translateActivePart(const TermDictionary& dictionary);
-// The same with the process-wide dictionary.
-int translateActivePart();
 
 // The whole name of a history entry. A name that fills the buffer it was read
 // into may have been cut, so it is read again into a buffer twice as large

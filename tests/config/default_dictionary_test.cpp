@@ -4,9 +4,8 @@
 #include "workbook_loader.h"
 
 #include "module_file.h"
-#include "sim_test.h"
 #include "startup.h"
-#include "text.h"
+#include "text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +13,6 @@
 #include <set>
 
 namespace {
-
-namespace sim = ostrelsim;
 
 struct Pair {
     std::u16string english;
@@ -37,34 +34,34 @@ std::vector<Pair> termsFile()
             continue;
         size_t tab = line.find('\t');
         EXPECT_NE(tab, std::string::npos) << line;
-        pairs.push_back({utf8ToUtf16(line.substr(0, tab)), utf8ToUtf16(line.substr(tab + 1))});
+        pairs.push_back({xl::utf8ToUtf16(line.substr(0, tab)), xl::utf8ToUtf16(line.substr(tab + 1))});
     }
     return pairs;
 }
 
-class DefaultDictionary : public SimTest {};
-
-TEST_F(DefaultDictionary, TheWorkbookHoldsExactlyThePairsOfTheTermsFile)
+TEST(DefaultDictionary, TheWorkbookHoldsExactlyThePairsOfTheTermsFile)
 {
     std::vector<Pair> pairs = termsFile();
     ASSERT_GE(pairs.size(), 60u);
     TermDictionary dictionary;
-    EXPECT_EQ(loadDictionaryInto(dictionary, workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker), 1);
-    EXPECT_TRUE(sim::messages().empty());
+    const WorkbookRead read =
+        readDictionaryWorkbook(dictionary, workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker);
+    EXPECT_EQ(read.status, WorkbookStatus::Loaded) << read.openError;
+    EXPECT_EQ(read.pairsEntered, static_cast<int>(pairs.size()));
     EXPECT_EQ(dictionary.size(), 2 * pairs.size());
     for (const Pair& pair : pairs) {
-        EXPECT_EQ(dictionary.lookup(pair.english), pair.chinese) << utf16ToUtf8(pair.english);
-        EXPECT_EQ(dictionary.lookup(pair.chinese), pair.english) << utf16ToUtf8(pair.chinese);
+        EXPECT_EQ(dictionary.lookup(pair.english), pair.chinese) << xl::utf16ToUtf8(pair.english);
+        EXPECT_EQ(dictionary.lookup(pair.chinese), pair.english) << xl::utf16ToUtf8(pair.chinese);
     }
 }
 
-TEST_F(DefaultDictionary, EveryTermIsOneTokenThatANameCanStartWith)
+TEST(DefaultDictionary, EveryTermIsOneTokenThatANameCanStartWith)
 {
     std::set<std::u16string> seen;
     for (const Pair& pair : termsFile()) {
         for (const std::u16string& term : {pair.english, pair.chinese}) {
-            EXPECT_TRUE(seen.insert(term).second) << "twice: " << utf16ToUtf8(term);
-            EXPECT_EQ(term.find_first_of(u"0123456789_ \t"), std::u16string::npos) << utf16ToUtf8(term);
+            EXPECT_TRUE(seen.insert(term).second) << "twice: " << xl::utf16ToUtf8(term);
+            EXPECT_EQ(term.find_first_of(u"0123456789_ \t"), std::u16string::npos) << xl::utf16ToUtf8(term);
         }
     }
 }

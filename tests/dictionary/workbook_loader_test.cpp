@@ -1,39 +1,33 @@
-// The dictionary workbook loader over workbooks built in the test: where the
-// markers count, which rows are entered, how numbers read, and the one
-// message for a workbook that cannot be opened.
+// The reading of a dictionary workbook, over workbooks built in the test:
+// where the markers count, which rows are entered, how numbers read, and what
+// the read says it found.
 #include "workbook_loader.h"
 
-#include "sim_test.h"
 #include "temp_file.h"
-#include "text.h"
+#include "text_codec.h"
 #include "zip_builder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-namespace sim = ostrelsim;
 using fixture::FixtureCell;
 using Rows = std::vector<std::vector<FixtureCell>>;
 
-const char16_t kStart[] = u"KQ_FILE_START";
-const char16_t kEnd[] = u"KQ_FILE_END";
-
-// "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。" in GBK.
-const std::string kOpenFailedGbk =
-    "\xB4\xF2\xBF\xAA" "Excel" "\xCA\xA7\xB0\xDC" "!\xD5\xD2\xB2\xBB\xB5\xBD" "dll"
-    "\xCD\xAC\xBC\xB6\xC4\xBF\xC2\xBC\xCF\xC2\xB5\xC4" "PelmoraConfig.xlsx\xA1\xA3";
-
-class Loader : public SimTest {
+class Loader : public testing::Test {
 protected:
+    // 1 when the region was read through its end marker, 0 otherwise; the
+    // whole answer is in `read`.
     int load(const Rows& rows, const char* fileName = "dictionary.xlsx")
     {
         fixture::TempFile file(fixture::makeXlsx(rows), fileName);
-        return loadDictionaryInto(dictionary, file.path(), kStart, kEnd);
+        read = readDictionaryWorkbook(dictionary, file.path(), kStartMarker, kEndMarker);
+        return read.loaded() ? 1 : 0;
     }
-    std::u16string lookup(const char* utf8) { return dictionary.lookup(utf8ToUtf16(utf8)); }
+    std::u16string lookup(const char* utf8) { return dictionary.lookup(xl::utf8ToUtf16(utf8)); }
 
     TermDictionary dictionary;
+    WorkbookRead read;
 };
 
 Rows withStartAt(int row, Rows region)
@@ -55,7 +49,10 @@ TEST_F(Loader, PairsBetweenTheMarkersAreEnteredBothWays)
     EXPECT_EQ(lookup("After"), u"");
     EXPECT_EQ(lookup("title"), u"");
     EXPECT_EQ(dictionary.size(), 4u);
-    EXPECT_TRUE(sim::messages().empty());
+    EXPECT_EQ(read.status, WorkbookStatus::Loaded);
+    EXPECT_EQ(read.startRow, 1);
+    EXPECT_EQ(read.endRow, 4);
+    EXPECT_EQ(read.pairsEntered, 2);
 }
 
 TEST_F(Loader, TheStartMarkerIsLookedForInTheFirst101Rows)
@@ -65,8 +62,9 @@ TEST_F(Loader, TheStartMarkerIsLookedForInTheFirst101Rows)
         dictionary = TermDictionary();
         EXPECT_EQ(load(withStartAt(row, {{"A", "B"}, {"KQ_FILE_END"}})), result) << "start marker in row " << row;
         EXPECT_EQ(lookup("A"), result ? u"B" : u"") << row;
+        EXPECT_EQ(read.status, result ? WorkbookStatus::Loaded : WorkbookStatus::NoStartMarker) << row;
+        EXPECT_EQ(read.startRow, result ? row : -1) << row;
     }
-    EXPECT_TRUE(sim::messages().empty());
 }
 
 TEST_F(Loader, OnlyTheExactTextIsAStartMarker)
@@ -153,19 +151,20 @@ TEST_F(Loader, WithoutAnEndMarkerTheLoadStopsAtTheLastRowAndKeepsThePairs)
 {
     EXPECT_EQ(load({{"KQ_FILE_START"}, {"A", "B"}, {"C", "D"}}), 0);
     EXPECT_EQ(lookup("C"), u"D");
-    EXPECT_TRUE(sim::messages().empty());
+    EXPECT_EQ(read.status, WorkbookStatus::NoEndMarker);
+    EXPECT_EQ(read.pairsEntered, 2);
+    EXPECT_EQ(read.endRow, -1);
 }
 
-TEST_F(Loader, AWorkbookThatCannotBeOpenedIsReportedOnceAtLevel5)
+TEST_F(Loader, AWorkbookThatCannotBeOpenedSaysWhy)
 {
     fixture::TempFile notAWorkbook("this is not a zip", "PelmoraConfig.xlsx");
     const std::u16string paths[] = {u"/no/such/folder/PelmoraConfig.xlsx", notAWorkbook.path()};
     for (const std::u16string& path : paths) {
-        sim::reset();
-        EXPECT_EQ(loadDictionaryInto(dictionary, path, kStart, kEnd), 0);
-        ASSERT_EQ(sim::messages().size(), 1u);
-        EXPECT_EQ(sim::messages()[0].level, 5);
-        EXPECT_EQ(sim::messages()[0].text, kOpenFailedGbk);
+        read = readDictionaryWorkbook(dictionary, path, kStartMarker, kEndMarker);
+        EXPECT_EQ(read.status, WorkbookStatus::NotOpened);
+        EXPECT_FALSE(read.openError.empty());
+        EXPECT_EQ(read.startRow, -1);
     }
     EXPECT_EQ(dictionary.size(), 0u);
 }
@@ -178,9 +177,8 @@ TEST_F(Loader, TheExtensionChoosesTheKindOfBook)
         {"dictionary.xls", 0},  {"dictionary.XLS", 0}, {"dictionary.xLs", 0},
     };
     for (const auto& [name, result] : cases) {
-        sim::reset();
         EXPECT_EQ(load({{"KQ_FILE_START"}, {"A", "B"}, {"KQ_FILE_END"}}, name), result) << name;
-        EXPECT_EQ(sim::messages().size(), result ? 0u : 1u) << name;
+        EXPECT_EQ(read.status, result ? WorkbookStatus::Loaded : WorkbookStatus::NotOpened) << name;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -33,6 +34,51 @@ TEST(Text, WhatTheCodePageCannotHoldBecomesTheDefaultCharacter)
     EXPECT_EQ(wideToNarrow(u"a\u62C9b"), "a?b");
 }
 
+// The exact conversion gives what the code page holds as it is, and nothing
+// for text that it would write with a '?' or a look-alike letter.
+TEST(Text, TheExactConversionRefusesWhatTheCodePageCannotHold)
+{
+    struct Case {
+        int codePage;
+        std::u16string wide;
+        std::optional<std::string> narrow;
+    };
+    const Case cases[] = {
+        {1252, u"Sketch3", "Sketch3"},
+        {1252, u"Gr\u00F6\u00DFe", "Gr\xF6\xDF" "e"},
+        {1252, u"\u8349\u56FE", std::nullopt},          // 草图
+        {1252, u"\u0100rm", std::nullopt},               // Ā, which Windows would write as A
+        {1252, u"\U0001F600", std::nullopt},             // beyond the Basic Multilingual Plane
+        {1252, u"What?", "What?"},
+        {1252, u"", ""},
+        {936, u"\u8349\u56FE", "\xB2\xDD\xCD\xBC"},
+        {936, u"Gr\u00F6\u00DFe", std::nullopt},
+        {936, u"\u00C5ngstr\u00F6m", std::nullopt},     // Å, a look-alike candidate
+        {936, u"\U0001F600", std::nullopt},
+        {936, u"\u62C9\u4F38" u"12_", "\xC0\xAD\xC9\xEC" "12_"},
+    };
+    for (const Case& c : cases) {
+        CodePageScope scope(c.codePage);
+        if (!scope.active())
+            continue;
+        EXPECT_EQ(wideToNarrowExact(c.wide), c.narrow) << c.codePage << " " << c.narrow.value_or("(none)");
+        std::string out = "kept";
+        EXPECT_EQ(CodePageConverter().appendNarrowExact(c.wide, out), c.narrow.has_value());
+        EXPECT_EQ(out, "kept" + c.narrow.value_or(""));
+    }
+}
+
+TEST(Text, TheCodePageHasANumberAndAName)
+{
+    for (int codePage : {936, 1252}) {
+        CodePageScope scope(codePage);
+        if (!scope.active())
+            continue;
+        EXPECT_EQ(systemCodePage(), codePage);
+        EXPECT_EQ(systemCodePageName(), "code page " + std::to_string(codePage));
+    }
+}
+
 TEST(Text, BytesThatBeginNoCharacterAreReplacedNotDropped)
 {
     IN_CODE_PAGE(936);
@@ -56,12 +102,6 @@ TEST(Text, EmptyGivesEmpty)
 {
     EXPECT_EQ(narrowToWide(""), u"");
     EXPECT_EQ(wideToNarrow(u""), "");
-}
-
-TEST(Text, Utf8AndUtf16)
-{
-    EXPECT_EQ(utf8ToUtf16("\xE6\x8B\x89 \xF0\x9F\x98\x80"), u"\u62C9 \U0001F600");
-    EXPECT_EQ(utf16ToUtf8(u"\u62C9 \U0001F600"), "\xE6\x8B\x89 \xF0\x9F\x98\x80");
 }
 
 // Room too small for the text sends it to the spill string, whole.

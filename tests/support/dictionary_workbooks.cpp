@@ -1,7 +1,7 @@
 // The dictionary fixture in both workbook formats.
 #include "dictionary_workbooks.h"
 
-#include "text.h"
+#include "text_codec.h"
 #include "xls_fixture.h"
 #include "zip_builder.h"
 
@@ -55,7 +55,7 @@ std::string dictionaryAsXls()
     Bytes cells;
     for (const Cell& cell : kCells) {
         if (cell.text) {
-            strings = strings + unicodeString(utf8ToUtf16(cell.text), true);
+            strings = strings + unicodeString(xl::utf8ToUtf16(cell.text), true);
             cells = cells + labelSstCell(cell.row, cell.col, count++);
         } else {
             cells = cells + numberCell(cell.row, cell.col, cell.number);

@@ -2,9 +2,9 @@
 // the module's own loader and names with the module's own naming rule, so
 // that what it says is what the plug-in does.
 #include "model_file.h"
-#include "startup.h"
 #include "term_dictionary.h"
 #include "text.h"
+#include "text_codec.h"
 #include "tool_support.h"
 #include "translate_name.h"
 #include "workbook_loader.h"
@@ -82,8 +82,8 @@ Exit codes: 0 the plug-in would load the workbook (warnings allowed); 1 it would
 not (the file cannot be read, or there is no start marker); 2 bad arguments.
 )";
 
-std::string utf8(const std::u16string& text) { return utf16ToUtf8(text); }
-std::string jsonText(const std::u16string& text) { return ostrelsim::jsonQuoted(utf16ToUtf8(text)); }
+std::string utf8(const std::u16string& text) { return xl::utf16ToUtf8(text); }
+std::string jsonText(const std::u16string& text) { return ostrelsim::jsonQuoted(xl::utf16ToUtf8(text)); }
 std::string jsonText(const std::string& utf8Text) { return ostrelsim::jsonQuoted(utf8Text); }
 
 // "A12" for row 11, column 0.
@@ -100,16 +100,11 @@ std::string codePageName()
 
 // --- The workbook as the spreadsheet layer reads it ----------------------------
 
-struct BookRelease {
-    void operator()(xl::Book* book) const { book->release(); }
-};
-using BookHandle = std::unique_ptr<xl::Book, BookRelease>;
-
 // The book for `path`, loaded, picked by extension as the loader picks it; null
 // with `error` set when it cannot be read.
-BookHandle openBook(const std::u16string& path, std::string& error)
+xl::BookHandle openBook(const std::u16string& path, std::string& error)
 {
-    BookHandle book(createBookFor(path));
+    xl::BookHandle book = createBookFor(path);
     if (!book) {
         error = "no book could be created";
         return nullptr;
@@ -139,10 +134,7 @@ public:
         std::u16string text;
     };
 
-    void openFailed(const char* reason) override { openError = reason ? reason : "unknown reason"; opened = false; }
-    void noFirstSheet() override { hasSheet = false; }
-    void markerCandidate(int row, const char16_t* text) override { candidates.emplace_back(row, text); }
-    void startMarkerFound(int row) override { startRow = row; }
+    void markerCandidate(int row, const std::u16string& text) override { candidates.emplace_back(row, text); }
     void numberCell(int row, int col, double value, const std::u16string& text) override
     {
         numbers.push_back({row, col, value, text});
@@ -151,16 +143,15 @@ public:
     {
         pairs.push_back({row, first, second, entered});
     }
-    void endMarkerFound(int row) override { endRow = row; }
 
-    bool opened = true;
-    std::string openError;
-    bool hasSheet = true;
+    // What the read found, and the rows as they went by.
+    WorkbookRead read;
     std::vector<std::pair<int, std::u16string>> candidates;
-    int startRow = -1;
     std::vector<Number> numbers;
     std::vector<Pair> pairs;
-    int endRow = -1;
+
+    bool opened() const { return read.status != WorkbookStatus::NotOpened; }
+    bool hasSheet() const { return read.status != WorkbookStatus::NoSheet; }
 };
 
 bool isBlank(char16_t c)
@@ -243,7 +234,7 @@ struct CheckReport {
     std::vector<Chain> chains;
     std::vector<Unmatchable> unmatchable;
     std::vector<std::string> warnings;
-    bool loads() const { return load.opened && load.hasSheet && load.startRow >= 0; }
+    bool loads() const { return load.read.hasRegion(); }
 };
 
 constexpr char kUnwritable[] = "cannot be written in the ANSI code page of this locale";
@@ -271,17 +262,17 @@ std::vector<std::string> unmatchableReasons(const std::u16string& term)
 void analyse(CheckReport& report, const TermDictionary& dictionary, xl::Book* book)
 {
     const Recorder& load = report.load;
-    if (!load.opened) {
-        report.warnings.push_back("the workbook cannot be read: " + load.openError);
+    if (!load.opened()) {
+        report.warnings.push_back("the workbook cannot be read: " + load.read.openError);
         return;
     }
-    if (!load.hasSheet) {
+    if (!load.hasSheet()) {
         report.warnings.push_back("the workbook has no sheet");
         return;
     }
     const std::u16string start = kStartMarker;
     const std::u16string end = kEndMarker;
-    if (load.startRow < 0) {
+    if (load.read.startRow < 0) {
         for (const auto& [row, text] : load.candidates)
             if (std::string why = nearMiss(text, start); !why.empty())
                 report.nearMisses.push_back({start, row, text, why});
@@ -321,11 +312,11 @@ void analyse(CheckReport& report, const TermDictionary& dictionary, xl::Book* bo
         } else {
             report.skipped.emplace_back(pair.row, pair.first.empty() ? 0 : 1);
         }
-        if (load.endRow < 0)
+        if (load.read.endRow < 0)
             if (std::string why = nearMiss(pair.first, end); !why.empty())
                 report.nearMisses.push_back({end, pair.row, pair.first, why});
     }
-    if (load.startRow >= 0 && load.endRow < 0)
+    if (load.read.startRow >= 0 && load.read.endRow < 0)
         report.warnings.push_back("no end marker " + utf8(end) +
                                   ": the pairs run to the sheet's last used row, and the load reports failure");
 
@@ -378,14 +369,14 @@ void printCheckText(const CheckReport& report)
 {
     const Recorder& load = report.load;
     std::printf("Workbook: %s\n", report.workbook.c_str());
-    if (load.opened && load.hasSheet) {
-        if (load.startRow >= 0)
-            std::printf("Start marker: row %d (%s)\n", load.startRow + 1, cellName(load.startRow, 0).c_str());
+    if (load.opened() && load.hasSheet()) {
+        if (load.read.startRow >= 0)
+            std::printf("Start marker: row %d (%s)\n", load.read.startRow + 1, cellName(load.read.startRow, 0).c_str());
         else
             std::printf("Start marker: none in A1:A%d\n", kLastStartMarkerRow + 1);
-        if (load.endRow >= 0)
-            std::printf("End marker: row %d (%s)\n", load.endRow + 1, cellName(load.endRow, 0).c_str());
-        else if (load.startRow >= 0)
+        if (load.read.endRow >= 0)
+            std::printf("End marker: row %d (%s)\n", load.read.endRow + 1, cellName(load.read.endRow, 0).c_str());
+        else if (load.read.startRow >= 0)
             std::printf("End marker: none\n");
         std::printf("Pairs entered: %d\n", report.pairsEntered);
         std::printf("Rows skipped: %zu with an empty cell, %d blank\n", report.skipped.size(), report.blankRows);
@@ -432,9 +423,9 @@ void printCheckJson(const CheckReport& report)
     const Recorder& load = report.load;
     std::string out = "{\"command\": \"check\", \"workbook\": " + jsonText(report.workbook) +
                       ", \"loads\": " + (report.loads() ? "true" : "false") +
-                      ", \"openError\": " + (load.opened ? "null" : jsonText(load.openError)) +
-                      ", \"startMarker\": " + (load.startRow >= 0 ? cellJson(load.startRow, 0) : "null") +
-                      ", \"endMarker\": " + (load.endRow >= 0 ? cellJson(load.endRow, 0) : "null") +
+                      ", \"openError\": " + (load.opened() ? "null" : jsonText(load.read.openError)) +
+                      ", \"startMarker\": " + (load.read.startRow >= 0 ? cellJson(load.read.startRow, 0) : "null") +
+                      ", \"endMarker\": " + (load.read.endRow >= 0 ? cellJson(load.read.endRow, 0) : "null") +
                       ", \"pairsEntered\": " + std::to_string(report.pairsEntered) +
                       ", \"blankRows\": " + std::to_string(report.blankRows);
     out += ", \"skippedRows\": " + jsonArray(report.skipped, [](const std::pair<int, int>& skipped) {
@@ -477,10 +468,10 @@ int check(const fs::path& workbook, bool json)
     report.workbook = tools::displayPath(workbook);
     TermDictionary dictionary;
     std::u16string path = workbook.u16string();
-    loadDictionaryInto(dictionary, path, kStartMarker, kEndMarker, &report.load);
+    report.load.read = readDictionaryWorkbook(dictionary, path, kStartMarker, kEndMarker, &report.load);
     std::string ignored;
     // Read again only to look past the rows the loader searches.
-    BookHandle book = report.load.opened && report.load.startRow < 0 ? openBook(path, ignored) : nullptr;
+    xl::BookHandle book = report.load.opened() && report.load.read.startRow < 0 ? openBook(path, ignored) : nullptr;
     analyse(report, dictionary, book.get());
     if (json)
         printCheckJson(report);
@@ -534,11 +525,11 @@ int preview(const fs::path& workbook, const fs::path& namesFile, bool json)
     }
     TermDictionary dictionary;
     Recorder load;
-    loadDictionaryInto(dictionary, workbook.u16string(), kStartMarker, kEndMarker, &load);
-    bool loads = load.opened && load.hasSheet && load.startRow >= 0;
+    load.read = readDictionaryWorkbook(dictionary, workbook.u16string(), kStartMarker, kEndMarker, &load);
+    bool loads = load.read.hasRegion();
     if (!json) {
         std::printf("Workbook: %s (%s)\n", tools::displayPath(workbook).c_str(),
-                    loads ? "loaded" : load.opened ? "no start marker: no terms" : "cannot be read: no terms");
+                    loads ? "loaded" : load.opened() ? "no start marker: no terms" : "cannot be read: no terms");
         std::printf("Names taken in %s\n", codePageName().c_str());
     }
     std::string entries;
@@ -603,7 +594,7 @@ const char* cellTypeName(int type)
 int dump(const fs::path& workbook, int rows, bool json)
 {
     std::string error;
-    BookHandle book = openBook(workbook.u16string(), error);
+    xl::BookHandle book = openBook(workbook.u16string(), error);
     xl::Sheet* sheet = book ? book->getSheet(0) : nullptr;
     if (!sheet) {
         std::fprintf(stderr, "pelmora-dict: %s: %s\n", tools::displayPath(workbook).c_str(),
