@@ -128,6 +128,12 @@ std::u16string utf8ToUtf16(std::string_view utf8)
     return out;
 }
 
+bool isValidUtf8(std::string_view utf8)
+{
+    // Every ill-formed sequence reads as U+FFFD, whose UTF-8 differs from it.
+    return utf16ToUtf8(utf8ToUtf16(utf8)) == utf8;
+}
+
 void appendUtf8(std::u16string_view utf16, std::string& out)
 {
     for (size_t i = 0; i < utf16.size(); ++i) {

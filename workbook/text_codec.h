@@ -21,6 +21,8 @@ size_t encodeUtf8(uint32_t codePoint, char* out);
 // U+10FFFF, sequence cut short) becomes one U+FFFD, as Unicode recommends.
 void appendUtf16(std::string_view utf8, std::u16string& out);
 std::u16string utf8ToUtf16(std::string_view utf8);
+// Whether `utf8` is well-formed UTF-8 throughout.
+bool isValidUtf8(std::string_view utf8);
 
 // Appends the UTF-8 form of `utf16` to `out`; an unpaired surrogate becomes
 // U+FFFD.

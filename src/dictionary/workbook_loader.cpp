@@ -54,6 +54,21 @@ xl::BookHandle createBookFor(std::u16string_view path)
     return xl::BookHandle(isBinaryBookExtension(findExtension(path)) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW());
 }
 
+xl::BookHandle openWorkbook(std::u16string_view path, std::string& error)
+{
+    xl::BookHandle book = createBookFor(path);
+    if (!book) {
+        error = "no book could be created";
+        return nullptr;
+    }
+    // The book reads a NUL-terminated path.
+    if (!book->load(std::u16string(path).c_str(), nullptr)) {
+        error = book->errorMessage();
+        return nullptr;
+    }
+    return book;
+}
+
 std::u16string trimNumberText(std::u16string text)
 {
     if (text.find(u'.') != std::u16string::npos) {
@@ -86,17 +101,9 @@ WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_v
                                     LoadObserver* observer)
 {
     WorkbookRead read;
-    // The book reads a NUL-terminated path.
-    const std::u16string pathText(path);
-    xl::BookHandle book = createBookFor(pathText);
-    if (!book) {
-        read.openError = "no book could be created";
+    xl::BookHandle book = openWorkbook(path, read.openError);
+    if (!book)
         return read;
-    }
-    if (!book->load(pathText.c_str(), nullptr)) {
-        read.openError = book->errorMessage();
-        return read;
-    }
     xl::Sheet* sheet = book->getSheet(0);
     if (sheet == nullptr) {
         read.status = WorkbookStatus::NoSheet;

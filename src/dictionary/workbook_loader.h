@@ -63,6 +63,9 @@ WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_v
 // ".xls" in any mix of case, the XML book for anything else; null when none
 // could be created.
 xl::BookHandle createBookFor(std::u16string_view path);
+// That book with the workbook at `path` loaded; null, with `error` saying
+// why in UTF-8, when it cannot be read.
+xl::BookHandle openWorkbook(std::u16string_view path, std::string& error);
 
 // The text of one cell: a number rendered with "%lf" and tidied, anything
 // else as its string, or empty. Returns 1, as the loader's callers expect.

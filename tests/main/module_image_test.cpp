@@ -1,5 +1,6 @@
 // What the built module shows the system loader: the names it exports, and,
-// on Windows, the DLLs it imports (no MinGW runtime among them).
+// on Windows, the DLLs it imports (no MinGW runtime among them); and that the
+// dictionary checker needs no host library.
 #include "module_file.h"
 
 #include <gtest/gtest.h>
@@ -22,9 +23,10 @@ const std::set<std::string> kExports = {
     "_Z12report_errorPKciS0_i",   // int report_error(const char*, int, const char*, int)
 };
 
-std::vector<unsigned char> moduleBytes()
+// A file built beside this test, whole.
+std::vector<unsigned char> bytesOf(const char* fileName = PELMORA_MODULE_FILE_NAME)
 {
-    fs::path path = fs::path(ownModulePath()).parent_path() / PELMORA_MODULE_FILE_NAME;
+    fs::path path = fs::path(ownModulePath()).parent_path() / fileName;
     std::ifstream file(path, std::ios::binary);
     EXPECT_TRUE(file) << path.string();
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -120,13 +122,23 @@ std::set<std::string> importedDlls(const PeFile& pe)
 
 TEST(ModuleImage, ExportsExactlyTheEntryPoints)
 {
-    Image image(moduleBytes());
+    Image image(bytesOf());
     EXPECT_EQ(exportedNames(PeFile(image)), kExports);
+}
+
+TEST(ModuleImage, TheCheckerImportsOnlySystemDlls)
+{
+    Image image(bytesOf(PELMORA_DICT_FILE_NAME));
+    for (const std::string& dll : importedDlls(PeFile(image))) {
+        bool system = dll == "kernel32.dll" || dll == "msvcrt.dll" || dll == "shlwapi.dll" || dll == "shell32.dll" ||
+                      dll == "user32.dll" || dll == "advapi32.dll" || dll.rfind("api-ms-win-", 0) == 0;
+        EXPECT_TRUE(system) << "unexpected import " << dll;
+    }
 }
 
 TEST(ModuleImage, ImportsOnlySystemDllsAndTheHostLibrary)
 {
-    Image image(moduleBytes());
+    Image image(bytesOf());
     std::set<std::string> dlls = importedDlls(PeFile(image));
     EXPECT_TRUE(dlls.count("ostrelapi.dll")) << "the host's API library";
     for (const std::string& dll : dlls) {
@@ -141,21 +153,41 @@ TEST(ModuleImage, ImportsOnlySystemDllsAndTheHostLibrary)
 
 #else
 
-// The defined, global symbols of an ELF64 shared object's dynamic symbol table.
-std::set<std::string> exportedNames(const Image& image)
+// Each section of an ELF64 file of the given type: where its data begins,
+// how large it is, and where the string table it links to begins.
+template <typename Visit>
+void forEachSection(const Image& image, uint32_t type, Visit visit)
 {
-    std::set<std::string> names;
     uint64_t sections = image.read<uint64_t>(0x28);
     uint16_t entrySize = image.read<uint16_t>(0x3A);
     uint16_t count = image.read<uint16_t>(0x3C);
     for (uint16_t i = 0; i < count; ++i) {
         uint64_t section = sections + uint64_t{entrySize} * i;
-        if (image.read<uint32_t>(section + 4) != 11)   // SHT_DYNSYM
+        if (image.read<uint32_t>(section + 4) != type)
             continue;
-        uint64_t symbols = image.read<uint64_t>(section + 0x18);
-        uint64_t size = image.read<uint64_t>(section + 0x20);
-        uint32_t link = image.read<uint32_t>(section + 0x28);
-        uint64_t strings = image.read<uint64_t>(sections + uint64_t{entrySize} * link + 0x18);
+        uint64_t linked = sections + uint64_t{entrySize} * image.read<uint32_t>(section + 0x28);
+        visit(image.read<uint64_t>(section + 0x18), image.read<uint64_t>(section + 0x20),
+              image.read<uint64_t>(linked + 0x18));
+    }
+}
+
+// The libraries an ELF64 file names as needed (DT_NEEDED).
+std::set<std::string> neededLibraries(const Image& image)
+{
+    std::set<std::string> names;
+    forEachSection(image, 6 /* SHT_DYNAMIC */, [&](uint64_t entries, uint64_t size, uint64_t strings) {
+        for (uint64_t entry = entries; entry + 16 <= entries + size; entry += 16)
+            if (image.read<int64_t>(entry) == 1)   // DT_NEEDED
+                names.insert(image.text(strings + image.read<uint64_t>(entry + 8)));
+    });
+    return names;
+}
+
+// The defined, global symbols of an ELF64 shared object's dynamic symbol table.
+std::set<std::string> exportedNames(const Image& image)
+{
+    std::set<std::string> names;
+    forEachSection(image, 11 /* SHT_DYNSYM */, [&](uint64_t symbols, uint64_t size, uint64_t strings) {
         for (uint64_t symbol = symbols; symbol + 24 <= symbols + size; symbol += 24) {
             unsigned char info = image.read<unsigned char>(symbol + 4);
             uint16_t sectionIndex = image.read<uint16_t>(symbol + 6);
@@ -163,14 +195,22 @@ std::set<std::string> exportedNames(const Image& image)
             if (global && sectionIndex != 0)
                 names.insert(image.text(strings + image.read<uint32_t>(symbol)));
         }
-    }
+    });
     return names;
 }
 
 TEST(ModuleImage, ExportsExactlyTheEntryPoints)
 {
-    Image image(moduleBytes());
+    Image image(bytesOf());
     EXPECT_EQ(exportedNames(image), kExports);
+}
+
+TEST(ModuleImage, TheCheckerNeedsNoHostLibrary)
+{
+    const std::set<std::string> needed = neededLibraries(Image(bytesOf(PELMORA_DICT_FILE_NAME)));
+    EXPECT_TRUE(needed.count("libc.so.6")) << "read the checker's dynamic section";
+    for (const std::string& library : needed)
+        EXPECT_EQ(library.find("ostrelapi"), std::string::npos) << library;
 }
 
 #endif

@@ -64,7 +64,7 @@ protected:
 TEST_F(Package, HoldsThePlugInItsWorkbookTheGuideAndTheChecker)
 {
     EXPECT_EQ(unpack(), (std::set<std::string>{PELMORA_MODULE_FILE_NAME, "PelmoraConfig.xlsx", "USER-GUIDE.txt",
-                                               "check/" PELMORA_DICT_FILE_NAME, "check/" OSTREL_API_FILE_NAME}));
+                                               "check/" PELMORA_DICT_FILE_NAME}));
 }
 
 TEST_F(Package, TheUnpackedPlugInLoadsItsWorkbookAndSwapsNames)

@@ -1,7 +1,10 @@
 // The tools' shared pieces: Win32 calls on Windows, POSIX elsewhere.
 #include "tool_support.h"
 
+#include "text_codec.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -31,25 +34,13 @@ std::string reasonFor(int error)
 
 #if defined(_WIN32)
 
-namespace {
-std::string utf8From(const wchar_t* wide)
-{
-    int needed = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(needed > 0 ? needed : 1), '\0');
-    if (needed > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), needed, nullptr, nullptr);
-    text.pop_back();   // the terminating NUL
-    return text;
-}
-} // namespace
-
 std::vector<std::string> arguments(int, char**)
 {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> result;
     for (int i = 1; wide != nullptr && i < count; ++i)
-        result.push_back(utf8From(wide[i]));
+        result.push_back(xl::utf16ToUtf8(reinterpret_cast<const char16_t*>(wide[i])));
     LocalFree(wide);
     return result;
 }
@@ -139,20 +130,18 @@ bool writeFile(const std::filesystem::path& path, const std::string& bytes, std:
 
 size_t displayWidth(const std::string& utf8)
 {
+    const std::u16string text = xl::utf8ToUtf16(utf8);
     size_t width = 0;
-    for (size_t i = 0; i < utf8.size();) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        unsigned code = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        for (size_t k = 1; k < length && i + k < utf8.size(); ++k)
-            code = code << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        // Hangul Jamo, CJK, Hangul syllables, compatibility forms, full-width forms.
-        bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
-                    (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
-                    (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
-                    (code >= 0xFFE0 && code <= 0xFFE6) || code >= 0x1F300;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t code = text[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
+        // Hangul Jamo, CJK, Hangul syllables, compatibility forms, full-width forms, emoji and beyond.
+        const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+                          (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                          (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                          (code >= 0xFFE0 && code <= 0xFFE6) || code >= 0x1F300;
         width += wide ? 2 : 1;
-        i += length;
     }
     return width;
 }

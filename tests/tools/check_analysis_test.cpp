@@ -1,0 +1,154 @@
+// The analyses behind pelmora-dict, without the program around them: what
+// check finds in a workbook, and what preview says of each name.
+#include "check_analysis.h"
+#include "name_preview.h"
+
+#include "code_page.h"
+#include "temp_file.h"
+#include "text_codec.h"
+#include "zip_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using fixture::FixtureCell;
+using Rows = std::vector<std::vector<FixtureCell>>;
+
+CheckReport check(const Rows& rows)
+{
+    fixture::TempFile file(fixture::makeXlsx(rows), "dictionary.xlsx");
+    return checkWorkbook(file.path());
+}
+
+std::string utf8(const std::u16string& text) { return xl::utf16ToUtf8(text); }
+
+bool warns(const CheckReport& report, const std::string& part)
+{
+    return std::any_of(report.warnings.begin(), report.warnings.end(),
+                       [&](const std::string& warning) { return warning.find(part) != std::string::npos; });
+}
+
+TEST(CheckAnalysis, AWorkbookThatCannotBeReadIsOneWarning)
+{
+    const CheckReport report = checkWorkbook(u"/no/such/folder/dictionary.xlsx");
+    EXPECT_FALSE(report.loads());
+    EXPECT_FALSE(report.load.opened());
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_EQ(report.warnings[0].rfind("the workbook cannot be read: ", 0), 0u) << report.warnings[0];
+}
+
+TEST(CheckAnalysis, StartMarkersThatNearlyMatchAreNamedWithWhy)
+{
+    Rows rows = {{" KQ_FILE_START "}, {"Kq_File_Start"}, {"kq_file_start\t"}, {"KQ_FILE_STAR"}};
+    rows.resize(120);
+    rows.push_back({"KQ_FILE_START"});
+    const CheckReport report = check(rows);
+    EXPECT_FALSE(report.loads());
+    std::vector<std::string> misses;
+    for (const NearMiss& miss : report.nearMisses)
+        misses.push_back(std::to_string(miss.row) + " " + miss.why);
+    EXPECT_EQ(misses, (std::vector<std::string>{"0 has blanks around it", "1 is in another case",
+                                                "2 is in another case and has blanks around it",
+                                                "120 is past row 101, the last row the plug-in looks in"}));
+    EXPECT_TRUE(warns(report, "no start marker KQ_FILE_START in A1:A101"));
+}
+
+TEST(CheckAnalysis, AnEndMarkerThatNearlyMatchesCountsOnlyWhenThereIsNone)
+{
+    const CheckReport without = check({{"KQ_FILE_START"}, {"A", "B"}, {"KQ_FILE_END "}, {"C", "D"}});
+    EXPECT_TRUE(without.loads());
+    ASSERT_EQ(without.nearMisses.size(), 1u);
+    EXPECT_EQ(without.nearMisses[0].row, 2);
+    EXPECT_TRUE(warns(without, "no end marker KQ_FILE_END"));
+
+    const CheckReport with = check({{"KQ_FILE_START"}, {"kq_file_end"}, {"KQ_FILE_END"}});
+    EXPECT_TRUE(with.nearMisses.empty());
+}
+
+TEST(CheckAnalysis, SkippedRowsConflictsAndChains)
+{
+    const CheckReport report = check({{"KQ_FILE_START"},
+                                      {"Cut", "Slice"},
+                                      {"Hole"},
+                                      {},
+                                      {"", "Lonely"},
+                                      {"Cut", "Trim"},
+                                      {"Pocket", "Groove"},
+                                      {"Groove", "Channel"},
+                                      {"KQ_FILE_END"}});
+    EXPECT_EQ(report.load.read.pairsEntered, 4);
+    EXPECT_EQ(report.blankRows, 1);
+    ASSERT_EQ(report.skipped.size(), 2u);
+    EXPECT_EQ(report.skipped[0].row, 2);
+    EXPECT_EQ(report.skipped[0].emptyCol, 1);
+    EXPECT_EQ(report.skipped[1].emptyCol, 0);
+
+    // Groove is entered twice too: once as Pocket's counterpart, once with its own.
+    ASSERT_EQ(report.conflicts.size(), 2u);
+    EXPECT_EQ(report.conflicts[1].term, u"Groove");
+    EXPECT_EQ(report.conflicts[0].term, u"Cut");
+    EXPECT_EQ(report.conflicts[0].wins, u"Trim");
+    EXPECT_EQ(report.conflicts[0].counterparts.size(), 2u);
+
+    std::vector<std::string> chains;
+    for (const Chain& chain : report.chains)
+        chains.push_back(utf8(chain.term) + ">" + utf8(chain.counterpart) + ">" + utf8(chain.then));
+    EXPECT_EQ(chains, (std::vector<std::string>{"Slice>Cut>Trim", "Pocket>Groove>Channel"}));
+    EXPECT_TRUE(warns(report, "row 3 is skipped: B3 is empty"));
+    EXPECT_TRUE(warns(report, "\"Trim\" wins, the last one entered"));
+}
+
+TEST(CheckAnalysis, TermsThatNoNameCanHoldSayWhy)
+{
+    IN_CODE_PAGE(1252);
+    const CheckReport report = check({{"KQ_FILE_START"},
+                                      {"Hole2", "Bore"},
+                                      {" Boss", "Lug"},
+                                      {"\xE2\x80\x8B", "Ghost"},
+                                      {"Cut", "\xE5\x88\x87\xE9\x99\xA4"},
+                                      {"KQ_FILE_END"}});
+    std::vector<std::string> found;
+    for (const Unmatchable& term : report.unmatchable)
+        found.push_back(std::to_string(term.row) + "," + std::to_string(term.col) + " " + term.why.substr(0, 20));
+    EXPECT_EQ(found, (std::vector<std::string>{"1,0 holds a digit, so it", "2,0 begins or ends with ",
+                                               "3,0 looks empty: it hold", "4,1 cannot be written in"}));
+    // Terms of another script are summed up in one warning, not one each.
+    EXPECT_TRUE(warns(report, "1 terms cannot be written in the ANSI code page"));
+}
+
+TEST(NamePreview, EachNameWithItsNewNameOrWhyItStays)
+{
+    IN_CODE_PAGE(936);
+    TermDictionary dictionary;
+    dictionary.set(u"Extrude", u"\u62C9\u4F38");
+    dictionary.set(u"\u62C9\u4F38", u"Extrude");
+    dictionary.set(u"Sketch", u"\u8349\u56FE");
+    const std::vector<NamePreview> previews = previewNames(
+        "Extrude12_Sketch\r\n\n\xE6\x8B\x89\xE4\xBC\xB8" "3\nBracket\nFoo3\n3D\nExtrude_Sketch3\nExtrude1_\n"
+        "Gear \xF0\x9F\x98\x80" "1\nbad \xFF" "1\nDefault CSYS",
+        dictionary);
+    std::vector<std::string> lines;
+    for (const NamePreview& name : previews)
+        lines.push_back(std::to_string(name.line) + " " + name.newName.value_or("-") + (name.changed ? " *" : "") +
+                        (name.why.empty() ? "" : " / " + name.why));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "1 \xE6\x8B\x89\xE4\xBC\xB8" "12_\xE8\x8D\x89\xE5\x9B\xBE *",
+                         "3 Extrude3 *",
+                         "4 Bracket / it holds no digit, so there is no number to split it at",
+                         "5 Foo3 / \"Foo\" has no counterpart",
+                         "6 3D / it starts with its number, so there is no leading term",
+                         "7 Extrude_Sketch3 / it has a '_' before its first digit but none after it",
+                         "8 Extrude1_ / nothing follows the '_', so there is no second term",
+                         "9 - / the name cannot be written in code page 936",
+                         "10 - / the name cannot be written in code page 936",
+                         "11 \xE9\xBB\x98\xE8\xAE\xA4" "CSYS *",
+                     }));
+    EXPECT_EQ(previews[0].pattern, "term, number, '_', term");
+    EXPECT_EQ(previews[1].pattern, "term and number");
+    EXPECT_EQ(previews.back().pattern, "coordinate system");
+}
+
+} // namespace

@@ -1,0 +1,201 @@
+// The check of a dictionary workbook: the loader's own reading, then what a
+// person who keeps the workbook would want to know about it.
+#include "check_analysis.h"
+
+#include "cell_reference.h"
+#include "text.h"
+#include "text_codec.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+std::string utf8(const std::u16string& text) { return xl::utf16ToUtf8(text); }
+
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\u00A0' || c == u'\u3000';
+}
+
+bool looksEmpty(const std::u16string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char16_t c) {
+        return isBlank(c) || (c >= u'\u200B' && c <= u'\u200D') || c == u'\uFEFF';
+    });
+}
+
+std::u16string trimmed(const std::u16string& text)
+{
+    size_t start = 0;
+    size_t end = text.size();
+    while (start < end && isBlank(text[start]))
+        ++start;
+    while (end > start && isBlank(text[end - 1]))
+        --end;
+    return text.substr(start, end - start);
+}
+
+std::u16string folded(std::u16string text)
+{
+    for (char16_t& c : text)
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - u'a' + u'A');
+    return text;
+}
+
+// Why `text` is nearly `marker` but not quite, or empty when it is not close.
+std::string nearMiss(const std::u16string& text, const std::u16string& marker)
+{
+    if (text == marker)
+        return {};
+    bool blanks = trimmed(text) != text;
+    std::u16string core = trimmed(text);
+    if (core == marker)
+        return "has blanks around it";
+    if (folded(core) == folded(marker))
+        return blanks ? "is in another case and has blanks around it" : "is in another case";
+    return {};
+}
+
+// Why a history name can never hold `term` where the naming rule looks for
+// it; empty when it can.
+std::vector<std::string> unmatchableReasons(const std::u16string& term)
+{
+    std::vector<std::string> reasons;
+    if (looksEmpty(term)) {
+        reasons.push_back("looks empty: it holds only blanks or invisible characters");
+        return reasons;
+    }
+    const std::optional<std::string> narrow = wideToNarrowExact(term);
+    if (!narrow)
+        reasons.push_back(kUnwritable);
+    else if (std::any_of(narrow->begin(), narrow->end(), [](char c) { return c >= '0' && c <= '9'; }))
+        reasons.push_back("holds a digit, so it can never be the leading term (that ends at the name's first "
+                          "digit); only the term after the '_'");
+    if (isBlank(term.front()) || isBlank(term.back()))
+        reasons.push_back("begins or ends with a blank, so it matches only names that carry that blank");
+    return reasons;
+}
+
+void analyse(CheckReport& report, xl::Book* book)
+{
+    const LoadRecord& load = report.load;
+    const TermDictionary& dictionary = report.dictionary;
+    if (!load.opened()) {
+        report.warnings.push_back("the workbook cannot be read: " + load.read.openError);
+        return;
+    }
+    if (!load.hasSheet()) {
+        report.warnings.push_back("the workbook has no sheet");
+        return;
+    }
+    const std::u16string start = kStartMarker;
+    const std::u16string end = kEndMarker;
+    if (load.read.startRow < 0) {
+        for (const auto& [row, text] : load.candidates)
+            if (std::string why = nearMiss(text, start); !why.empty())
+                report.nearMisses.push_back({start, row, text, why});
+        // The loader looks no further; the rest of the column says whether the marker is just too low.
+        xl::Sheet* sheet = book ? book->getSheet(0) : nullptr;
+        for (int row = kLastStartMarkerRow + 1; sheet && row < sheet->lastRow(); ++row) {
+            const char16_t* cell = sheet->readStr(row, 0, nullptr);
+            std::u16string text = cell ? cell : u"";
+            std::string why = text == start ? "is past row " + std::to_string(kLastStartMarkerRow + 1) +
+                                                  ", the last row the plug-in looks in"
+                                            : nearMiss(text, start);
+            if (!why.empty())
+                report.nearMisses.push_back({start, row, text, why});
+        }
+        report.warnings.push_back("no start marker " + utf8(start) + " in A1:A" +
+                                  std::to_string(kLastStartMarkerRow + 1) + ", so the plug-in enters no pair");
+    }
+
+    // Who sets what, in order: each pair enters both directions.
+    std::vector<std::u16string> order;
+    std::map<std::u16string, std::vector<std::pair<int, std::u16string>>> settings;
+    std::map<std::u16string, std::pair<int, int>> firstSeen;   // row, column
+    auto enter = [&](const std::u16string& term, const std::u16string& counterpart, int row, int col) {
+        if (!settings.count(term)) {
+            order.push_back(term);
+            firstSeen[term] = {row, col};
+        }
+        settings[term].emplace_back(row, counterpart);
+    };
+    for (const LoadRecord::Pair& pair : load.pairs) {
+        if (pair.entered) {
+            enter(pair.first, pair.second, pair.row, 0);
+            enter(pair.second, pair.first, pair.row, 1);
+        } else if (pair.first.empty() && pair.second.empty()) {
+            ++report.blankRows;
+        } else {
+            report.skipped.push_back({pair.row, pair.first.empty() ? 0 : 1});
+        }
+        if (load.read.endRow < 0)
+            if (std::string why = nearMiss(pair.first, end); !why.empty())
+                report.nearMisses.push_back({end, pair.row, pair.first, why});
+    }
+    if (load.read.startRow >= 0 && load.read.endRow < 0)
+        report.warnings.push_back("no end marker " + utf8(end) +
+                                  ": the pairs run to the sheet's last used row, and the load reports failure");
+
+    for (const std::u16string& term : order) {
+        const auto& set = settings[term];
+        bool differ = std::any_of(set.begin(), set.end(), [&](const auto& entry) { return entry.second != set[0].second; });
+        if (differ)
+            report.conflicts.push_back({term, set, dictionary.lookup(term)});
+        std::u16string counterpart = dictionary.lookup(term);
+        std::u16string then = dictionary.lookup(counterpart);
+        if (!then.empty() && then != term)
+            report.chains.push_back({term, counterpart, then});
+        for (std::string& why : unmatchableReasons(term))
+            report.unmatchable.push_back({firstSeen[term].first, firstSeen[term].second, term, why});
+    }
+
+    for (const NearMiss& miss : report.nearMisses)
+        report.warnings.push_back(xl::formatCellReference(miss.row, 0) + " \"" + utf8(miss.text) + "\" looks like the marker " +
+                                  utf8(miss.marker) + " but " + miss.why);
+    for (const SkippedRow& skipped : report.skipped)
+        report.warnings.push_back("row " + std::to_string(skipped.row + 1) + " is skipped: " +
+                                  xl::formatCellReference(skipped.row, skipped.emptyCol) +
+                                  " is empty");
+    for (const Conflict& conflict : report.conflicts) {
+        std::string text = "\"" + utf8(conflict.term) + "\" is entered with different counterparts:";
+        for (const auto& [row, counterpart] : conflict.counterparts)
+            text += " \"" + utf8(counterpart) + "\" (row " + std::to_string(row + 1) + ")";
+        report.warnings.push_back(text + "; \"" + utf8(conflict.wins) + "\" wins, the last one entered");
+    }
+    for (const Chain& chain : report.chains)
+        report.warnings.push_back("chain: \"" + utf8(chain.term) + "\" turns into \"" + utf8(chain.counterpart) +
+                                  "\", which turns into \"" + utf8(chain.then) +
+                                  "\", so a name swapped twice does not come back");
+    // Terms of another script in the wrong locale would bury every other warning.
+    std::vector<std::u16string> unwritable;
+    for (const Unmatchable& term : report.unmatchable) {
+        if (term.why == kUnwritable)
+            unwritable.push_back(term.term);
+        else
+            report.warnings.push_back(xl::formatCellReference(term.row, term.col) + " \"" + utf8(term.term) + "\" " + term.why);
+    }
+    if (!unwritable.empty()) {
+        std::string text = std::to_string(unwritable.size()) + " terms " + kUnwritable + ":";
+        for (size_t i = 0; i < unwritable.size() && i < 5; ++i)
+            text += " \"" + utf8(unwritable[i]) + "\"";
+        report.warnings.push_back(text + (unwritable.size() > 5 ? " ..." : ""));
+    }
+}
+
+} // namespace
+
+CheckReport checkWorkbook(const std::u16string& path)
+{
+    CheckReport report;
+    report.load.read = readDictionaryWorkbook(report.dictionary, path, kStartMarker, kEndMarker, &report.load);
+    // Read again only to look past the rows the loader searches.
+    xl::BookHandle book;
+    std::string ignored;
+    if (report.load.read.status == WorkbookStatus::NoStartMarker)
+        book = openWorkbook(path, ignored);
+    analyse(report, book.get());
+    return report;
+}

@@ -1,0 +1,96 @@
+// The analysis behind `pelmora-dict check`: what the plug-in's loader makes of
+// a dictionary workbook, and what in it would surprise the person who keeps
+// it (markers that nearly match, rows skipped, terms entered twice, chains,
+// terms that no history name can hold). Rows and columns count from 0.
+#pragma once
+
+#include "term_dictionary.h"
+#include "workbook_loader.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Everything the loader reports, kept in order.
+struct LoadRecord : LoadObserver {
+    struct Pair {
+        int row;
+        std::u16string first;
+        std::u16string second;
+        bool entered;
+    };
+    struct Number {
+        int row;
+        int col;
+        double value;
+        std::u16string text;
+    };
+
+    void markerCandidate(int row, const std::u16string& text) override { candidates.emplace_back(row, text); }
+    void numberCell(int row, int col, double value, const std::u16string& text) override
+    {
+        numbers.push_back({row, col, value, text});
+    }
+    void pairRow(int row, const std::u16string& first, const std::u16string& second, bool entered) override
+    {
+        pairs.push_back({row, first, second, entered});
+    }
+
+    bool opened() const { return read.status != WorkbookStatus::NotOpened; }
+    bool hasSheet() const { return read.status != WorkbookStatus::NoSheet; }
+
+    WorkbookRead read;
+    std::vector<std::pair<int, std::u16string>> candidates;
+    std::vector<Number> numbers;
+    std::vector<Pair> pairs;
+};
+
+struct NearMiss {
+    std::u16string marker;
+    int row;
+    std::u16string text;
+    std::string why;
+};
+
+struct Conflict {
+    std::u16string term;
+    std::vector<std::pair<int, std::u16string>> counterparts;   // row, counterpart, in the order entered
+    std::u16string wins;
+};
+
+struct Chain {
+    std::u16string term, counterpart, then;
+};
+
+struct Unmatchable {
+    int row;
+    int col;
+    std::u16string term;
+    std::string why;
+};
+
+struct SkippedRow {
+    int row;
+    int emptyCol;
+};
+
+struct CheckReport {
+    LoadRecord load;
+    TermDictionary dictionary;
+    std::vector<NearMiss> nearMisses;
+    int blankRows = 0;
+    std::vector<SkippedRow> skipped;
+    std::vector<Conflict> conflicts;
+    std::vector<Chain> chains;
+    std::vector<Unmatchable> unmatchable;
+    // Each finding in a sentence, in UTF-8.
+    std::vector<std::string> warnings;
+
+    bool loads() const { return load.read.hasRegion(); }
+};
+
+// Reads the workbook at `path` as the plug-in does and explains it.
+CheckReport checkWorkbook(const std::u16string& path);
+
+// What a term that cannot be written in the ANSI code page is told.
+inline constexpr char kUnwritable[] = "cannot be written in the ANSI code page of this locale";

@@ -1,0 +1,119 @@
+// pelmora-dict's reports as JSON documents. Rows are numbered from 1, as in
+// the spreadsheet; cells are named as there ("B12").
+#include "reports.h"
+
+#include "cell_reference.h"
+#include "text_codec.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string utf8(const std::u16string& text) { return xl::utf16ToUtf8(text); }
+
+Json cellAt(int row, int col)
+{
+    return {{"row", row + 1}, {"cell", xl::formatCellReference(row, col)}};
+}
+
+Json markerAt(int row) { return row >= 0 ? cellAt(row, 0) : Json(nullptr); }
+
+template <typename T, typename Convert>
+Json arrayOf(const std::vector<T>& items, Convert convert)
+{
+    Json array = Json::array();
+    for (const T& item : items)
+        array.push_back(convert(item));
+    return array;
+}
+
+Json cellJson(const DumpedCell& cell)
+{
+    Json json = {{"type", cellTypeName(cell.type)}};
+    if (cell.value)
+        json["value"] = *cell.value;
+    if (cell.text)
+        json["text"] = utf8(*cell.text);
+    return json;
+}
+
+} // namespace
+
+Json checkJson(const CheckReport& report, const std::string& workbook)
+{
+    const LoadRecord& load = report.load;
+    return {
+        {"command", "check"},
+        {"workbook", workbook},
+        {"loads", report.loads()},
+        {"openError", load.opened() ? Json(nullptr) : Json(load.read.openError)},
+        {"startMarker", markerAt(load.read.startRow)},
+        {"endMarker", markerAt(load.read.endRow)},
+        {"pairsEntered", load.read.pairsEntered},
+        {"blankRows", report.blankRows},
+        {"skippedRows", arrayOf(report.skipped, [](const SkippedRow& skipped) {
+             return Json{{"row", skipped.row + 1},
+                         {"emptyCell", xl::formatCellReference(skipped.row, skipped.emptyCol)}};
+         })},
+        {"markerNearMisses", arrayOf(report.nearMisses, [](const NearMiss& miss) {
+             return Json{{"marker", utf8(miss.marker)},
+                         {"row", miss.row + 1},
+                         {"cell", xl::formatCellReference(miss.row, 0)},
+                         {"text", utf8(miss.text)},
+                         {"why", miss.why}};
+         })},
+        {"conflicts", arrayOf(report.conflicts, [](const Conflict& conflict) {
+             return Json{{"term", utf8(conflict.term)},
+                         {"counterparts", arrayOf(conflict.counterparts,
+                                                  [](const std::pair<int, std::u16string>& entry) {
+                                                      return Json{{"row", entry.first + 1},
+                                                                  {"counterpart", utf8(entry.second)}};
+                                                  })},
+                         {"wins", utf8(conflict.wins)}};
+         })},
+        {"chains", arrayOf(report.chains, [](const Chain& chain) {
+             return Json{{"term", utf8(chain.term)}, {"counterpart", utf8(chain.counterpart)},
+                         {"then", utf8(chain.then)}};
+         })},
+        {"unmatchable", arrayOf(report.unmatchable, [](const Unmatchable& term) {
+             return Json{{"row", term.row + 1},
+                         {"cell", xl::formatCellReference(term.row, term.col)},
+                         {"term", utf8(term.term)},
+                         {"why", term.why}};
+         })},
+        {"numberCells", arrayOf(load.numbers, [](const LoadRecord::Number& number) {
+             return Json{{"row", number.row + 1},
+                         {"cell", xl::formatCellReference(number.row, number.col)},
+                         {"value", number.value},
+                         {"text", utf8(number.text)}};
+         })},
+        {"warnings", report.warnings},
+    };
+}
+
+Json previewJson(const PreviewContext& context, const std::vector<NamePreview>& previews)
+{
+    return {
+        {"command", "preview"},
+        {"workbook", context.workbook},
+        {"loads", context.load.read.hasRegion()},
+        {"codePage", context.codePage},
+        {"names", arrayOf(previews, [](const NamePreview& name) {
+             return Json{{"line", name.line},
+                         {"name", name.name},
+                         {"newName", name.newName ? Json(*name.newName) : Json(nullptr)},
+                         {"pattern", name.pattern},
+                         {"changed", name.changed},
+                         {"why", name.why.empty() ? Json(nullptr) : Json(name.why)}};
+         })},
+    };
+}
+
+Json dumpJson(const SheetDump& dump, const std::string& workbook)
+{
+    Json rows = Json::array();
+    int row = 0;
+    for (const auto& cells : dump.rows)
+        rows.push_back({{"row", ++row}, {"A", cellJson(cells[0])}, {"B", cellJson(cells[1])}});
+    return {{"command", "dump"}, {"workbook", workbook}, {"lastRow", dump.lastRow}, {"rows", rows}};
+}

@@ -1,0 +1,83 @@
+// The preview of names: each goes into the host's code page, through the
+// plug-in's own naming rule, and back to UTF-8 for people.
+#include "name_preview.h"
+
+#include "text.h"
+#include "text_codec.h"
+#include "translate_name.h"
+
+namespace {
+
+std::string utf8FromHost(std::string_view narrow) { return xl::utf16ToUtf8(narrowToWide(narrow)); }
+
+const char* patternName(NamePattern pattern)
+{
+    switch (pattern) {
+    case NamePattern::CoordinateSystem: return "coordinate system";
+    case NamePattern::OneTerm: return "term and number";
+    case NamePattern::TwoTerm: return "term, number, '_', term";
+    }
+    return "";
+}
+
+std::string whyUnchanged(const NameTranslation& analysis)
+{
+    switch (analysis.outcome) {
+    case NameOutcome::Translated: return {};
+    case NameOutcome::NoDigit: return "it holds no digit, so there is no number to split it at";
+    case NameOutcome::NoUnderscoreAfterDigit:
+        return "it has a '_' before its first digit but none after it";
+    case NameOutcome::EmptySegment:
+        return analysis.prefix.empty() ? "it starts with its number, so there is no leading term"
+                                       : "nothing follows the '_', so there is no second term";
+    case NameOutcome::NoCounterpart: {
+        std::string why;
+        if (!analysis.prefixKnown)
+            why = "\"" + utf8FromHost(analysis.prefix) + "\" has no counterpart";
+        if (analysis.pattern == NamePattern::TwoTerm && !analysis.restKnown)
+            why += (why.empty() ? "\"" : " and \"") + utf8FromHost(analysis.rest) + "\" has no counterpart";
+        return why;
+    }
+    }
+    return {};
+}
+
+NamePreview preview(size_t line, std::string name, NameTranslator& translator)
+{
+    NamePreview result;
+    result.line = line;
+    result.name = std::move(name);
+    const std::optional<std::string> host = xl::isValidUtf8(result.name)
+                                                ? wideToNarrowExact(xl::utf8ToUtf16(result.name))
+                                                : std::nullopt;
+    if (!host) {
+        result.why = "the name cannot be written in " + systemCodePageName();
+        return result;
+    }
+    const NameTranslation analysis = translator.analyse(*host);
+    result.newName = utf8FromHost(analysis.name);
+    result.pattern = patternName(analysis.pattern);
+    result.why = whyUnchanged(analysis);
+    result.changed = *result.newName != result.name;
+    return result;
+}
+
+} // namespace
+
+std::vector<NamePreview> previewNames(std::string_view names, const TermDictionary& dictionary)
+{
+    NameTranslator translator(dictionary);
+    std::vector<NamePreview> previews;
+    size_t lineNumber = 0;
+    while (!names.empty()) {
+        const size_t end = names.find('\n');
+        std::string_view line = names.substr(0, end);
+        names.remove_prefix(end == std::string_view::npos ? names.size() : end + 1);
+        ++lineNumber;
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        if (!line.empty())
+            previews.push_back(preview(lineNumber, std::string(line), translator));
+    }
+    return previews;
+}

@@ -1,0 +1,24 @@
+// The analysis behind `pelmora-dict preview`: what the plug-in's naming rule
+// makes of each line of a list of names, and why a name stays as it is.
+#pragma once
+
+#include "term_dictionary.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct NamePreview {
+    size_t line = 0;                     // from 1
+    std::string name;                    // UTF-8, as written in the list
+    std::optional<std::string> newName;  // UTF-8; none when the name cannot be a host name here
+    std::string pattern;                 // the form the rule saw, for people
+    std::string why;                     // why it stays as it is; empty when it changes
+    bool changed = false;
+};
+
+// One preview for each line of `names` (UTF-8, LF or CRLF) that is not
+// empty. Names are taken in the ANSI code page of the current locale, as the
+// host would hold them.
+std::vector<NamePreview> previewNames(std::string_view names, const TermDictionary& dictionary);
