@@ -2,11 +2,11 @@
 // and bad files, a check of the shipped dictionary, a check of a workbook with
 // every kind of fault, and a run of the plug-in on a model.
 #include "dictionary_workbooks.h"
-#include "json_reader.h"
 #include "module_file.h"
 #include "temp_file.h"
 #include "zip_builder.h"
 
+#include <nlohmann/json.hpp>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -178,48 +178,35 @@ INSTANTIATE_TEST_SUITE_P(PelmoraDict, BadRuns, ::testing::Values(
     BadRun{"workbook missing", PELMORA_DICT_FILE_NAME, {"dump", "{missing}"}, 1, "missing.json"},
     BadRun{"workbook not a workbook", PELMORA_DICT_FILE_NAME, {"dump", "{model}"}, 1, "model.json"}));
 
-std::optional<fixture::JsonValue> parsed(const std::string& text)
-{
-    std::string error;
-    std::optional<fixture::JsonValue> value = fixture::parseJson(text, error);
-    EXPECT_TRUE(value) << error << "\n" << text;
-    return value;
-}
+using Json = nlohmann::json;
 
-bool sameJson(const fixture::JsonValue& a, const fixture::JsonValue& b)
+// The JSON document in `text`; a discarded value, which every lookup fails
+// on, when the text is not JSON.
+Json parsed(const std::string& text)
 {
-    if (a.type != b.type || a.boolean != b.boolean || a.number != b.number || a.text != b.text ||
-        a.items.size() != b.items.size() || a.members.size() != b.members.size())
-        return false;
-    for (size_t i = 0; i < a.items.size(); ++i)
-        if (!sameJson(a.items[i], b.items[i]))
-            return false;
-    for (const auto& [key, value] : a.members) {
-        const fixture::JsonValue* other = b.find(key);
-        if (!other || !sameJson(value, *other))
-            return false;
-    }
-    return true;
+    Json value = Json::parse(text, nullptr, false);
+    EXPECT_FALSE(value.is_discarded()) << text;
+    return value;
 }
 
 TEST(PelmoraDict, TheShippedDictionaryLoadsWithoutConflictsOrChains)
 {
     Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", besideThisProgram("PelmoraConfig.xlsx").string(), "--json"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    std::optional<fixture::JsonValue> report = parsed(outcome.out);
-    ASSERT_TRUE(report);
-    EXPECT_TRUE(report->find("loads")->boolean);
-    EXPECT_GT(report->find("pairsEntered")->number, 100);
-    EXPECT_TRUE(report->find("conflicts")->items.empty());
-    EXPECT_TRUE(report->find("chains")->items.empty());
-    EXPECT_TRUE(report->find("skippedRows")->items.empty());
-    EXPECT_NE(report->find("endMarker")->type, fixture::JsonValue::Type::Null);
+    Json report = parsed(outcome.out);
+    ASSERT_TRUE(report.is_object());
+    EXPECT_TRUE(report.at("loads").get<bool>());
+    EXPECT_GT(report.at("pairsEntered"), 100);
+    EXPECT_TRUE(report.at("conflicts").empty());
+    EXPECT_TRUE(report.at("chains").empty());
+    EXPECT_TRUE(report.at("skippedRows").empty());
+    EXPECT_NE(report.at("endMarker"), nullptr);
 }
 
 TEST(PelmoraDict, AnXlsDictionaryChecksAsTheSameDictionarySavedAsXlsx)
 {
     Folder folder;
-    std::optional<fixture::JsonValue> reports[2];
+    Json reports[2];
     const std::pair<const char*, std::string> workbooks[] = {{"dictionary.xls", dictionaryAsXls()},
                                                              {"dictionary.xlsx", dictionaryAsXlsx()}};
     for (int i = 0; i < 2; ++i) {
@@ -227,16 +214,12 @@ TEST(PelmoraDict, AnXlsDictionaryChecksAsTheSameDictionarySavedAsXlsx)
         Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", file.string(), "--json"});
         EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
         reports[i] = parsed(outcome.out);
-        ASSERT_TRUE(reports[i]);
+        ASSERT_TRUE(reports[i].is_object());
     }
-    EXPECT_EQ(reports[0]->find("pairsEntered")->number, 5);
-    for (const auto& [key, value] : reports[1]->members) {
-        if (key == "workbook")
-            continue;
-        const fixture::JsonValue* other = reports[0]->find(key);
-        ASSERT_NE(other, nullptr) << key;
-        EXPECT_TRUE(sameJson(*other, value)) << key;
-    }
+    EXPECT_EQ(reports[0].at("pairsEntered"), 5);
+    for (Json& report : reports)
+        report.erase("workbook");
+    EXPECT_EQ(reports[0], reports[1]);
 }
 
 TEST(PelmoraDict, CheckNamesEveryFaultOfAWorkbook)
@@ -259,38 +242,38 @@ TEST(PelmoraDict, CheckNamesEveryFaultOfAWorkbook)
     }));
     Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", book.string(), "--json"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    std::optional<fixture::JsonValue> report = parsed(outcome.out);
-    ASSERT_TRUE(report);
-    EXPECT_EQ(report->find("startMarker")->find("cell")->text, "A1");
-    EXPECT_EQ(report->find("endMarker")->find("cell")->text, "A11");
-    EXPECT_EQ(report->find("pairsEntered")->number, 7);
+    Json report = parsed(outcome.out);
+    ASSERT_TRUE(report.is_object());
+    EXPECT_EQ(report.at("startMarker").at("cell"), "A1");
+    EXPECT_EQ(report.at("endMarker").at("cell"), "A11");
+    EXPECT_EQ(report.at("pairsEntered"), 7);
 
-    const auto& skipped = report->find("skippedRows")->items;
+    const auto& skipped = report.at("skippedRows");
     ASSERT_EQ(skipped.size(), 2u);   // the row without a counterpart, and the near-miss end marker
-    EXPECT_EQ(skipped[0].find("emptyCell")->text, "B3");
+    EXPECT_EQ(skipped[0].at("emptyCell").get<std::string>(), "B3");
 
-    const auto& conflicts = report->find("conflicts")->items;
+    const auto& conflicts = report.at("conflicts");
     ASSERT_FALSE(conflicts.empty());
-    EXPECT_EQ(conflicts[0].find("term")->text, "Cut");
-    EXPECT_EQ(conflicts[0].find("wins")->text, "剪切");
-    EXPECT_EQ(conflicts[0].find("counterparts")->items.size(), 2u);
+    EXPECT_EQ(conflicts[0].at("term").get<std::string>(), "Cut");
+    EXPECT_EQ(conflicts[0].at("wins").get<std::string>(), "剪切");
+    EXPECT_EQ(conflicts[0].at("counterparts").size(), 2u);
 
     bool chainFound = false;
-    for (const auto& chain : report->find("chains")->items)
-        chainFound |= chain.find("term")->text == "Pocket" && chain.find("then")->text == "槽";
+    for (const auto& chain : report.at("chains"))
+        chainFound |= chain.at("term").get<std::string>() == "Pocket" && chain.at("then").get<std::string>() == "槽";
     EXPECT_TRUE(chainFound) << outcome.out;
 
     std::vector<std::string> unmatchable;
-    for (const auto& term : report->find("unmatchable")->items)
-        unmatchable.push_back(term.find("cell")->text + " " + term.find("term")->text);
+    for (const auto& term : report.at("unmatchable"))
+        unmatchable.push_back(term.at("cell").get<std::string>() + " " + term.at("term").get<std::string>());
     EXPECT_EQ(unmatchable, (std::vector<std::string>{"A7 Hole2", "B7 孔2", "A8  Boss", "B9 12.5"}));
 
-    const auto& numbers = report->find("numberCells")->items;
+    const auto& numbers = report.at("numberCells");
     ASSERT_EQ(numbers.size(), 1u);
-    EXPECT_EQ(numbers[0].find("cell")->text, "B9");
-    EXPECT_EQ(numbers[0].find("text")->text, "12.5");
+    EXPECT_EQ(numbers[0].at("cell").get<std::string>(), "B9");
+    EXPECT_EQ(numbers[0].at("text").get<std::string>(), "12.5");
 
-    const auto& nearMisses = report->find("markerNearMisses")->items;
+    const auto& nearMisses = report.at("markerNearMisses");
     EXPECT_TRUE(nearMisses.empty()) << "the end marker was found, so a near miss of it does no harm";
 }
 
@@ -304,13 +287,13 @@ TEST(PelmoraDict, WithoutAStartMarkerCheckSaysWhereItNearlyIs)
     fs::path book = folder.file("no-start.xlsx", fixture::makeXlsx(rows));
     Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", book.string(), "--json"});
     EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
-    std::optional<fixture::JsonValue> report = parsed(outcome.out);
-    ASSERT_TRUE(report);
-    EXPECT_FALSE(report->find("loads")->boolean);
-    EXPECT_EQ(report->find("startMarker")->type, fixture::JsonValue::Type::Null);
+    Json report = parsed(outcome.out);
+    ASSERT_TRUE(report.is_object());
+    EXPECT_FALSE(report.at("loads").get<bool>());
+    EXPECT_EQ(report.at("startMarker"), nullptr);
     std::vector<std::string> misses;
-    for (const auto& miss : report->find("markerNearMisses")->items)
-        misses.push_back(miss.find("cell")->text + ": " + miss.find("why")->text);
+    for (const auto& miss : report.at("markerNearMisses"))
+        misses.push_back(miss.at("cell").get<std::string>() + ": " + miss.at("why").get<std::string>());
     EXPECT_EQ(misses, (std::vector<std::string>{"A1: has blanks around it", "A2: is in another case",
                                                 "A151: is past row 101, the last row the plug-in looks in"}));
 
@@ -329,13 +312,13 @@ TEST(PelmoraDict, PreviewGivesTheNewNameOrWhyThereIsNone)
                           {"preview", besideThisProgram("PelmoraConfig.xlsx").string(), "--names", names.string(),
                            "--json"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    std::optional<fixture::JsonValue> report = parsed(outcome.out);
-    ASSERT_TRUE(report);
+    Json report = parsed(outcome.out);
+    ASSERT_TRUE(report.is_object());
     std::vector<std::string> lines;
-    for (const auto& name : report->find("names")->items)
-        lines.push_back(std::to_string(static_cast<int>(name.find("line")->number)) + " " + name.find("name")->text +
-                        " > " + name.find("newName")->text +
-                        (name.find("why")->type == fixture::JsonValue::Type::Null ? "" : " / " + name.find("why")->text));
+    for (const auto& name : report.at("names"))
+        lines.push_back(std::to_string(name.at("line").get<int>()) + " " + name.at("name").get<std::string>() +
+                        " > " + name.at("newName").get<std::string>() +
+                        (name.at("why").is_null() ? "" : " / " + name.at("why").get<std::string>()));
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "1 Extrude12_Sketch > \xE6\x8B\x89\xE4\xBC\xB8" "12_\xE8\x8D\x89\xE5\x9B\xBE",
                          "2 \xE6\x8B\x89\xE4\xBC\xB8" "3 > Extrude3",
@@ -360,23 +343,23 @@ TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
               std::string::npos)
         << outcome.out;
 
-    std::optional<fixture::JsonValue> written = parsed(readWhole(out));
-    ASSERT_TRUE(written);
-    auto names = [](const fixture::JsonValue& object) {
+    Json written = parsed(readWhole(out));
+    ASSERT_TRUE(written.is_object());
+    auto names = [](const Json& object) {
         std::vector<std::string> history;
-        for (const auto& entry : object.find("history")->items)
-            history.push_back(entry.text);
+        for (const Json& entry : object.at("history"))
+            history.push_back(entry.get<std::string>());
         return history;
     };
-    EXPECT_EQ(names(*written), (std::vector<std::string>{"\xE8\x8D\x89\xE5\x9B\xBE" "1",
+    EXPECT_EQ(names(written), (std::vector<std::string>{"\xE8\x8D\x89\xE5\x9B\xBE" "1",
                                                          "\xE6\x8B\x89\xE4\xBC\xB8" "1_\xE8\x8D\x89\xE5\x9B\xBE",
                                                          "\xE9\xBB\x98\xE8\xAE\xA4" "CSYS", "Bracket7"}));
-    const fixture::JsonValue& shaft = written->find("components")->items.at(0);
+    const Json& shaft = written.at("components").at(0);
     EXPECT_EQ(names(shaft), std::vector<std::string>{"\xE6\x97\x8B\xE8\xBD\xAC" "2"});
-    EXPECT_EQ(names(shaft.find("components")->items.at(0)),
+    EXPECT_EQ(names(shaft.at("components").at(0)),
               (std::vector<std::string>{"\xE5\x88\x87\xE9\x99\xA4" "3", "Thing"}));
-    ASSERT_EQ(written->find("sent")->items.size(), 1u);
-    EXPECT_EQ(written->find("sent")->items[0].text, "$CdPlayAutoHist");
+    ASSERT_EQ(written.at("sent").size(), 1u);
+    EXPECT_EQ(written.at("sent")[0], "$CdPlayAutoHist");
 
     // A module named without a folder is the one in the current folder, not one on the library path.
     Outcome nearby = run(OSTREL_SIM_FILE_NAME, {model.string(), "--plugin", PELMORA_MODULE_FILE_NAME, "--quiet"});
@@ -388,9 +371,9 @@ TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
     Outcome again = run(OSTREL_SIM_FILE_NAME, {out.string(), "--out", back.string(), "--quiet"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, "objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n");
-    std::optional<fixture::JsonValue> restored = parsed(readWhole(back));
-    ASSERT_TRUE(restored);
-    EXPECT_EQ(names(*restored),
+    Json restored = parsed(readWhole(back));
+    ASSERT_TRUE(restored.is_object());
+    EXPECT_EQ(names(restored),
               (std::vector<std::string>{"Sketch1", "Extrude1_Sketch", "Default CSYS", "Bracket7"}));
 }
 
