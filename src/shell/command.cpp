@@ -9,6 +9,8 @@
 
 #include "history_pass.h"
 #include "host_array.h"
+#include "messages.h"
+#include "text.h"
 
 #include <memory>
 #include <vector>
@@ -36,9 +38,15 @@ struct LevelRecords {
     EntityPath component;
 };
 
-} // namespace
+// What every pass of one run shares.
+struct Walk {
+    const TermDictionary& dictionary;
+    RunMemory run;
+};
 
-void translateComponents(const EntityPath& path, const TermDictionary& dictionary, int level)
+// Translates the components of the object at `path`, which lies at `level`,
+// and their components in turn, depth-first in list order.
+void translateComponents(const EntityPath& path, Walk& walk, int level)
 {
     if (level >= kDeepestLevel)
         return;
@@ -50,10 +58,22 @@ void translateComponents(const EntityPath& path, const TermDictionary& dictionar
         components.assign(listed.items().begin(), listed.items().end());
     });
     for (const EntityPath& component : components) {
-        withActive(component, records->component, [&] { translateActivePart(dictionary); });
-        translateComponents(component, dictionary, level + 1);
+        withActive(component, records->component, [&] { translateActivePart(walk.dictionary, walk.run); });
+        translateComponents(component, walk, level + 1);
     }
 }
+
+void reportNamesNotWritable(int count)
+{
+    if (count == 1)
+        displayFormatted(4, "Pelmora: 1 name left unchanged: its counterpart cannot be written in %s.",
+                         systemCodePageName().c_str());
+    else if (count > 1)
+        displayFormatted(4, "Pelmora: %d names left unchanged: their counterparts cannot be written in %s.", count,
+                         systemCodePageName().c_str());
+}
+
+} // namespace
 
 int runTranslateCommand(const TermDictionary& dictionary)
 {
@@ -63,14 +83,16 @@ int runTranslateCommand(const TermDictionary& dictionary)
     hostPathToRoot(root.get());
     root->count = 2;
 
+    Walk walk{dictionary, {}};
     auto previous = std::make_unique<EntityPath>();
-    withActive(*root, *previous, [&] { translateActivePart(dictionary); });
-    translateComponents(*root, dictionary, 1);
+    withActive(*root, *previous, [&] { translateActivePart(dictionary, walk.run); });
+    translateComponents(*root, walk, 1);
 
     int32_t savedStatus = 0;
     hostGetUserActionStatus(&savedStatus);
     hostSetUserActionStatus(kReplayStatus);
     hostSendCommand(kReplayCommand);
     hostSetUserActionStatus(savedStatus);
+    reportNamesNotWritable(walk.run.namesNotWritable());
     return 0;
 }

@@ -10,9 +10,8 @@
 // make the walk endless.
 inline constexpr int kDeepestLevel = ENTITY_PATH_MAX_IDS;
 
-// One run of the command; returns 0.
+// One run of the command; returns 0. A part that several occurrences use is
+// translated through the first of them only. When names were left as they
+// were because the system's code page cannot hold their counterparts, one
+// message at level 4, in ASCII, says how many.
 int runTranslateCommand(const TermDictionary& dictionary);
-
-// Translates the components of the object at `path`, which lies at `level`,
-// and their components in turn, depth-first in list order.
-void translateComponents(const EntityPath& path, const TermDictionary& dictionary, int level);

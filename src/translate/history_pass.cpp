@@ -42,17 +42,29 @@ std::optional<std::string> readEntityName(int32_t id)
     return std::nullopt;
 }
 
-int translateActivePart(const TermDictionary& dictionary)
+int translateActivePart(const TermDictionary& dictionary, RunMemory& run)
 {
     HostArray<int32_t> history;
     hostListHistory(0, history.countOut(), history.arrayOut());
+    const std::span<const int32_t> ids = history.items();
+    std::vector<std::optional<std::string>> names;
+    names.reserve(ids.size());
+    for (int32_t id : ids)
+        names.push_back(readEntityName(id));
+    if (run.leftBehind(digestHistory(ids, names)))
+        return 0;
+
     NameTranslator translator(dictionary);
-    for (int32_t id : history.items()) {
-        std::optional<std::string> name = readEntityName(id);
-        if (!name)
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (!names[i])
             continue;
-        std::string newName = translator.translate(*name);
-        hostSetEntityName(id, newName.c_str());
+        NameTranslation translation = translator.analyse(*names[i]);
+        if (translation.outcome == NameOutcome::CounterpartNotWritable)
+            run.countNameNotWritable();
+        // What the history holds afterwards: a name the host refused keeps its old one.
+        if (hostSetEntityName(ids[i], translation.name.c_str()) == 0)
+            names[i] = std::move(translation.name);
     }
+    run.rememberLeftBehind(digestHistory(ids, names));
     return 0;
 }

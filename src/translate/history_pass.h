@@ -1,16 +1,19 @@
 // The translation pass over the history of the host's active part.
 #pragma once
 
+#include "run_memory.h"
 #include "term_dictionary.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-// Renames every history entry of the active part by the naming rule; every
-// entry is written, changed or not, except one whose name cannot be read
-// whole. Returns 0.
-int translateActivePart(const TermDictionary& dictionary);
+// Renames every history entry of the active part by the naming rule. Every
+// name is read before any is written; every entry is then written, changed
+// or not, except one whose name cannot be read whole. A history that this
+// run already left behind, the same part reached through another
+// occurrence, is left as it is and nothing is written. Returns 0.
+int translateActivePart(const TermDictionary& dictionary, RunMemory& run);
 
 // The whole name of a history entry. A name that fills the buffer it was read
 // into may have been cut, so it is read again into a buffer twice as large

@@ -19,9 +19,11 @@ size_t firstDigit(std::string_view name)
 
 } // namespace
 
-// Appends the counterpart of a segment, in narrow text, to `out`; false when
-// none is known.
-bool NameTranslator::appendCounterpart(std::string_view segment, std::string& out)
+// Appends the counterpart of a segment, in narrow text, to the new name;
+// false when none is known. A counterpart that the code page cannot hold is
+// known but not appended: it is kept in `notWritable`, which leaves the name
+// as it was.
+bool NameTranslator::appendCounterpart(std::string_view segment, NameTranslation& result)
 {
     if (segment.empty())
         return false;
@@ -29,7 +31,8 @@ bool NameTranslator::appendCounterpart(std::string_view segment, std::string& ou
     const std::u16string_view counterpart = dictionary_.find(term);
     if (counterpart.empty())
         return false;
-    converter_.appendNarrow(counterpart, out);
+    if (!converter_.appendNarrowExact(counterpart, result.name) && result.notWritable.empty())
+        result.notWritable.assign(counterpart);
     return true;
 }
 
@@ -57,14 +60,16 @@ NameOutcome NameTranslator::translateSegments(std::string_view name, NameTransla
 
     // The new name is put together in place; where it turns out not to be
     // translated, the caller writes the old name over it.
-    result.prefixKnown = appendCounterpart(result.prefix, result.name);
+    result.prefixKnown = appendCounterpart(result.prefix, result);
     result.name.append(result.carried);
-    result.restKnown = twoTerm && appendCounterpart(result.rest, result.name);
+    result.restKnown = twoTerm && appendCounterpart(result.rest, result);
 
     if (result.prefix.empty() || (twoTerm && result.rest.empty()))
         return NameOutcome::EmptySegment;
     if (!result.prefixKnown || (twoTerm && !result.restKnown))
         return NameOutcome::NoCounterpart;
+    if (!result.notWritable.empty())
+        return NameOutcome::CounterpartNotWritable;
     return NameOutcome::Translated;
 }
 

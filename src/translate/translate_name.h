@@ -3,8 +3,10 @@
 // A name is a term followed by a number ("Extrude12"), or a term, a number, an
 // underscore and a second term ("Extrude12_Sketch"). Each term is replaced by
 // its counterpart and everything else is carried over byte for byte; a name
-// that fits neither form, or holds a term without a counterpart, comes back
-// exactly as it was. The two names of the default coordinate system swap
+// that fits neither form, holds a term without a counterpart, or a term whose
+// counterpart the system's code page cannot hold exactly, comes back exactly
+// as it was: a name written with '?' or a look-alike letter in place of a
+// character could never be turned back. The two names of the default coordinate system swap
 // directly.
 #pragma once
 
@@ -27,6 +29,8 @@ enum class NameOutcome {
     NoUnderscoreAfterDigit,    // two-term form without a '_' after the first digit
     EmptySegment,              // a term to look up is empty
     NoCounterpart,             // a term has no counterpart
+    CounterpartNotWritable,    // every term has one, but one of them cannot be
+                               // written in the system's code page
 };
 
 struct NameTranslation {
@@ -40,6 +44,8 @@ struct NameTranslation {
     std::string_view rest;
     bool prefixKnown = false;
     bool restKnown = false;
+    // The counterpart that the code page cannot hold, when that is the outcome.
+    std::u16string notWritable;
 };
 
 // The narrow forms of the default coordinate system's names; the Chinese one
@@ -61,7 +67,7 @@ public:
 
 private:
     NameOutcome translateSegments(std::string_view name, NameTranslation& result);
-    bool appendCounterpart(std::string_view segment, std::string& out);
+    bool appendCounterpart(std::string_view segment, NameTranslation& result);
 
     const TermDictionary& dictionary_;
     const CodePageConverter converter_;

@@ -97,7 +97,7 @@ TEST_F(ModuleLoad, StartsRunsTheCommandAndStops)
     EXPECT_EQ(sim::outstandingArrays(), 0u);
 }
 
-TEST_F(ModuleLoad, InTheWesternSettingChineseCounterpartsBecomeTheDefaultCharacter)
+TEST_F(ModuleLoad, InTheWesternSettingNamesWithChineseCounterpartsStayAsTheyAre)
 {
     IN_CODE_PAGE(1252);
     int32_t part = addPart("Bracket", {"Sketch1", "Hole2_Sketch", "Default CSYS", "Rib"});
@@ -106,7 +106,12 @@ TEST_F(ModuleLoad, InTheWesternSettingChineseCounterpartsBecomeTheDefaultCharact
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     EXPECT_TRUE(sim::messages().empty());
     ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
-    EXPECT_EQ(historyNames(part), (std::vector<std::string>{"??1", "?2_??", "\xC4\xAC\xC8\xCF" "CSYS", "Rib"}));
+    EXPECT_EQ(historyNames(part),
+              (std::vector<std::string>{"Sketch1", "Hole2_Sketch", "\xC4\xAC\xC8\xCF" "CSYS", "Rib"}));
+    ASSERT_EQ(sim::messages().size(), 1u);
+    EXPECT_EQ(sim::messages()[0].level, 4);
+    EXPECT_EQ(sim::messages()[0].text,
+              "Pelmora: 2 names left unchanged: their counterparts cannot be written in code page 1252.");
     EXPECT_EQ(module.entry("PelmoraExit")(), 0);
 }
 

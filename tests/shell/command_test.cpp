@@ -6,6 +6,8 @@
 #include "sim_test.h"
 #include "translate_name.h"
 
+#include "code_page.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -106,22 +108,173 @@ TEST_F(Command, EveryActivationIsUndoneBeforeTheNext)
     }
 }
 
-TEST_F(Command, AComponentListedTwiceIsTranslatedTwice)
+// A part that several occurrences use is one part: renaming through any of
+// them renames it, so the run translates it once, through the first.
+TEST_F(Command, APartUsedByManyOccurrencesIsTranslatedOnce)
+{
+    for (int uses : {1, 2, 3, 4}) {
+        SCOPED_TRACE(std::to_string(uses) + " occurrences");
+        sim::reset();
+        int32_t r = addPart("R", {"Sketch9"});
+        int32_t bolt = addPart("Bolt", {"Sketch1", "Extrude1_Sketch"});
+        int32_t nut = addPart("Nut", {"Sketch2"});
+        sim::addComponent(bolt, nut);
+        for (int i = 0; i < uses; ++i)
+            sim::addComponent(r, bolt);
+        dictionary.set(u"Sketch", u"Profile");
+        dictionary.set(u"Profile", u"Sketch");
+        dictionary.set(u"Extrude", u"Boss");
+        dictionary.set(u"Boss", u"Extrude");
+        runTranslateCommand(dictionary);
+        // The walk itself is unchanged: every occurrence is listed and read.
+        EXPECT_EQ(callsTo("hostListHistory").size(), 1u + 2u * uses);
+        EXPECT_EQ(historyNames(bolt), (std::vector<std::string>{"Profile1", "Boss1_Profile"}));
+        EXPECT_EQ(historyNames(nut), std::vector<std::string>{"Profile2"});
+        EXPECT_EQ(callsTo("hostSetEntityName").size(), 4u) << "R, Bolt and Nut, once each";
+        EXPECT_EQ(sim::sentCommands().size(), 1u);
+        EXPECT_EQ(sim::outstandingArrays(), 0u);
+    }
+}
+
+using Expected = std::vector<std::pair<int32_t, std::vector<std::string>>>;
+
+struct SharingCase {
+    const char* what;
+    // Builds the document; returns the objects with the names they must end with.
+    std::function<Expected()> build;
+};
+
+// Two different parts under the root, the first used twice, around the second.
+Expected twoParts(const std::vector<std::string>& left, const std::vector<std::string>& right,
+                  std::vector<std::string> leftAfter, std::vector<std::string> rightAfter)
 {
     int32_t r = addPart("R");
-    int32_t bolt = addPart("Bolt", {"Sketch1"});
-    int32_t nut = addPart("Nut");
-    sim::addComponent(bolt, nut);
+    int32_t leftPart = addPart("Left", left);
+    int32_t rightPart = addPart("Right", right);
+    sim::addComponent(r, leftPart);
+    sim::addComponent(r, rightPart);
+    sim::addComponent(r, leftPart);
+    return {{leftPart, std::move(leftAfter)}, {rightPart, std::move(rightAfter)}};
+}
+
+class Sharing : public Command, public ::testing::WithParamInterface<SharingCase> {};
+
+TEST_P(Sharing, EveryPartEndsTranslatedOnce)
+{
+    dictionary.set(u"Sketch", u"Profile");
+    dictionary.set(u"Profile", u"Sketch");
+    const auto expected = GetParam().build();
+    runTranslateCommand(dictionary);
+    for (const auto& [object, names] : expected)
+        EXPECT_EQ(historyNames(object), names) << sim::objectName(object);
+    EXPECT_EQ(sim::sentCommands().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Assemblies, Sharing,
+    ::testing::Values(
+        SharingCase{"a shared sub-assembly whose own parts are shared",
+                    [] {
+                        int32_t r = addPart("R");
+                        int32_t sub = addPart("Sub", {"Sketch1"});
+                        int32_t bolt = addPart("Bolt", {"Sketch2"});
+                        int32_t washer = addPart("Washer", {"Sketch3"});
+                        for (int i = 0; i < 2; ++i) {
+                            sim::addComponent(sub, bolt);
+                            sim::addComponent(sub, washer);
+                        }
+                        sim::addComponent(r, sub);
+                        sim::addComponent(r, sub);
+                        return Expected{
+                            {sub, {"Profile1"}}, {bolt, {"Profile2"}}, {washer, {"Profile3"}}};
+                    }},
+        SharingCase{"a part used at different depths",
+                    [] {
+                        int32_t r = addPart("R");
+                        int32_t a = addPart("A");
+                        int32_t b = addPart("B");
+                        int32_t key = addPart("Key", {"Sketch4", "Profile5"});
+                        sim::addComponent(r, key);
+                        sim::addComponent(r, a);
+                        sim::addComponent(a, b);
+                        sim::addComponent(b, key);
+                        sim::addComponent(a, key);
+                        return Expected{
+                            {key, {"Profile4", "Sketch5"}}};
+                    }},
+        SharingCase{"two parts with the same history in the same language",
+                    [] {
+                        return twoParts({"Sketch1", "Sketch2"}, {"Sketch1", "Sketch2"}, {"Profile1", "Profile2"},
+                                        {"Profile1", "Profile2"});
+                    }},
+        SharingCase{"two parts whose histories are each other's translation",
+                    [] {
+                        return twoParts({"Sketch1", "Sketch2"}, {"Profile1", "Profile2"}, {"Profile1", "Profile2"},
+                                        {"Sketch1", "Sketch2"});
+                    }},
+        SharingCase{"a part that holds the root's own history",
+                    [] {
+                        int32_t r = addPart("R", {"Sketch1"});
+                        int32_t copy = addPart("Copy", {"Sketch1"});
+                        sim::addComponent(r, copy);
+                        return Expected{
+                            {r, {"Profile1"}}, {copy, {"Profile1"}}};
+                    }}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST_F(Command, ASharedPartThatTheHostWillNotRenameIsTriedOnce)
+{
+    int32_t r = addPart("R");
+    int32_t bolt = addPart("Bolt", {"Sketch1", "Sketch2"});
+    sim::addComponent(r, bolt);
     sim::addComponent(r, bolt);
     sim::addComponent(r, bolt);
     dictionary.set(u"Sketch", u"Profile");
     dictionary.set(u"Profile", u"Sketch");
+    sim::failCall("hostSetEntityName", 0, -13);
     runTranslateCommand(dictionary);
-    EXPECT_EQ(callTrace({"hostListHistory"}),
-              (std::vector<std::string>{"hostListHistory /R", "hostListHistory /R/Bolt", "hostListHistory /R/Bolt/Nut",
-                                        "hostListHistory /R/Bolt", "hostListHistory /R/Bolt/Nut"}));
-    // Swapped twice: back to the original.
-    EXPECT_EQ(historyNames(bolt), std::vector<std::string>{"Sketch1"});
+    EXPECT_EQ(callsTo("hostSetEntityName").size(), 2u);
+    EXPECT_EQ(historyNames(bolt), (std::vector<std::string>{"Sketch1", "Sketch2"}));
+}
+
+// Names whose counterparts the code page cannot hold stay as they are; one
+// message, in ASCII, says how many were left over the whole run.
+TEST_F(Command, NamesLeftForTheCodePageAreReportedOnceAfterTheRun)
+{
+    struct Case {
+        std::vector<std::string> root;
+        std::vector<std::string> bolt;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {{"Sketch1"}, {"Sketch2"}, {}},
+        {{"Hole1"}, {"Sketch2"},
+         {"Pelmora: 1 name left unchanged: its counterpart cannot be written in code page 1252."}},
+        {{"Hole1", "Hole2_Sketch"}, {"Hole3", "Sketch4"},
+         {"Pelmora: 3 names left unchanged: their counterparts cannot be written in code page 1252."}},
+    };
+    IN_CODE_PAGE(1252);
+    for (const Case& c : cases) {
+        sim::reset();
+        int32_t r = addPart("R", c.root);
+        int32_t bolt = addPart("Bolt", c.bolt);
+        sim::addComponent(r, bolt);
+        sim::addComponent(r, bolt);
+        dictionary.set(u"Sketch", u"Profile");
+        dictionary.set(u"Hole", u"\u5B54");
+        runTranslateCommand(dictionary);
+        std::vector<std::string> shown;
+        for (const sim::Message& message : sim::messages()) {
+            EXPECT_EQ(message.level, 4);
+            shown.push_back(message.text);
+        }
+        EXPECT_EQ(shown, c.messages);
+        EXPECT_EQ(callTrace().back().substr(0, 17), c.messages.empty() ? "hostSetUserAction" : "hostDisplayMessag")
+            << "the message comes after the replay";
+        if (!c.messages.empty()) {
+            EXPECT_EQ(historyNames(r), c.root);
+        }
+    }
 }
 
 TEST_F(Command, TheRootPathHasCountTwoWhateverTheHostLeft)

@@ -116,7 +116,8 @@ TEST(CheckAnalysis, TermsThatNoNameCanHoldSayWhy)
     EXPECT_EQ(found, (std::vector<std::string>{"1,0 holds a digit, so it", "2,0 begins or ends with ",
                                                "3,0 looks empty: it hold", "4,1 cannot be written in"}));
     // Terms of another script are summed up in one warning, not one each.
-    EXPECT_TRUE(warns(report, "1 terms cannot be written in the ANSI code page"));
+    EXPECT_TRUE(warns(report, "1 term cannot be written in code page 1252: no name holds them here, and names that "
+                              "would take them as counterparts stay as they are: B5 \"\xE5\x88\x87\xE9\x99\xA4\""));
 }
 
 TEST(NamePreview, EachNameWithItsNewNameOrWhyItStays)
@@ -149,6 +150,21 @@ TEST(NamePreview, EachNameWithItsNewNameOrWhyItStays)
     EXPECT_EQ(previews[0].pattern, "term, number, '_', term");
     EXPECT_EQ(previews[1].pattern, "term and number");
     EXPECT_EQ(previews.back().pattern, "coordinate system");
+}
+
+TEST(NamePreview, SaysWhenTheCodePageCannotHoldTheCounterpart)
+{
+    IN_CODE_PAGE(1252);
+    TermDictionary dictionary;
+    dictionary.set(u"Extrude", u"\u62C9\u4F38");
+    dictionary.set(u"Sketch", u"Profile");
+    const std::vector<NamePreview> previews = previewNames("Extrude3_Sketch\nSketch4\n", dictionary);
+    ASSERT_EQ(previews.size(), 2u);
+    EXPECT_EQ(previews[0].newName, "Extrude3_Sketch");
+    EXPECT_FALSE(previews[0].changed);
+    EXPECT_EQ(previews[0].why, "the counterpart \"\xE6\x8B\x89\xE4\xBC\xB8\" cannot be written in code page 1252, so "
+                               "the plug-in leaves the name as it is");
+    EXPECT_EQ(previews[1].newName, "Profile4");
 }
 
 } // namespace

@@ -198,11 +198,19 @@ TEST(TranslateName, ValidNamesLeftUnchangedKeepTheirExactBytes)
     }
 }
 
-TEST(TranslateName, CounterpartsThatTheCodePageCannotHoldBecomeTheDefaultCharacter)
+// Written with '?' in its place, the name could never be turned back.
+TEST(TranslateName, ACounterpartThatTheCodePageCannotHoldLeavesTheNameAsItWas)
 {
     IN_CODE_PAGE(1252);
-    const TermDictionary dictionary = pairs({{u"Extrude", kExtrudeZh}});
-    EXPECT_EQ(translateName("Extrude5", dictionary), "??5");
+    const TermDictionary dictionary = pairs({{u"Extrude", kExtrudeZh}, {u"Sketch", u"Profile"}});
+    for (const char* name : {"Extrude5", "Extrude5_Sketch", "Sketch5_Extrude"}) {
+        const NameTranslation analysis = analyseName(name, dictionary);
+        EXPECT_EQ(analysis.name, name);
+        EXPECT_EQ(analysis.outcome, NameOutcome::CounterpartNotWritable) << name;
+        EXPECT_EQ(analysis.notWritable, kExtrudeZh) << name;
+    }
+    // A term without a counterpart says more about the name than one that cannot be written.
+    EXPECT_EQ(analyseName("Extrude5_Rib", dictionary).outcome, NameOutcome::NoCounterpart);
 }
 
 } // namespace

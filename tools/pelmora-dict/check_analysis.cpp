@@ -170,17 +170,20 @@ void analyse(CheckReport& report, xl::Book* book)
                                   "\", which turns into \"" + utf8(chain.then) +
                                   "\", so a name swapped twice does not come back");
     // Terms of another script in the wrong locale would bury every other warning.
-    std::vector<std::u16string> unwritable;
+    std::vector<std::string> unwritable;
     for (const Unmatchable& term : report.unmatchable) {
+        std::string where = xl::formatCellReference(term.row, term.col) + " \"" + utf8(term.term) + "\"";
         if (term.why == kUnwritable)
-            unwritable.push_back(term.term);
+            unwritable.push_back(where);
         else
-            report.warnings.push_back(xl::formatCellReference(term.row, term.col) + " \"" + utf8(term.term) + "\" " + term.why);
+            report.warnings.push_back(where + " " + term.why);
     }
     if (!unwritable.empty()) {
-        std::string text = std::to_string(unwritable.size()) + " terms " + kUnwritable + ":";
+        std::string text = unwritable.size() == 1 ? "1 term cannot" : std::to_string(unwritable.size()) + " terms cannot";
+        text += " be written in " + systemCodePageName() +
+                ": no name holds them here, and names that would take them as counterparts stay as they are:";
         for (size_t i = 0; i < unwritable.size() && i < 5; ++i)
-            text += " \"" + utf8(unwritable[i]) + "\"";
+            text += " " + unwritable[i];
         report.warnings.push_back(text + (unwritable.size() > 5 ? " ..." : ""));
     }
 }

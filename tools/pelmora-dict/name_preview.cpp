@@ -38,6 +38,9 @@ std::string whyUnchanged(const NameTranslation& analysis)
             why += (why.empty() ? "\"" : " and \"") + utf8FromHost(analysis.rest) + "\" has no counterpart";
         return why;
     }
+    case NameOutcome::CounterpartNotWritable:
+        return "the counterpart \"" + xl::utf16ToUtf8(analysis.notWritable) + "\" cannot be written in " +
+               systemCodePageName() + ", so the plug-in leaves the name as it is";
     }
     return {};
 }
