@@ -9,6 +9,7 @@ namespace {
 
 // Constructed when the module is loaded, before the host calls it.
 TermDictionary theTermDictionary;
+TermColumns theTermColumns;
 
 // "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。" in code page 936.
 constexpr char kOpenFailedMessage[] =
@@ -19,10 +20,11 @@ constexpr char kOpenFailedMessage[] =
 } // namespace
 
 TermDictionary& sharedTermDictionary() { return theTermDictionary; }
+TermColumns& sharedTermColumns() { return theTermColumns; }
 
 int loadDictionary(std::u16string path, std::u16string startMarker, std::u16string endMarker)
 {
-    const WorkbookRead read = readDictionaryWorkbook(theTermDictionary, path, startMarker, endMarker);
+    const WorkbookRead read = readDictionaryWorkbook(theTermDictionary, path, startMarker, endMarker, nullptr, &theTermColumns);
     if (read.status == WorkbookStatus::NotOpened)
         displayFormatted(5, kOpenFailedMessage);
     return read.loaded() ? 1 : 0;

@@ -98,7 +98,7 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
 
 WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
                                     std::u16string_view startMarker, std::u16string_view endMarker,
-                                    LoadObserver* observer)
+                                    LoadObserver* observer, TermColumns* columns)
 {
     WorkbookRead read;
     xl::BookHandle book = openWorkbook(path, read.openError);
@@ -131,6 +131,8 @@ WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_v
         if (complete) {
             dictionary.set(first, second);
             dictionary.set(second, first);
+            if (columns)
+                columns->enterRow(first, second);
             ++read.pairsEntered;
         }
         if (observer)

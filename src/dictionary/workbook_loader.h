@@ -5,6 +5,7 @@
 // the plug-in (shared_dictionary.h) and the dictionary checker both build on it.
 #pragma once
 
+#include "term_columns.h"
 #include "term_dictionary.h"
 #include "xlbook.h"
 
@@ -54,10 +55,11 @@ struct WorkbookRead {
 };
 
 // Enters every complete pair row of the workbook at `path` into `dictionary`,
-// in both directions; later rows win.
+// in both directions; later rows win. With `columns`, notes in the same pass
+// which column each term stands in.
 WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
                                     std::u16string_view startMarker, std::u16string_view endMarker,
-                                    LoadObserver* observer = nullptr);
+                                    LoadObserver* observer = nullptr, TermColumns* columns = nullptr);
 
 // A new book of the kind the path's extension asks for: the binary book for
 // ".xls" in any mix of case, the XML book for anything else; null when none

@@ -1,5 +1,7 @@
 // The host boundary of the module: start-up, shut-down and the command
-// handler, each a thin call into the shell that keeps exceptions inside.
+// handlers, each a thin call into the shell that keeps exceptions inside. The
+// handlers of the commands toward one language are not exported: the host
+// reaches them through their registration only.
 #include "exports.h"
 
 #include "command.h"
@@ -7,11 +9,25 @@
 #include "shared_dictionary.h"
 #include "startup.h"
 
+namespace {
+
+int32_t runToward(Direction direction)
+{
+    return guarded([direction] {
+        runTranslateCommand(NamingRule(sharedTermDictionary(), sharedTermColumns(), direction));
+    });
+}
+
+int32_t toChinese() { return runToward(Direction::ToColumnB); }
+int32_t toEnglish() { return runToward(Direction::ToColumnA); }
+
+} // namespace
+
 extern "C" {
 
 int32_t PelmoraInit(void)
 {
-    return guarded([] { startModule(&do_it); });
+    return guarded([] { startModule({&do_it, &toChinese, &toEnglish}); });
 }
 
 int32_t PelmoraExit(void)

@@ -40,7 +40,7 @@ struct LevelRecords {
 
 // What every pass of one run shares.
 struct Walk {
-    const TermDictionary& dictionary;
+    const NamingRule& rule;
     RunMemory run;
 };
 
@@ -58,7 +58,7 @@ void translateComponents(const EntityPath& path, Walk& walk, int level)
         components.assign(listed.items().begin(), listed.items().end());
     });
     for (const EntityPath& component : components) {
-        withActive(component, records->component, [&] { translateActivePart(walk.dictionary, walk.run); });
+        withActive(component, records->component, [&] { translateActivePart(walk.rule, walk.run); });
         translateComponents(component, walk, level + 1);
     }
 }
@@ -75,7 +75,7 @@ void reportNamesNotWritable(int count)
 
 } // namespace
 
-int runTranslateCommand(const TermDictionary& dictionary)
+int runTranslateCommand(const NamingRule& rule)
 {
     auto root = std::make_unique<EntityPath>();
     root->count = 1;
@@ -83,9 +83,9 @@ int runTranslateCommand(const TermDictionary& dictionary)
     hostPathToRoot(root.get());
     root->count = 2;
 
-    Walk walk{dictionary, {}};
+    Walk walk{rule, {}};
     auto previous = std::make_unique<EntityPath>();
-    withActive(*root, *previous, [&] { translateActivePart(dictionary, walk.run); });
+    withActive(*root, *previous, [&] { translateActivePart(rule, walk.run); });
     translateComponents(*root, walk, 1);
 
     int32_t savedStatus = 0;

@@ -1,9 +1,11 @@
-// The PelmoraSwap command: translate the root part and every component part
-// of the assembly, at every depth, then have the host replay the history.
+// The commands' walk: translate the root part and every component part of the
+// assembly, at every depth, by one naming rule (the swap for PelmoraSwap, the
+// rule toward one language for PelmoraToChinese and PelmoraToEnglish), then
+// have the host replay the history.
 #pragma once
 
 #include "host_api.h"
-#include "term_dictionary.h"
+#include "translate_name.h"
 
 // The deepest level the walk goes to, counting the root as level 1: as deep as
 // an EntityPath can name. A host that lists a component inside itself cannot
@@ -14,4 +16,4 @@ inline constexpr int kDeepestLevel = ENTITY_PATH_MAX_IDS;
 // translated through the first of them only. When names were left as they
 // were because the system's code page cannot hold their counterparts, one
 // message at level 4, in ASCII, says how many.
-int runTranslateCommand(const TermDictionary& dictionary);
+int runTranslateCommand(const NamingRule& rule);

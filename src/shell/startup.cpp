@@ -17,15 +17,19 @@ std::u16string workbookPathBeside(std::u16string_view modulePath)
     return path;
 }
 
-int startModule(HostCommandHandler handler)
+int startModule(const CommandHandlers& handlers)
 {
     loadDictionary(workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker);
-    hostRegisterCommand(kCommandName, handler, 0.0);
+    hostRegisterCommand(kCommandName, handlers.swap, 0.0);
+    hostRegisterCommand(kToChineseCommandName, handlers.toChinese, 0.0);
+    hostRegisterCommand(kToEnglishCommandName, handlers.toEnglish, 0.0);
     return 0;
 }
 
 int stopModule()
 {
     hostUnregisterCommand(kCommandName);
+    hostUnregisterCommand(kToChineseCommandName);
+    hostUnregisterCommand(kToEnglishCommandName);
     return 0;
 }

@@ -1,5 +1,5 @@
 // Start-up and shut-down of the module: fill the dictionary from the workbook
-// beside the module's file, register the command; unregister it at the end.
+// beside the module's file, register the commands; unregister them at the end.
 #pragma once
 
 #include "host_api.h"
@@ -8,6 +8,15 @@
 #include <string_view>
 
 inline constexpr char kCommandName[] = "PelmoraSwap";
+inline constexpr char kToChineseCommandName[] = "PelmoraToChinese";
+inline constexpr char kToEnglishCommandName[] = "PelmoraToEnglish";
+
+// What runs each command.
+struct CommandHandlers {
+    HostCommandHandler swap;
+    HostCommandHandler toChinese;
+    HostCommandHandler toEnglish;
+};
 inline constexpr char16_t kWorkbookFileName[] = u"PelmoraConfig.xlsx";
 
 // The workbook's path for a module at `modulePath`: the module's directory
@@ -15,8 +24,8 @@ inline constexpr char16_t kWorkbookFileName[] = u"PelmoraConfig.xlsx";
 // one separator, and the workbook's file name.
 std::u16string workbookPathBeside(std::u16string_view modulePath);
 
-// Loads the dictionary and registers `handler` under the command's name,
+// Loads the dictionary and registers the three commands, PelmoraSwap first,
 // whatever became of the workbook. Returns 0.
-int startModule(HostCommandHandler handler);
-// Unregisters the command; the dictionary keeps its entries. Returns 0.
+int startModule(const CommandHandlers& handlers);
+// Unregisters the commands; the dictionary keeps its entries. Returns 0.
 int stopModule();

@@ -3,7 +3,6 @@
 
 #include "host_api.h"
 #include "host_array.h"
-#include "translate_name.h"
 
 #include <cstring>
 #include <vector>
@@ -42,7 +41,7 @@ std::optional<std::string> readEntityName(int32_t id)
     return std::nullopt;
 }
 
-int translateActivePart(const TermDictionary& dictionary, RunMemory& run)
+int translateActivePart(const NamingRule& rule, RunMemory& run)
 {
     HostArray<int32_t> history;
     hostListHistory(0, history.countOut(), history.arrayOut());
@@ -54,13 +53,16 @@ int translateActivePart(const TermDictionary& dictionary, RunMemory& run)
     if (run.leftBehind(digestHistory(ids, names)))
         return 0;
 
-    NameTranslator translator(dictionary);
+    NameTranslator translator(rule);
+    const bool writeUnchanged = rule.direction() == Direction::Swap;
     for (size_t i = 0; i < ids.size(); ++i) {
         if (!names[i])
             continue;
         NameTranslation translation = translator.analyse(*names[i]);
         if (translation.outcome == NameOutcome::CounterpartNotWritable)
             run.countNameNotWritable();
+        if (!writeUnchanged && translation.name == *names[i])
+            continue;
         // What the history holds afterwards: a name the host refused keeps its old one.
         if (hostSetEntityName(ids[i], translation.name.c_str()) == 0)
             names[i] = std::move(translation.name);

@@ -2,18 +2,19 @@
 #pragma once
 
 #include "run_memory.h"
-#include "term_dictionary.h"
+#include "translate_name.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 // Renames every history entry of the active part by the naming rule. Every
-// name is read before any is written; every entry is then written, changed
-// or not, except one whose name cannot be read whole. A history that this
-// run already left behind, the same part reached through another
-// occurrence, is left as it is and nothing is written. Returns 0.
-int translateActivePart(const TermDictionary& dictionary, RunMemory& run);
+// name is read before any is written. The swap then writes every entry,
+// changed or not, except one whose name cannot be read whole; a rule toward
+// one column writes only the names it changes. A history that this run
+// already left behind, the same part reached through another occurrence, is
+// left as it is and nothing is written. Returns 0.
+int translateActivePart(const NamingRule& rule, RunMemory& run);
 
 // The whole name of a history entry. A name that fills the buffer it was read
 // into may have been cut, so it is read again into a buffer twice as large

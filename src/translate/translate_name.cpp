@@ -19,21 +19,31 @@ size_t firstDigit(std::string_view name)
 
 } // namespace
 
-// Appends the counterpart of a segment, in narrow text, to the new name;
-// false when none is known. A counterpart that the code page cannot hold is
-// known but not appended: it is kept in `notWritable`, which leaves the name
-// as it was.
-bool NameTranslator::appendCounterpart(std::string_view segment, NameTranslation& result)
+// Appends what a segment turns into to the new name: its counterpart, in
+// narrow text, or, for a term that the rule keeps, the segment's own bytes. A
+// counterpart that the code page cannot hold is not appended: it is kept in
+// `notWritable`, which leaves the name as it was.
+NameTranslator::Segment NameTranslator::appendSegment(std::string_view segment, NameTranslation& result)
 {
     if (segment.empty())
-        return false;
+        return Segment::Unknown;
     const std::u16string_view term = converter_.toWide(segment, termRoom_, longTerm_);
-    const std::u16string_view counterpart = dictionary_.find(term);
+    if (rule_.direction() != Direction::Swap) {
+        const uint8_t columns = rule_.columns() ? rule_.columns()->of(term) : 0;
+        const uint8_t target = rule_.direction() == Direction::ToColumnA ? kColumnA : kColumnB;
+        if (columns & target) {
+            result.name.append(segment);
+            return Segment::Kept;
+        }
+        if (columns == 0)
+            return Segment::Unknown;
+    }
+    const std::u16string_view counterpart = rule_.terms().find(term);
     if (counterpart.empty())
-        return false;
+        return Segment::Unknown;
     if (!converter_.appendNarrowExact(counterpart, result.name) && result.notWritable.empty())
         result.notWritable.assign(counterpart);
-    return true;
+    return Segment::Replaced;
 }
 
 // Cuts the name into its segments and looks its terms up; fills in the new
@@ -60,9 +70,11 @@ NameOutcome NameTranslator::translateSegments(std::string_view name, NameTransla
 
     // The new name is put together in place; where it turns out not to be
     // translated, the caller writes the old name over it.
-    result.prefixKnown = appendCounterpart(result.prefix, result);
+    const Segment prefix = appendSegment(result.prefix, result);
     result.name.append(result.carried);
-    result.restKnown = twoTerm && appendCounterpart(result.rest, result);
+    const Segment rest = twoTerm ? appendSegment(result.rest, result) : Segment::Kept;
+    result.prefixKnown = prefix != Segment::Unknown;
+    result.restKnown = twoTerm && rest != Segment::Unknown;
 
     if (result.prefix.empty() || (twoTerm && result.rest.empty()))
         return NameOutcome::EmptySegment;
@@ -70,15 +82,31 @@ NameOutcome NameTranslator::translateSegments(std::string_view name, NameTransla
         return NameOutcome::NoCounterpart;
     if (!result.notWritable.empty())
         return NameOutcome::CounterpartNotWritable;
+    if (prefix == Segment::Kept && rest == Segment::Kept)
+        return NameOutcome::AlreadyInTarget;
     return NameOutcome::Translated;
+}
+
+// The coordinate system's two names swap directly; toward one column, the
+// English name is column A's and the Chinese one column B's.
+void NameTranslator::analyseCoordinateSystem(std::string_view name, NameTranslation& result) const
+{
+    result.pattern = NamePattern::CoordinateSystem;
+    const bool chinese = name == kDefaultCsysChinese;
+    const Direction direction = rule_.direction();
+    if ((direction == Direction::ToColumnA && !chinese) || (direction == Direction::ToColumnB && chinese)) {
+        result.outcome = NameOutcome::AlreadyInTarget;
+        result.name.assign(name);
+        return;
+    }
+    result.name = chinese ? kDefaultCsysEnglish : kDefaultCsysChinese;
 }
 
 NameTranslation NameTranslator::analyse(std::string_view name)
 {
     NameTranslation result;
     if (name == kDefaultCsysChinese || name == kDefaultCsysEnglish) {
-        result.pattern = NamePattern::CoordinateSystem;
-        result.name = name == kDefaultCsysChinese ? kDefaultCsysEnglish : kDefaultCsysChinese;
+        analyseCoordinateSystem(name, result);
         return result;
     }
     result.outcome = translateSegments(name, result);
@@ -87,12 +115,12 @@ NameTranslation NameTranslator::analyse(std::string_view name)
     return result;
 }
 
-NameTranslation analyseName(std::string_view name, const TermDictionary& dictionary)
+NameTranslation analyseName(std::string_view name, const NamingRule& rule)
 {
-    return NameTranslator(dictionary).analyse(name);
+    return NameTranslator(rule).analyse(name);
 }
 
-std::string translateName(std::string_view name, const TermDictionary& dictionary)
+std::string translateName(std::string_view name, const NamingRule& rule)
 {
-    return NameTranslator(dictionary).translate(name);
+    return NameTranslator(rule).translate(name);
 }

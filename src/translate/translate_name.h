@@ -6,10 +6,19 @@
 // that fits neither form, holds a term without a counterpart, or a term whose
 // counterpart the system's code page cannot hold exactly, comes back exactly
 // as it was: a name written with '?' or a look-alike letter in place of a
-// character could never be turned back. The two names of the default coordinate system swap
-// directly.
+// character could never be turned back. The two names of the default
+// coordinate system swap directly.
+//
+// The swap turns every term it knows into its counterpart. The rule toward
+// one column (one language) looks at the same segments, but only turns the
+// terms of the other column: a term of the wanted column is kept, so a name
+// that mixes both languages comes out in one, and a name already in it stays
+// as it is. A term that stands in both columns counts as one of the wanted
+// column: it is kept, whichever way the rule goes, which is what makes every
+// rule toward one column give nothing new when run on its own result.
 #pragma once
 
+#include "term_columns.h"
 #include "term_dictionary.h"
 #include "text.h"
 
@@ -31,6 +40,33 @@ enum class NameOutcome {
     NoCounterpart,             // a term has no counterpart
     CounterpartNotWritable,    // every term has one, but one of them cannot be
                                // written in the system's code page
+    AlreadyInTarget,           // toward one column: every term stands in it already
+};
+
+enum class Direction {
+    Swap,         // every term to its counterpart
+    ToColumnA,    // to English with the shipped workbook
+    ToColumnB,    // to Chinese with the shipped workbook
+};
+
+// What a run translates with: the swap over a term table, or the rule toward
+// one column, which also needs to know the columns of the terms.
+class NamingRule {
+public:
+    // The swap. Not explicit: a term table is the swap's whole rule.
+    NamingRule(const TermDictionary& terms) : terms_(terms) {}
+    NamingRule(const TermDictionary& terms, const TermColumns& columns, Direction direction)
+        : terms_(terms), columns_(&columns), direction_(direction)
+    {
+    }
+    const TermDictionary& terms() const { return terms_; }
+    const TermColumns* columns() const { return columns_; }
+    Direction direction() const { return direction_; }
+
+private:
+    const TermDictionary& terms_;
+    const TermColumns* columns_ = nullptr;
+    Direction direction_ = Direction::Swap;
 };
 
 struct NameTranslation {
@@ -42,6 +78,8 @@ struct NameTranslation {
     std::string_view prefix;
     std::string_view carried;
     std::string_view rest;
+    // Whether each looked-up segment is a known term (to be replaced, or kept
+    // as one of the wanted column).
     bool prefixKnown = false;
     bool restKnown = false;
     // The counterpart that the code page cannot hold, when that is the outcome.
@@ -53,23 +91,25 @@ struct NameTranslation {
 inline constexpr std::string_view kDefaultCsysEnglish = "Default CSYS";
 inline constexpr std::string_view kDefaultCsysChinese = "\xC4\xAC\xC8\xCF" "CSYS";
 
-NameTranslation analyseName(std::string_view name, const TermDictionary& dictionary);
-std::string translateName(std::string_view name, const TermDictionary& dictionary);
+NameTranslation analyseName(std::string_view name, const NamingRule& rule);
+std::string translateName(std::string_view name, const NamingRule& rule);
 
 // The naming rule for many names in a row, as a pass over a history applies
 // it: the code pages are found once, and the buffer that terms are converted
 // in is kept from name to name. Gives what analyseName and translateName give.
 class NameTranslator {
 public:
-    explicit NameTranslator(const TermDictionary& dictionary) : dictionary_(dictionary) {}
+    explicit NameTranslator(const NamingRule& rule) : rule_(rule) {}
     NameTranslation analyse(std::string_view name);
     std::string translate(std::string_view name) { return analyse(name).name; }
 
 private:
+    enum class Segment { Unknown, Replaced, Kept };
     NameOutcome translateSegments(std::string_view name, NameTranslation& result);
-    bool appendCounterpart(std::string_view segment, NameTranslation& result);
+    Segment appendSegment(std::string_view segment, NameTranslation& result);
+    void analyseCoordinateSystem(std::string_view name, NameTranslation& result) const;
 
-    const TermDictionary& dictionary_;
+    const NamingRule rule_;
     const CodePageConverter converter_;
     // Where a term is converted to be looked up: room for any term of a name
     // that fits the host's 128-byte name buffer, and a string for longer ones.

@@ -97,6 +97,35 @@ TEST_F(ModuleLoad, StartsRunsTheCommandAndStops)
     EXPECT_EQ(sim::outstandingArrays(), 0u);
 }
 
+// The commands toward one language, through the host's registration only:
+// a model in both languages comes out in one, and again the same.
+TEST_F(ModuleLoad, TheCommandsTowardOneLanguageBringAMixedModelIntoIt)
+{
+    IN_CODE_PAGE(936);
+    auto gbk = [](const char16_t* text) { return wideToNarrow(text); };
+    const std::vector<std::string> mixed = {"Sketch1", gbk(u"\u62C9\u4F381_Sketch"), "Default CSYS", "Bracket7"};
+    const std::vector<std::string> chinese = {gbk(u"\u8349\u56FE1"), gbk(u"\u62C9\u4F381_\u8349\u56FE"),
+                                              "\xC4\xAC\xC8\xCF" "CSYS", "Bracket7"};
+    const std::vector<std::string> english = {"Sketch1", "Extrude1_Sketch", "Default CSYS", "Bracket7"};
+    LoadedModule module(copyModule(folder_ / "with workbook", true));
+    ASSERT_TRUE(module.loaded());
+    EXPECT_EQ(module.entry("PelmoraInit")(), 0);
+    EXPECT_EQ(module.entry("toChinese"), nullptr) << "the handlers are not exported";
+    for (const auto& [command, expected] :
+         {std::pair{"PelmoraToChinese", &chinese}, std::pair{"PelmoraToEnglish", &english}}) {
+        int32_t part = addPart(command, mixed);
+        sim::setRoot(part);
+        for (int run = 1; run <= 2; ++run) {
+            int32_t result = -1;
+            ASSERT_TRUE(sim::runCommand(command, &result)) << command;
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(historyNames(part), *expected) << command << " run " << run;
+        }
+    }
+    EXPECT_EQ(module.entry("PelmoraExit")(), 0);
+    EXPECT_TRUE(sim::registeredCommands().empty());
+}
+
 TEST_F(ModuleLoad, InTheWesternSettingNamesWithChineseCounterpartsStayAsTheyAre)
 {
     IN_CODE_PAGE(1252);

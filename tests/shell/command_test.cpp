@@ -237,6 +237,49 @@ TEST_F(Command, ASharedPartThatTheHostWillNotRenameIsTriedOnce)
     EXPECT_EQ(historyNames(bolt), (std::vector<std::string>{"Sketch1", "Sketch2"}));
 }
 
+// A model that mixes both languages, with a part used twice, comes out in one
+// language; run again, either command sets no name at all.
+TEST_F(Command, EachCommandTowardOneLanguageBringsAMixedModelIntoItOnce)
+{
+    TermColumns columns;
+    for (const auto& [english, chinese] : {std::pair<std::u16string, std::u16string>{u"Sketch", u"Caotu"},
+                                           {u"Extrude", u"Lashen"}}) {
+        dictionary.set(english, chinese);
+        dictionary.set(chinese, english);
+        columns.enterRow(english, chinese);
+    }
+    struct Case {
+        Direction direction;
+        std::vector<std::string> root, bolt;
+    };
+    const Case cases[] = {
+        {Direction::ToColumnB, {"Caotu1", "Lashen1_Caotu", "Fillet1", "\xC4\xAC\xC8\xCF" "CSYS"}, {"Lashen2_Caotu"}},
+        {Direction::ToColumnA, {"Sketch1", "Extrude1_Sketch", "Fillet1", "Default CSYS"}, {"Extrude2_Sketch"}},
+    };
+    for (const Case& c : cases) {
+        sim::reset();
+        int32_t r = addPart("R", {"Sketch1", "Lashen1_Sketch", "Fillet1", "Default CSYS"});
+        int32_t bolt = addPart("Bolt", {"Extrude2_Caotu"});
+        sim::addComponent(r, bolt);
+        sim::addComponent(r, bolt);
+        const NamingRule rule(dictionary, columns, c.direction);
+        runTranslateCommand(rule);
+        EXPECT_EQ(historyNames(r), c.root);
+        EXPECT_EQ(historyNames(bolt), c.bolt);
+        // Only the names that change are set: Fillet1 never is.
+        for (const sim::Call& call : callsTo("hostSetEntityName"))
+            EXPECT_NE(call.subject, "Fillet1");
+        EXPECT_EQ(sim::sentCommands().size(), 1u);
+
+        sim::clearCalls();
+        runTranslateCommand(rule);
+        EXPECT_TRUE(callsTo("hostSetEntityName").empty());
+        EXPECT_EQ(historyNames(r), c.root);
+        EXPECT_EQ(historyNames(bolt), c.bolt);
+        EXPECT_EQ(sim::sentCommands().size(), 2u) << "the replay is still sent";
+    }
+}
+
 // Names whose counterparts the code page cannot hold stay as they are; one
 // message, in ASCII, says how many were left over the whole run.
 TEST_F(Command, NamesLeftForTheCodePageAreReportedOnceAfterTheRun)

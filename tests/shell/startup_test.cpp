@@ -49,15 +49,21 @@ TEST(OwnModule, ThePathNamesTheFileThatHoldsThisCode)
 
 class Startup : public SimTest {};
 
-TEST_F(Startup, TheCommandIsRegisteredAndUnregisteredAtTheEnd)
+int32_t (*const kHandler)() = [] { return int32_t{0}; };
+
+TEST_F(Startup, TheCommandsAreRegisteredAndUnregisteredAtTheEnd)
 {
-    int32_t (*handler)() = [] { return int32_t{0}; };
-    EXPECT_EQ(startModule(handler), 0);
-    EXPECT_TRUE(sim::isRegistered("PelmoraSwap"));
-    EXPECT_EQ(callTrace({"hostRegisterCommand"}), std::vector<std::string>{"hostRegisterCommand PelmoraSwap"});
+    EXPECT_EQ(startModule({kHandler, kHandler, kHandler}), 0);
+    EXPECT_EQ(sim::registeredCommands(),
+              (std::vector<std::string>{"PelmoraSwap", "PelmoraToChinese", "PelmoraToEnglish"}));
+    EXPECT_EQ(callTrace({"hostRegisterCommand"}),
+              (std::vector<std::string>{"hostRegisterCommand PelmoraSwap", "hostRegisterCommand PelmoraToChinese",
+                                        "hostRegisterCommand PelmoraToEnglish"}));
     EXPECT_EQ(stopModule(), 0);
-    EXPECT_FALSE(sim::isRegistered("PelmoraSwap"));
-    EXPECT_EQ(callTrace({"hostUnregisterCommand"}), std::vector<std::string>{"hostUnregisterCommand PelmoraSwap"});
+    EXPECT_TRUE(sim::registeredCommands().empty());
+    EXPECT_EQ(callTrace({"hostUnregisterCommand"}),
+              (std::vector<std::string>{"hostUnregisterCommand PelmoraSwap", "hostUnregisterCommand PelmoraToChinese",
+                                        "hostUnregisterCommand PelmoraToEnglish"}));
 }
 
 TEST_F(Startup, HostRefusalsChangeNothingForTheCaller)
@@ -65,7 +71,7 @@ TEST_F(Startup, HostRefusalsChangeNothingForTheCaller)
     sim::failCall("hostRegisterCommand", 0, -1);
     sim::failCall("hostUnregisterCommand", 0, -1);
     sim::failCall("hostDisplayMessage", 0, -1);
-    EXPECT_EQ(startModule([] { return int32_t{0}; }), 0);
+    EXPECT_EQ(startModule({kHandler, kHandler, kHandler}), 0);
     EXPECT_EQ(stopModule(), 0);
 }
 

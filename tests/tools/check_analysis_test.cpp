@@ -120,6 +120,35 @@ TEST(CheckAnalysis, TermsThatNoNameCanHoldSayWhy)
                               "would take them as counterparts stay as they are: B5 \"\xE5\x88\x87\xE9\x99\xA4\""));
 }
 
+TEST(CheckAnalysis, TermsInBothColumnsAndColumnsTheWrongWayRound)
+{
+    struct Case {
+        const char* what;
+        Rows rows;
+        std::vector<std::string> inBoth;   // term cellA cellB
+        bool reversed;
+    };
+    const Case cases[] = {
+        {"a clean dictionary", {{"KQ_FILE_START"}, {"Cut", "\xE5\x88\x87"}, {"KQ_FILE_END"}}, {}, false},
+        {"a chain and a row with one term twice",
+         {{"KQ_FILE_START"}, {"Pocket", "Groove"}, {"Groove", "\xE6\xA7\xBD"}, {"CSYS", "CSYS"}, {"KQ_FILE_END"}},
+         {"Groove A3 B2", "CSYS A4 B4"},
+         false},
+        {"Chinese in column A", {{"KQ_FILE_START"}, {"\xE5\x88\x87", "Cut"}, {"KQ_FILE_END"}}, {}, true},
+        {"Chinese in both", {{"KQ_FILE_START"}, {"\xE5\x88\x87", "\xE6\xA7\xBD"}, {"KQ_FILE_END"}}, {}, false},
+    };
+    for (const Case& c : cases) {
+        const CheckReport report = check(c.rows);
+        std::vector<std::string> inBoth;
+        for (const InBothColumns& term : report.inBothColumns)
+            inBoth.push_back(utf8(term.term) + " A" + std::to_string(term.rowA + 1) + " B" + std::to_string(term.rowB + 1));
+        EXPECT_EQ(inBoth, c.inBoth) << c.what;
+        EXPECT_EQ(report.columnsReversed, c.reversed) << c.what;
+        EXPECT_EQ(warns(report, "would run backwards"), c.reversed) << c.what;
+        EXPECT_EQ(warns(report, "PelmoraToChinese and PelmoraToEnglish keep it as it is"), !c.inBoth.empty()) << c.what;
+    }
+}
+
 TEST(NamePreview, EachNameWithItsNewNameOrWhyItStays)
 {
     IN_CODE_PAGE(936);

@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(OstrelSim, BadRuns, ::testing::Values(
            {"{model}", "--plugin", "{host-library}", "--out", "{out}"}, 4, "has no PelmoraInit"},
     BadRun{"command nobody registered", OSTREL_SIM_FILE_NAME,
            {"{model}", "--run", "PelmoraSwap", "--run", "Nope", "--out", "{out}"}, 5,
-           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap)"}));
+           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish)"}));
 
 INSTANTIATE_TEST_SUITE_P(PelmoraDict, BadRuns, ::testing::Values(
     BadRun{"no command", PELMORA_DICT_FILE_NAME, {}, 2, "no command given"},

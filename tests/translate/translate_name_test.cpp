@@ -213,4 +213,65 @@ TEST(TranslateName, ACounterpartThatTheCodePageCannotHoldLeavesTheNameAsItWas)
     EXPECT_EQ(analyseName("Extrude5_Rib", dictionary).outcome, NameOutcome::NoCounterpart);
 }
 
+// The rule toward one column, in ASCII so that it runs in any code page:
+// column A holds Abc, Def, Pqr, Mid, Same; column B Xyz, Uvw, Mid, Stu, Same.
+struct DirectionalCase {
+    Direction direction;
+    const char* name;
+    const char* expected;
+    NameOutcome outcome;
+};
+
+TEST(DirectionalRule, EveryKindOfSegmentTowardEachColumn)
+{
+    const std::pair<std::u16string, std::u16string> rows[] = {
+        {u"Abc", u"Xyz"}, {u"Def", u"Uvw"}, {u"Pqr", u"Mid"}, {u"Mid", u"Stu"}, {u"Same", u"Same"}};
+    TermDictionary terms;
+    TermColumns columns;
+    for (const auto& [first, second] : rows) {
+        terms.set(first, second);
+        terms.set(second, first);
+        columns.enterRow(first, second);
+    }
+    using D = Direction;
+    using O = NameOutcome;
+    const DirectionalCase cases[] = {
+        {D::ToColumnB, "Abc12", "Xyz12", O::Translated},                 // a source term
+        {D::ToColumnB, "Xyz12", "Xyz12", O::AlreadyInTarget},            // a target term
+        {D::ToColumnB, "Abc12_Uvw", "Xyz12_Uvw", O::Translated},         // mixed
+        {D::ToColumnB, "Xyz12_Def", "Xyz12_Uvw", O::Translated},         // mixed the other way
+        {D::ToColumnB, "Xyz12_Uvw", "Xyz12_Uvw", O::AlreadyInTarget},
+        {D::ToColumnB, "Abc12_Ghi", "Abc12_Ghi", O::NoCounterpart},      // unknown
+        {D::ToColumnB, "Ghi12_Uvw", "Ghi12_Uvw", O::NoCounterpart},
+        {D::ToColumnB, "Abc12_", "Abc12_", O::EmptySegment},
+        {D::ToColumnB, "12Abc", "12Abc", O::EmptySegment},
+        {D::ToColumnB, "Abc", "Abc", O::NoDigit},
+        {D::ToColumnB, "Pqr3", "Mid3", O::Translated},                   // into a term of both columns
+        {D::ToColumnB, "Mid3", "Mid3", O::AlreadyInTarget},              // in both columns: kept
+        {D::ToColumnB, "Same4_Abc", "Same4_Xyz", O::Translated},
+        {D::ToColumnB, "Same4", "Same4", O::AlreadyInTarget},
+        {D::ToColumnB, "Default CSYS", "\xC4\xAC\xC8\xCF" "CSYS", O::Translated},
+        {D::ToColumnB, "\xC4\xAC\xC8\xCF" "CSYS", "\xC4\xAC\xC8\xCF" "CSYS", O::AlreadyInTarget},
+        {D::ToColumnA, "Xyz12", "Abc12", O::Translated},
+        {D::ToColumnA, "Abc12", "Abc12", O::AlreadyInTarget},
+        {D::ToColumnA, "Xyz12_Def", "Abc12_Def", O::Translated},
+        {D::ToColumnA, "Abc12_Uvw", "Abc12_Def", O::Translated},
+        {D::ToColumnA, "Xyz12_Ghi", "Xyz12_Ghi", O::NoCounterpart},
+        {D::ToColumnA, "Stu3", "Mid3", O::Translated},
+        {D::ToColumnA, "Mid3", "Mid3", O::AlreadyInTarget},
+        {D::ToColumnA, "Default CSYS", "Default CSYS", O::AlreadyInTarget},
+        {D::ToColumnA, "\xC4\xAC\xC8\xCF" "CSYS", "Default CSYS", O::Translated},
+    };
+    for (const DirectionalCase& c : cases) {
+        const NamingRule rule(terms, columns, c.direction);
+        const NameTranslation once = analyseName(c.name, rule);
+        EXPECT_EQ(once.name, c.expected) << c.name;
+        EXPECT_EQ(once.outcome, c.outcome) << c.name;
+        // Run on its own result, a rule toward one column changes nothing.
+        EXPECT_EQ(translateName(once.name, rule), once.name) << c.name;
+    }
+    // Without the columns the swap stands.
+    EXPECT_EQ(translateName("Mid3", NamingRule(terms)), "Stu3");
+}
+
 } // namespace

@@ -78,6 +78,48 @@ std::vector<std::string> unmatchableReasons(const std::u16string& term)
     return reasons;
 }
 
+bool holdsHan(const std::u16string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char16_t unit) {
+        // The unified ideographs and their extension A, the compatibility
+        // ideographs, and the high surrogates of the planes beyond.
+        return (unit >= 0x3400 && unit <= 0x9FFF) || (unit >= 0xF900 && unit <= 0xFAFF) ||
+               (unit >= 0xD840 && unit <= 0xD8BF);
+    });
+}
+
+// Terms entered in both columns, and whether the columns look swapped.
+void analyseColumns(CheckReport& report)
+{
+    std::map<std::u16string, int> firstRowA;
+    std::map<std::u16string, int> firstRowB;
+    bool hanInA = false;
+    bool hanInB = false;
+    for (const LoadRecord::Pair& pair : report.load.pairs) {
+        if (!pair.entered)
+            continue;
+        firstRowA.emplace(pair.first, pair.row);
+        firstRowB.emplace(pair.second, pair.row);
+        hanInA = hanInA || holdsHan(pair.first);
+        hanInB = hanInB || holdsHan(pair.second);
+    }
+    for (const auto& [term, rowA] : firstRowA)
+        if (auto inB = firstRowB.find(term); inB != firstRowB.end())
+            report.inBothColumns.push_back({term, rowA, inB->second});
+    std::sort(report.inBothColumns.begin(), report.inBothColumns.end(),
+              [](const InBothColumns& a, const InBothColumns& b) { return std::min(a.rowA, a.rowB) < std::min(b.rowA, b.rowB); });
+    report.columnsReversed = hanInA && !hanInB;
+
+    for (const InBothColumns& term : report.inBothColumns)
+        report.warnings.push_back("\"" + utf8(term.term) + "\" stands in column A (" +
+                                  xl::formatCellReference(term.rowA, 0) + ") and in column B (" +
+                                  xl::formatCellReference(term.rowB, 1) +
+                                  "): PelmoraToChinese and PelmoraToEnglish keep it as it is");
+    if (report.columnsReversed)
+        report.warnings.push_back("column A holds Chinese characters and column B none: PelmoraToChinese turns column A "
+                                  "terms into column B ones, so with these columns it would run backwards");
+}
+
 void analyse(CheckReport& report, xl::Book* book)
 {
     const LoadRecord& load = report.load;
@@ -169,6 +211,7 @@ void analyse(CheckReport& report, xl::Book* book)
         report.warnings.push_back("chain: \"" + utf8(chain.term) + "\" turns into \"" + utf8(chain.counterpart) +
                                   "\", which turns into \"" + utf8(chain.then) +
                                   "\", so a name swapped twice does not come back");
+    analyseColumns(report);
     // Terms of another script in the wrong locale would bury every other warning.
     std::vector<std::string> unwritable;
     for (const Unmatchable& term : report.unmatchable) {

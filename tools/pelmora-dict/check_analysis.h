@@ -69,6 +69,14 @@ struct Unmatchable {
     std::string why;
 };
 
+// A term that stands in column A of one entered row and column B of another
+// (or of the same row): the commands toward one language keep it as it is.
+struct InBothColumns {
+    std::u16string term;
+    int rowA;
+    int rowB;
+};
+
 struct SkippedRow {
     int row;
     int emptyCol;
@@ -83,6 +91,10 @@ struct CheckReport {
     std::vector<Conflict> conflicts;
     std::vector<Chain> chains;
     std::vector<Unmatchable> unmatchable;
+    std::vector<InBothColumns> inBothColumns;
+    // Chinese characters in column A and none in column B: the commands
+    // toward one language would run backwards.
+    bool columnsReversed = false;
     // Each finding in a sentence, in UTF-8.
     std::vector<std::string> warnings;
 

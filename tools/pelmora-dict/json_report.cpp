@@ -81,6 +81,12 @@ Json checkJson(const CheckReport& report, const std::string& workbook)
                          {"term", utf8(term.term)},
                          {"why", term.why}};
          })},
+        {"inBothColumns", arrayOf(report.inBothColumns, [](const InBothColumns& term) {
+             return Json{{"term", utf8(term.term)},
+                         {"cellA", xl::formatCellReference(term.rowA, 0)},
+                         {"cellB", xl::formatCellReference(term.rowB, 1)}};
+         })},
+        {"columnsReversed", report.columnsReversed},
         {"numberCells", arrayOf(load.numbers, [](const LoadRecord::Number& number) {
              return Json{{"row", number.row + 1},
                          {"cell", xl::formatCellReference(number.row, number.col)},
@@ -98,6 +104,7 @@ Json previewJson(const PreviewContext& context, const std::vector<NamePreview>& 
         {"workbook", context.workbook},
         {"loads", context.load.read.hasRegion()},
         {"codePage", context.codePage},
+        {"direction", context.direction},
         {"names", arrayOf(previews, [](const NamePreview& name) {
              return Json{{"line", name.line},
                          {"name", name.name},

@@ -26,7 +26,7 @@ enum ExitCode {
 constexpr int kDefaultDumpRows = 200;
 
 constexpr char kUsage[] = R"(usage: pelmora-dict check WORKBOOK [--json]
-       pelmora-dict preview WORKBOOK --names FILE [--json]
+       pelmora-dict preview WORKBOOK --names FILE [--to chinese|english|swap] [--json]
        pelmora-dict dump WORKBOOK [--rows N] [--json]
 
 Explains a Pelmora dictionary workbook (.xlsx, or .xls by its extension) the
@@ -40,11 +40,16 @@ as in the spreadsheet, from 1. Output is UTF-8.
             because a cell is empty; terms entered twice with different
             counterparts and which one wins; chains (a term's counterpart has a
             third term as its own counterpart); terms that can never match a
-            history name; number cells and the text they read as.
+            history name; terms in both columns, which PelmoraToChinese and
+            PelmoraToEnglish keep as they are; columns that look the wrong way
+            round (Chinese in column A); number cells and the text they read as.
   preview   for each line of FILE (UTF-8), the name the plug-in would give it,
             the name's pattern, and why it stays unchanged when it does. Names
             are taken in the ANSI code page of the current locale, as the host
-            would hold them.
+            would hold them. --to chinese shows what PelmoraToChinese does
+            (column A terms to their column B counterparts), --to english what
+            PelmoraToEnglish does (B to A); the default, swap, what
+            PelmoraSwap does.
   dump      columns A and B of the first N rows (default 200) with each cell's
             type and its text or number as the spreadsheet layer reads them.
   --json    one JSON document on stdout instead of text:
@@ -56,9 +61,12 @@ as in the spreadsheet, from 1. Output is UTF-8.
                       "conflicts": [{"term": S, "counterparts": [{"row": N, "counterpart": S}], "wins": S}],
                       "chains": [{"term": S, "counterpart": S, "then": S}],
                       "unmatchable": [{"row": N, "cell": S, "term": S, "why": S}],
+                      "inBothColumns": [{"term": S, "cellA": S, "cellB": S}],
+                      "columnsReversed": B,
                       "numberCells": [{"row": N, "cell": S, "value": N, "text": S}],
                       "warnings": [S]}
             preview: {"command": "preview", "workbook": S, "loads": B, "codePage": S,
+                      "direction": "swap"|"chinese"|"english",
                       "names": [{"line": N, "name": S, "newName": S|null, "pattern": S,
                                  "changed": B, "why": S|null}]}
             dump:    {"command": "dump", "workbook": S, "lastRow": N,
@@ -87,7 +95,18 @@ int check(const fs::path& workbook, bool json)
     return report.loads() ? kOk : kWouldNotLoad;
 }
 
-int preview(const fs::path& workbook, const fs::path& namesFile, bool json)
+// The rule that `preview --to` names.
+struct PreviewDirection {
+    const char* name;
+    Direction direction;
+};
+constexpr PreviewDirection kPreviewDirections[] = {
+    {"swap", Direction::Swap},
+    {"chinese", Direction::ToColumnB},
+    {"english", Direction::ToColumnA},
+};
+
+int preview(const fs::path& workbook, const fs::path& namesFile, const PreviewDirection& direction, bool json)
 {
     std::string names;
     std::string error;
@@ -96,10 +115,12 @@ int preview(const fs::path& workbook, const fs::path& namesFile, bool json)
         return kBadArguments;
     }
     TermDictionary dictionary;
+    TermColumns columns;
     LoadRecord load;
-    load.read = readDictionaryWorkbook(dictionary, workbook.u16string(), kStartMarker, kEndMarker, &load);
-    const PreviewContext context{tools::displayPath(workbook), load, systemCodePageName()};
-    const std::vector<NamePreview> previews = previewNames(names, dictionary);
+    load.read = readDictionaryWorkbook(dictionary, workbook.u16string(), kStartMarker, kEndMarker, &load, &columns);
+    const PreviewContext context{tools::displayPath(workbook), load, systemCodePageName(), direction.name};
+    const std::vector<NamePreview> previews =
+        previewNames(names, NamingRule(dictionary, columns, direction.direction));
     if (json)
         printJson(previewJson(context, previews));
     else
@@ -147,6 +168,7 @@ int run(const std::vector<std::string>& arguments)
     std::vector<std::string> positional;
     bool json = false;
     std::string namesFile;
+    const PreviewDirection* direction = &kPreviewDirections[0];
     int rows = kDefaultDumpRows;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -156,6 +178,13 @@ int run(const std::vector<std::string>& arguments)
             if (i + 1 >= arguments.size() || arguments[i + 1].empty())
                 return badArguments("--names needs a file");
             namesFile = arguments[++i];
+        } else if (argument == "--to" && command == "preview") {
+            const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
+            const auto named = std::find_if(std::begin(kPreviewDirections), std::end(kPreviewDirections),
+                                            [&](const PreviewDirection& known) { return value == known.name; });
+            if (named == std::end(kPreviewDirections))
+                return badArguments("--to needs chinese, english or swap, not '" + value + "'");
+            direction = named;
         } else if (argument == "--rows" && command == "dump") {
             if (i + 1 >= arguments.size())
                 return badArguments("--rows needs a number");
@@ -182,7 +211,7 @@ int run(const std::vector<std::string>& arguments)
     if (command == "preview") {
         if (namesFile.empty())
             return badArguments("preview needs --names FILE");
-        return preview(workbook, tools::pathFromArgument(namesFile), json);
+        return preview(workbook, tools::pathFromArgument(namesFile), *direction, json);
     }
     return dump(workbook, rows, json);
 }

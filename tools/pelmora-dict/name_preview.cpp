@@ -41,6 +41,7 @@ std::string whyUnchanged(const NameTranslation& analysis)
     case NameOutcome::CounterpartNotWritable:
         return "the counterpart \"" + xl::utf16ToUtf8(analysis.notWritable) + "\" cannot be written in " +
                systemCodePageName() + ", so the plug-in leaves the name as it is";
+    case NameOutcome::AlreadyInTarget: return "it is in that language already";
     }
     return {};
 }
@@ -67,9 +68,9 @@ NamePreview preview(size_t line, std::string name, NameTranslator& translator)
 
 } // namespace
 
-std::vector<NamePreview> previewNames(std::string_view names, const TermDictionary& dictionary)
+std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& rule)
 {
-    NameTranslator translator(dictionary);
+    NameTranslator translator(rule);
     std::vector<NamePreview> previews;
     size_t lineNumber = 0;
     while (!names.empty()) {

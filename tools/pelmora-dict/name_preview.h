@@ -2,7 +2,7 @@
 // makes of each line of a list of names, and why a name stays as it is.
 #pragma once
 
-#include "term_dictionary.h"
+#include "translate_name.h"
 
 #include <optional>
 #include <string>
@@ -21,4 +21,4 @@ struct NamePreview {
 // One preview for each line of `names` (UTF-8, LF or CRLF) that is not
 // empty. Names are taken in the ANSI code page of the current locale, as the
 // host would hold them.
-std::vector<NamePreview> previewNames(std::string_view names, const TermDictionary& dictionary);
+std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& rule);

@@ -16,6 +16,7 @@ struct PreviewContext {
     std::string workbook;    // the workbook's name, for people
     const LoadRecord& load;
     std::string codePage;    // the code page names are taken in
+    std::string direction;   // "swap", "chinese" or "english"
 };
 
 void printCheckText(const CheckReport& report, const std::string& workbook);

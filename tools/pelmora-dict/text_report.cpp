@@ -31,6 +31,7 @@ void printCheckText(const CheckReport& report, const std::string& workbook)
         std::printf("Terms entered twice with different counterparts: %zu\n", report.conflicts.size());
         std::printf("Chains: %zu\n", report.chains.size());
         std::printf("Terms that can never match: %zu\n", report.unmatchable.size());
+        std::printf("Terms in both columns: %zu\n", report.inBothColumns.size());
         std::printf("Number cells: %zu\n", load.numbers.size());
         for (const LoadRecord::Number& number : load.numbers)
             std::printf("  %s holds the number %.17g, read as \"%s\"\n", cellName(number.row, number.col).c_str(),
@@ -54,7 +55,10 @@ void printPreviewText(const PreviewContext& context, const std::vector<NamePrevi
                          : context.load.opened()      ? "no start marker: no terms"
                                                       : "cannot be read: no terms";
     std::printf("Workbook: %s (%s)\n", context.workbook.c_str(), state);
-    std::printf("Names taken in %s\n", context.codePage.c_str());
+    std::printf("Names taken in %s, %s\n", context.codePage.c_str(),
+                context.direction == "swap" ? "as PelmoraSwap renames them"
+                : context.direction == "chinese" ? "as PelmoraToChinese renames them"
+                                                 : "as PelmoraToEnglish renames them");
     for (const NamePreview& name : previews) {
         if (name.changed)
             std::printf("%s -> %s  [%s]\n", name.name.c_str(), name.newName->c_str(), name.pattern.c_str());
