@@ -14,6 +14,8 @@
 #  include <locale.h>
 #  include <map>
 #  include <memory>
+#  include <mutex>
+#  include <vector>
 #endif
 
 namespace {
@@ -67,52 +69,80 @@ bool appendNarrowExactIn(UINT codePage, std::u16string_view wide, std::string& o
 
 #else
 
-// Each thread keeps its own codecs: iconv descriptors must not be shared, and
-// the tables then need no lock.
-struct ThreadCodecs {
-    std::map<std::string, std::unique_ptr<CodesetCodec>, std::less<>> byCodeset;
-    // The codec asked for last, found again without a search.
-    std::string lastCodeset;
-    CodesetCodec* last = nullptr;
-    // The global locale's name when its codeset was last looked up by name.
-    std::string globalLocale;
-    std::string globalCodeset;
-
-    CodesetCodec* forCodeset(const char* codeset)
+// The codecs of the process. An iconv descriptor must not be used by two
+// threads at once, so a converter takes its codecs out of the pool for its
+// lifetime and gives them back after; a codec's tables, built as it goes,
+// serve every converter that takes it later. The pool is a static of the
+// module, let go when the module is unloaded: codecs kept per thread
+// (thread_local) would need no lock, but their destructors would keep the
+// module mapped after dlclose for as long as the thread lives.
+class CodecPool {
+public:
+    ~CodecPool()
     {
-        if (last == nullptr || std::strcmp(lastCodeset.c_str(), codeset) != 0) {
-            auto found = byCodeset.find(std::string_view(codeset));
-            if (found == byCodeset.end())
-                found = byCodeset.emplace(codeset, std::make_unique<CodesetCodec>(codeset)).first;
-            last = found->second.get();
-            lastCodeset = codeset;
-        }
-        return last;
+        for (auto& [codec, codeset] : busy_)
+            delete codec;
     }
+
+    CodesetCodec* take(const char* codeset)
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = idle_.begin(); it != idle_.end(); ++it) {
+            if (it->first == codeset) {
+                CodesetCodec* codec = it->second.release();
+                busy_.emplace(codec, std::move(it->first));
+                idle_.erase(it);
+                return codec;
+            }
+        }
+        auto codec = std::make_unique<CodesetCodec>(codeset);
+        busy_.emplace(codec.get(), codeset);
+        return codec.release();
+    }
+
+    void giveBack(CodesetCodec* codec)
+    {
+        std::lock_guard lock(mutex_);
+        auto it = busy_.find(codec);
+        if (it == busy_.end())
+            return;
+        idle_.emplace_back(std::move(it->second), std::unique_ptr<CodesetCodec>(codec));
+        busy_.erase(it);
+    }
+
+    // The codeset of the process's global locale, for a thread that uses a
+    // locale of its own: found by the global locale's name, and looked up
+    // again only when that changes.
+    std::string globalCodeset()
+    {
+        const char* name = std::setlocale(LC_CTYPE, nullptr);
+        if (name == nullptr)
+            name = "C";
+        std::lock_guard lock(mutex_);
+        if (globalCodeset_.empty() || globalLocale_ != name) {
+            locale_t locale = newlocale(LC_CTYPE_MASK, name, locale_t(0));
+            globalCodeset_ = locale ? nl_langinfo_l(CODESET, locale) : "ANSI_X3.4-1968";
+            if (locale)
+                freelocale(locale);
+            globalLocale_ = name;
+        }
+        return globalCodeset_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::pair<std::string, std::unique_ptr<CodesetCodec>>> idle_;
+    // Codecs out with a converter, and their codesets; a converter that is
+    // never destroyed does not leak them past the module's unloading.
+    std::map<CodesetCodec*, std::string> busy_;
+    std::string globalLocale_;
+    std::string globalCodeset_;
 };
 
-ThreadCodecs& threadCodecs()
+CodecPool& codecPool()
 {
-    thread_local ThreadCodecs codecs;
-    return codecs;
-}
-
-// The codeset of the process's global locale, for a thread that uses a locale
-// of its own: found by the global locale's name, and looked up again only
-// when that changes.
-const char* globalCodeset(ThreadCodecs& codecs)
-{
-    const char* name = std::setlocale(LC_CTYPE, nullptr);
-    if (name == nullptr)
-        name = "C";
-    if (codecs.globalCodeset.empty() || codecs.globalLocale != name) {
-        locale_t locale = newlocale(LC_CTYPE_MASK, name, locale_t(0));
-        codecs.globalCodeset = locale ? nl_langinfo_l(CODESET, locale) : "ANSI_X3.4-1968";
-        if (locale)
-            freelocale(locale);
-        codecs.globalLocale = name;
-    }
-    return codecs.globalCodeset.c_str();
+    static CodecPool pool;
+    return pool;
 }
 
 void appendWideIn(CodesetCodec* codec, std::string_view narrow, std::u16string& out)
@@ -149,7 +179,7 @@ int codePageOfCodeset(std::string_view codeset)
 
 std::string systemCodeset()
 {
-    return globalCodeset(threadCodecs());
+    return codecPool().globalCodeset();
 }
 
 #endif
@@ -158,6 +188,7 @@ std::string systemCodeset()
 
 #if defined(_WIN32)
 CodePageConverter::CodePageConverter() = default;
+CodePageConverter::~CodePageConverter() = default;
 void CodePageConverter::appendWide(std::string_view narrow, std::u16string& out) const
 {
     appendWideIn(CP_THREAD_ACP, narrow, out);
@@ -191,10 +222,17 @@ CodePageConverter::CodePageConverter()
 {
     // The thread's codeset is that of its own locale (uselocale), which is the
     // global one, the system's, unless the thread set one.
-    ThreadCodecs& codecs = threadCodecs();
-    threadCodec_ = codecs.forCodeset(nl_langinfo(CODESET));
+    CodecPool& pool = codecPool();
+    threadCodec_ = pool.take(nl_langinfo(CODESET));
     systemCodec_ = uselocale(locale_t(0)) == LC_GLOBAL_LOCALE ? threadCodec_
-                                                              : codecs.forCodeset(globalCodeset(codecs));
+                                                              : pool.take(pool.globalCodeset().c_str());
+}
+CodePageConverter::~CodePageConverter()
+{
+    CodecPool& pool = codecPool();
+    if (systemCodec_ != threadCodec_)
+        pool.giveBack(systemCodec_);
+    pool.giveBack(threadCodec_);
 }
 void CodePageConverter::appendWide(std::string_view narrow, std::u16string& out) const
 {

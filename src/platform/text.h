@@ -45,6 +45,9 @@ class CodesetCodec;
 class CodePageConverter {
 public:
     CodePageConverter();
+    ~CodePageConverter();
+    CodePageConverter(const CodePageConverter&) = delete;
+    CodePageConverter& operator=(const CodePageConverter&) = delete;
     void appendWide(std::string_view narrow, std::u16string& out) const;
     void appendNarrow(std::u16string_view wide, std::string& out) const;
     // appendNarrow when the result reads back as `wide`; false, with `out`
@@ -60,6 +63,7 @@ private:
     bool toWideInRoom(std::string_view narrow, std::span<char16_t> room, size_t& written) const;
 
 #if !defined(_WIN32)
+    // Taken from the process's pool, and given back, by the converter.
     CodesetCodec* threadCodec_;
     CodesetCodec* systemCodec_;
     // What an exact conversion reads back, kept from call to call.
