@@ -5,6 +5,7 @@
 #include "text.h"
 
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -96,9 +97,10 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
     return 1;
 }
 
-WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
-                                    std::u16string_view startMarker, std::u16string_view endMarker,
-                                    LoadObserver* observer, TermColumns* columns)
+namespace {
+
+WorkbookRead readRegion(TermDictionary& dictionary, std::u16string_view path, std::u16string_view startMarker,
+                        std::u16string_view endMarker, LoadObserver* observer, TermColumns* columns)
 {
     WorkbookRead read;
     xl::BookHandle book = openWorkbook(path, read.openError);
@@ -140,4 +142,24 @@ WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_v
     }
     read.status = WorkbookStatus::NoEndMarker;
     return read;
+}
+
+} // namespace
+
+WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
+                                    std::u16string_view startMarker, std::u16string_view endMarker,
+                                    LoadObserver* observer, TermColumns* columns)
+{
+    try {
+        return readRegion(dictionary, path, startMarker, endMarker, observer, columns);
+    } catch (const std::bad_alloc&) {
+        // Half a dictionary would swap some names one way only: none at all
+        // is what a workbook that cannot be read gives.
+        dictionary = TermDictionary();
+        if (columns)
+            *columns = TermColumns();
+        WorkbookRead read;
+        read.openError = "out of memory while reading the workbook";
+        return read;
+    }
 }

@@ -78,36 +78,28 @@ bool appendNarrowExactIn(UINT codePage, std::u16string_view wide, std::string& o
 // module mapped after dlclose for as long as the thread lives.
 class CodecPool {
 public:
-    ~CodecPool()
-    {
-        for (auto& [codec, codeset] : busy_)
-            delete codec;
-    }
-
+    // Throws std::bad_alloc, having changed nothing, when memory runs out.
     CodesetCodec* take(const char* codeset)
     {
         std::lock_guard lock(mutex_);
-        for (auto it = idle_.begin(); it != idle_.end(); ++it) {
-            if (it->first == codeset) {
-                CodesetCodec* codec = it->second.release();
-                busy_.emplace(codec, std::move(it->first));
-                idle_.erase(it);
-                return codec;
+        for (Entry& entry : codecs_) {
+            if (!entry.busy && entry.codeset == codeset) {
+                entry.busy = true;
+                return entry.codec.get();
             }
         }
-        auto codec = std::make_unique<CodesetCodec>(codeset);
-        busy_.emplace(codec.get(), codeset);
-        return codec.release();
+        Entry entry{codeset, std::make_unique<CodesetCodec>(codeset), true};
+        codecs_.push_back(std::move(entry));
+        return codecs_.back().codec.get();
     }
 
-    void giveBack(CodesetCodec* codec)
+    // Allocates nothing, so that a converter's destructor can call it.
+    void giveBack(CodesetCodec* codec) noexcept
     {
         std::lock_guard lock(mutex_);
-        auto it = busy_.find(codec);
-        if (it == busy_.end())
-            return;
-        idle_.emplace_back(std::move(it->second), std::unique_ptr<CodesetCodec>(codec));
-        busy_.erase(it);
+        for (Entry& entry : codecs_)
+            if (entry.codec.get() == codec)
+                entry.busy = false;
     }
 
     // The codeset of the process's global locale, for a thread that uses a
@@ -130,11 +122,15 @@ public:
     }
 
 private:
+    struct Entry {
+        std::string codeset;
+        std::unique_ptr<CodesetCodec> codec;
+        bool busy;
+    };
     std::mutex mutex_;
-    std::vector<std::pair<std::string, std::unique_ptr<CodesetCodec>>> idle_;
-    // Codecs out with a converter, and their codesets; a converter that is
-    // never destroyed does not leak them past the module's unloading.
-    std::map<CodesetCodec*, std::string> busy_;
+    // A host converts in a thread or two, so the pool holds a codec or two
+    // per codeset, and a search is shorter than any lookup structure.
+    std::vector<Entry> codecs_;
     std::string globalLocale_;
     std::string globalCodeset_;
 };
@@ -224,8 +220,13 @@ CodePageConverter::CodePageConverter()
     // global one, the system's, unless the thread set one.
     CodecPool& pool = codecPool();
     threadCodec_ = pool.take(nl_langinfo(CODESET));
-    systemCodec_ = uselocale(locale_t(0)) == LC_GLOBAL_LOCALE ? threadCodec_
-                                                              : pool.take(pool.globalCodeset().c_str());
+    try {
+        systemCodec_ = uselocale(locale_t(0)) == LC_GLOBAL_LOCALE ? threadCodec_
+                                                                  : pool.take(pool.globalCodeset().c_str());
+    } catch (...) {
+        pool.giveBack(threadCodec_);
+        throw;
+    }
 }
 CodePageConverter::~CodePageConverter()
 {

@@ -8,6 +8,8 @@
 #include "shared_dictionary.h"
 #include "workbook_loader.h"
 
+#include <exception>
+
 std::u16string workbookPathBeside(std::u16string_view modulePath)
 {
     size_t separator = modulePath.find_last_of(kPathSeparator);
@@ -19,7 +21,13 @@ std::u16string workbookPathBeside(std::u16string_view modulePath)
 
 int startModule(const CommandHandlers& handlers)
 {
-    loadDictionary(workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker);
+    // The commands are registered whatever became of the dictionary: without
+    // it they still turn the coordinate system's names, and a host that
+    // cannot find a command tells the user less than an empty dictionary does.
+    try {
+        loadDictionary(workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker);
+    } catch (const std::exception&) {
+    }
     hostRegisterCommand(kCommandName, handlers.swap, 0.0);
     hostRegisterCommand(kToChineseCommandName, handlers.toChinese, 0.0);
     hostRegisterCommand(kToEnglishCommandName, handlers.toEnglish, 0.0);
