@@ -2,7 +2,7 @@
 #pragma once
 
 #include "xlbook.h"
-#include "xlsx_book.h"
+#include "xlsx/xlsx_book.h"
 
 #include <memory>
 

@@ -1,0 +1,167 @@
+// The package layer: parts by name, relationship parts and target resolution.
+#include "xlsx/opc_package.h"
+
+#include "common/text_codec.h"
+#include "xlsx/xml_reader.h"
+
+namespace xl {
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string percentDecoded(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int high = hexDigit(text[i + 1]), low = hexDigit(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out.push_back(static_cast<char>(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(text[i] == '\\' ? '/' : text[i]);
+    }
+    return out;
+}
+
+// "file:", "http:" or a drive letter: something that is not a part name.
+bool hasScheme(std::string_view target)
+{
+    const size_t colon = target.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return false;
+    for (size_t i = 0; i < colon; ++i) {
+        const char c = target[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Package::open(std::string bytes, std::string& error)
+{
+    if (bytes.size() > kMaxFileSize) {
+        error = "the file is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB";
+        return false;
+    }
+    bytes_ = std::move(bytes);
+    return zip_.open(bytes_, error);
+}
+
+void Package::close()
+{
+    zip_ = ZipArchive();
+    bytes_ = std::string();
+}
+
+bool Package::readXml(std::string_view name, const std::function<bool(XmlReader&)>& consume, std::string& error) const
+{
+    const ZipArchive::Entry* entry = zip_.find(name);
+    if (!entry) {
+        error = std::string(name) + ": part is missing from the package";
+        return false;
+    }
+    ZipArchive::EntryReader part;
+    if (!part.open(zip_, *entry, error))
+        return false;
+    XmlReader xml(
+        std::string(name),
+        [&part](char* out, size_t room, size_t& produced, std::string& failure) {
+            return part.read(out, room, produced, failure);
+        },
+        pieceSize_, entry->size);
+    const bool read = consume(xml);
+    // Damaged data shows as whatever XML the damage made, before the entry's
+    // own checks find it: they say what is wrong, when they fail.
+    if (!part.readToEnd(error))
+        return false;
+    if (!read)
+        error = xml.error();
+    return read;
+}
+
+bool Package::readRelationships(std::string_view source, std::vector<Relationship>& out, std::string& error) const
+{
+    out.clear();
+    return readXml(
+        relationshipsPartName(source),
+        [&](XmlReader& xml) {
+            if (!xml.enterRoot("Relationships", "not a relationship part"))
+                return false;
+            const int root = xml.level();
+            while (xml.nextChild(root)) {
+                if (xml.localName() != "Relationship")
+                    continue;
+                Relationship relationship;
+                relationship.id = xml.attribute("Id").value_or("");
+                relationship.type = xml.attribute("Type").value_or("");
+                relationship.target = xml.attribute("Target").value_or("");
+                if (xml.attribute("TargetMode") != "External")
+                    relationship.part = resolveTarget(source, relationship.target).value_or(std::string());
+                out.push_back(std::move(relationship));
+            }
+            return xml.readToEnd();
+        },
+        error);
+}
+
+std::optional<std::string> resolveTarget(std::string_view source, std::string_view target)
+{
+    const std::string decoded = percentDecoded(target);
+    if (hasScheme(decoded))
+        return std::nullopt;
+    std::string path;
+    if (decoded.empty() || decoded[0] != '/') {
+        const size_t slash = source.rfind('/');
+        if (slash != std::string_view::npos)
+            path.assign(source.substr(0, slash + 1));
+    }
+    path += decoded;
+
+    std::vector<std::string_view> segments;
+    const std::string_view all(path);
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find('/', start);
+        if (end == std::string_view::npos)
+            end = all.size();
+        const std::string_view segment = all.substr(start, end - start);
+        if (segment == "..") {
+            if (segments.empty())
+                return std::nullopt;
+            segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    std::string resolved;
+    for (const std::string_view segment : segments) {
+        if (!resolved.empty())
+            resolved.push_back('/');
+        resolved += segment;
+    }
+    return resolved;
+}
+
+std::string relationshipsPartName(std::string_view source)
+{
+    const size_t slash = source.rfind('/');
+    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : source.substr(0, slash + 1);
+    const std::string_view file = slash == std::string_view::npos ? source : source.substr(slash + 1);
+    return std::string(folder) + "_rels/" + std::string(file) + ".rels";
+}
+
+} // namespace xl

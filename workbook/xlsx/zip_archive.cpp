@@ -1,0 +1,368 @@
+// The zip reader: finds the end of central directory record, walks the
+// directory, and inflates single entries through zlib's raw deflate.
+#include "xlsx/zip_archive.h"
+
+#include "common/text_codec.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace xl {
+namespace {
+
+constexpr uint32_t kEndOfDirectorySignature = 0x06054b50;
+constexpr uint32_t kDirectoryEntrySignature = 0x02014b50;
+constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr uint32_t kZip64EndOfDirectorySignature = 0x06064b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+
+constexpr uint64_t kEndOfDirectorySize = 22;
+constexpr uint64_t kMaxCommentSize = 0xFFFF;
+constexpr uint64_t kZip64LocatorSize = 20;
+constexpr uint64_t kZip64EndOfDirectorySize = 56;
+constexpr uint64_t kDirectoryEntrySize = 46;
+constexpr uint64_t kLocalHeaderSize = 30;
+
+constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+
+// Little-endian fields; callers check the bounds first.
+uint16_t read16(std::string_view data, uint64_t at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data() + at);
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t read32(std::string_view data, uint64_t at)
+{
+    return read16(data, at) | (uint32_t(read16(data, at + 2)) << 16);
+}
+
+uint64_t read64(std::string_view data, uint64_t at)
+{
+    return read32(data, at) | (uint64_t(read32(data, at + 4)) << 32);
+}
+
+// True when `length` bytes from `offset` lie within `size`, without overflow.
+bool fits(uint64_t offset, uint64_t length, uint64_t size)
+{
+    return offset <= size && length <= size - offset;
+}
+
+char foldCase(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view stored, std::string_view wanted)
+{
+    if (stored.size() != wanted.size())
+        return false;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        const char w = wanted[i] == '\\' ? '/' : wanted[i];
+        if (foldCase(stored[i]) != foldCase(w))
+            return false;
+    }
+    return true;
+}
+
+std::string entryError(const ZipArchive::Entry& entry, const std::string& what)
+{
+    return "zip entry '" + quoteForMessage(entry.name, 200) + "': " + what;
+}
+
+// Replaces the 32-bit fields that are marked 0xFFFFFFFF with the values of a
+// zip64 extra field, which holds exactly those fields in this order.
+bool applyZip64Extra(std::string_view extra, ZipArchive::Entry& entry, bool sizeMarked,
+                     bool compressedMarked, bool offsetMarked)
+{
+    uint64_t at = 0;
+    while (fits(at, 4, extra.size())) {
+        const uint16_t id = read16(extra, at);
+        const uint16_t length = read16(extra, at + 2);
+        at += 4;
+        if (!fits(at, length, extra.size()))
+            return false;
+        if (id == kZip64ExtraId) {
+            uint64_t field = at;
+            const uint64_t end = at + length;
+            for (auto [marked, value] : {std::pair{sizeMarked, &entry.size},
+                                         std::pair{compressedMarked, &entry.compressedSize},
+                                         std::pair{offsetMarked, &entry.localHeaderOffset}}) {
+                if (!marked)
+                    continue;
+                if (!fits(field, 8, end))
+                    return false;
+                *value = read64(extra, field);
+                field += 8;
+            }
+            return true;
+        }
+        at += length;
+    }
+    return !(sizeMarked || compressedMarked || offsetMarked);
+}
+
+} // namespace
+
+bool ZipArchive::open(std::string_view data, std::string& error)
+{
+    data_ = data;
+    entries_.clear();
+    const uint64_t size = data.size();
+    if (size < kEndOfDirectorySize) {
+        error = "not a zip archive: " + std::to_string(size) + " bytes is too short";
+        return false;
+    }
+    if (size > UINT32_MAX) {
+        error = "zip archives of 4 GiB or more are not read";
+        return false;
+    }
+    // The record ends the file, unless a comment of up to 64 KiB follows it.
+    uint64_t eocd = size - kEndOfDirectorySize;
+    const uint64_t lowest = eocd > kMaxCommentSize ? eocd - kMaxCommentSize : 0;
+    for (;; --eocd) {
+        if (read32(data, eocd) == kEndOfDirectorySignature &&
+            read16(data, eocd + 20) <= size - kEndOfDirectorySize - eocd)
+            break;
+        if (eocd == lowest) {
+            error = "not a zip archive: no end of central directory record";
+            return false;
+        }
+    }
+    uint64_t directorySize = read32(data, eocd + 12);
+    uint64_t directoryOffset = read32(data, eocd + 16);
+
+    if (eocd >= kZip64LocatorSize && read32(data, eocd - kZip64LocatorSize) == kZip64LocatorSignature) {
+        const uint64_t record = read64(data, eocd - kZip64LocatorSize + 8);
+        if (!fits(record, kZip64EndOfDirectorySize, size) ||
+            read32(data, record) != kZip64EndOfDirectorySignature) {
+            error = "zip64 end of central directory record at offset " + std::to_string(record) +
+                    " is missing or damaged";
+            return false;
+        }
+        directorySize = read64(data, record + 40);
+        directoryOffset = read64(data, record + 48);
+    }
+    if (!fits(directoryOffset, directorySize, size)) {
+        error = "central directory (offset " + std::to_string(directoryOffset) + ", " +
+                std::to_string(directorySize) + " bytes) lies beyond the end of the " +
+                std::to_string(size) + "-byte file";
+        return false;
+    }
+    return readDirectory(directoryOffset, directorySize, error);
+}
+
+bool ZipArchive::readDirectory(uint64_t offset, uint64_t size, std::string& error)
+{
+    const std::string_view directory = data_.substr(offset, size);
+    uint64_t at = 0;
+    // The entry count of the end record is not trusted: the directory's own
+    // size bounds the walk, and nothing is reserved from a declared count.
+    while (at < directory.size()) {
+        const auto where = [&] { return " at offset " + std::to_string(offset + at); };
+        if (!fits(at, kDirectoryEntrySize, directory.size()) ||
+            read32(directory, at) != kDirectoryEntrySignature) {
+            error = "central directory entry" + where() + " is damaged";
+            return false;
+        }
+        Entry entry;
+        entry.flags = read16(directory, at + 8);
+        entry.method = read16(directory, at + 10);
+        entry.crc = read32(directory, at + 16);
+        entry.compressedSize = read32(directory, at + 20);
+        entry.size = read32(directory, at + 24);
+        const uint16_t nameLength = read16(directory, at + 28);
+        const uint16_t extraLength = read16(directory, at + 30);
+        const uint16_t commentLength = read16(directory, at + 32);
+        entry.localHeaderOffset = read32(directory, at + 42);
+        const uint64_t variable = uint64_t(nameLength) + extraLength + commentLength;
+        if (!fits(at + kDirectoryEntrySize, variable, directory.size())) {
+            error = "central directory entry" + where() + " runs past the end of the directory";
+            return false;
+        }
+        entry.name.assign(directory.substr(at + kDirectoryEntrySize, nameLength));
+        std::replace(entry.name.begin(), entry.name.end(), '\\', '/');
+        const std::string_view extra = directory.substr(at + kDirectoryEntrySize + nameLength, extraLength);
+        if (!applyZip64Extra(extra, entry, entry.size == 0xFFFFFFFF, entry.compressedSize == 0xFFFFFFFF,
+                             entry.localHeaderOffset == 0xFFFFFFFF)) {
+            error = entryError(entry, "zip64 extra field is missing or damaged");
+            return false;
+        }
+        entries_.push_back(std::move(entry));
+        at += kDirectoryEntrySize + variable;
+    }
+    return true;
+}
+
+const ZipArchive::Entry* ZipArchive::find(std::string_view name) const
+{
+    for (const Entry& entry : entries_)
+        if (sameName(entry.name, name))
+            return &entry;
+    return nullptr;
+}
+
+bool ZipArchive::read(const Entry& entry, std::string& out, std::string& error) const
+{
+    out.clear();
+    EntryReader reader;
+    if (!reader.open(*this, entry, error))
+        return false;
+    // Room for one byte beyond the declared size shows an entry that
+    // inflates to more than it declared.
+    out.resize(entry.size + 1);
+    size_t filled = 0;
+    for (;;) {
+        size_t produced = 0;
+        if (!reader.read(out.data() + filled, out.size() - filled, produced, error)) {
+            out.clear();
+            return false;
+        }
+        if (produced == 0)
+            break;
+        filled += produced;
+    }
+    out.resize(filled);
+    return true;
+}
+
+void ZipArchive::EntryReader::EndInflation::operator()(z_stream_s* stream) const
+{
+    inflateEnd(stream);
+    delete stream;
+}
+
+bool ZipArchive::EntryReader::fail(const std::string& what, std::string& error)
+{
+    error = entryError(entry_, what);
+    inflation_.reset();
+    ended_ = true;
+    return false;
+}
+
+bool ZipArchive::EntryReader::open(const ZipArchive& archive, const Entry& entry, std::string& error)
+{
+    entry_ = entry;
+    inflation_.reset();
+    ended_ = false;
+    total_ = 0;
+    crc_ = 0;
+    if (entry.flags & kFlagEncrypted)
+        return fail("is encrypted", error);
+    if (entry.method != kMethodStored && entry.method != kMethodDeflated)
+        return fail("compression method " + std::to_string(entry.method) + " is not supported", error);
+    if (entry.size > kMaxEntrySize)
+        return fail("declared size of " + std::to_string(entry.size) + " bytes exceeds the limit of " +
+                        std::to_string(kMaxEntrySize),
+                    error);
+    if (entry.size > kRatioFloor && entry.size / kMaxRatio > entry.compressedSize)
+        return fail("declared size of " + std::to_string(entry.size) + " bytes is more than " +
+                        std::to_string(kMaxRatio) + " times its compressed size of " +
+                        std::to_string(entry.compressedSize),
+                    error);
+    const std::string_view data = archive.data_;
+    const uint64_t header = entry.localHeaderOffset;
+    if (!fits(header, kLocalHeaderSize, data.size()) || read32(data, header) != kLocalHeaderSignature)
+        return fail("no local header at offset " + std::to_string(header), error);
+    const uint64_t dataOffset = header + kLocalHeaderSize + read16(data, header + 26) + read16(data, header + 28);
+    if (!fits(dataOffset, entry.compressedSize, data.size()))
+        return fail("its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
+                        std::to_string(dataOffset) + " run past the end of the file",
+                    error);
+    input_ = data.substr(dataOffset, entry.compressedSize);
+
+    if (entry.method == kMethodStored) {
+        if (entry.compressedSize != entry.size)
+            return fail("stored with " + std::to_string(entry.compressedSize) + " bytes but a size of " +
+                            std::to_string(entry.size),
+                        error);
+        return true;
+    }
+    auto stream = std::make_unique<z_stream>();
+    if (inflateInit2(stream.get(), -MAX_WBITS) != Z_OK)
+        return fail("cannot start inflating", error);
+    inflation_.reset(stream.release());
+    inflation_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input_.data()));
+    inflation_->avail_in = static_cast<uInt>(input_.size());
+    return true;
+}
+
+bool ZipArchive::EntryReader::read(char* out, size_t room, size_t& produced, std::string& error)
+{
+    produced = 0;
+    if (ended_)
+        return true;
+    // Never more than one byte past the declared size: that byte shows an
+    // entry that inflates to more than it declared, and inflation stops there.
+    room = static_cast<size_t>(std::min<uint64_t>({room, entry_.size + 1 - total_, UINT32_MAX}));
+    bool dataEnded = false;
+    if (!inflation_) {
+        produced = static_cast<size_t>(std::min<uint64_t>(room, input_.size() - total_));
+        std::memcpy(out, input_.data() + total_, produced);
+        dataEnded = total_ + produced == input_.size();
+    } else if (!inflateSome(out, room, produced, dataEnded, error)) {
+        return false;
+    }
+    total_ += produced;
+    if (total_ > entry_.size)
+        return fail("inflates to more than its declared size of " + std::to_string(entry_.size) + " bytes", error);
+    crc_ = static_cast<uint32_t>(crc32(crc_, reinterpret_cast<const Bytef*>(out), static_cast<uInt>(produced)));
+    if (!dataEnded)
+        return true;
+    if (total_ != entry_.size)
+        return fail("inflates to " + std::to_string(total_) + " bytes, not its declared " +
+                        std::to_string(entry_.size),
+                    error);
+    if (crc_ != entry_.crc)
+        return fail("CRC-32 mismatch (data is damaged)", error);
+    inflation_.reset();
+    ended_ = true;
+    return true;
+}
+
+bool ZipArchive::EntryReader::readToEnd(std::string& error)
+{
+    std::string scratch(std::min<uint64_t>(entry_.size + 1, uint64_t(64) << 10), '\0');
+    for (;;) {
+        size_t produced = 0;
+        if (!read(scratch.data(), scratch.size(), produced, error))
+            return false;
+        if (produced == 0)
+            return true;
+    }
+}
+
+// Inflates until some bytes come out or the deflate data ends.
+bool ZipArchive::EntryReader::inflateSome(char* out, size_t room, size_t& produced, bool& dataEnded,
+                                          std::string& error)
+{
+    z_stream& stream = *inflation_;
+    stream.next_out = reinterpret_cast<Bytef*>(out);
+    stream.avail_out = static_cast<uInt>(room);
+    for (;;) {
+        const int status = inflate(&stream, Z_NO_FLUSH);
+        produced = room - stream.avail_out;
+        dataEnded = status == Z_STREAM_END;
+        if (dataEnded)
+            return true;
+        if (status == Z_MEM_ERROR)
+            throw std::bad_alloc();
+        if (status != Z_OK && status != Z_BUF_ERROR)
+            return fail("deflate data is damaged after " + std::to_string(stream.total_in) + " compressed bytes",
+                        error);
+        if (produced > 0)
+            return true;
+        if (status == Z_BUF_ERROR || stream.avail_in == 0)
+            return fail("deflate data ends early, after " + std::to_string(total_) + " of " +
+                            std::to_string(entry_.size) + " bytes",
+                        error);
+    }
+}
+
+} // namespace xl
