@@ -1,7 +1,8 @@
 // Whole-file reads: _wfopen on Windows, the UTF-8 path elsewhere.
 #include "common/file_reader.h"
 
-#include "common/text_codec.h"
+#include "common/quote.h"
+#include "common/utf8.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -9,7 +9,6 @@
 #include "xls/compound_file.h"
 #include "common/file_reader.h"
 #include "common/sheet_data.h"
-#include "common/text_codec.h"
 #include "xls/xls_bytes.h"
 #include "xls/xls_error.h"
 

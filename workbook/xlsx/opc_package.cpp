@@ -1,19 +1,11 @@
 // The package layer: parts by name, relationship parts and target resolution.
 #include "xlsx/opc_package.h"
 
-#include "common/text_codec.h"
+#include "xlsx/hex_digit.h"
 #include "xlsx/xml_reader.h"
 
 namespace xl {
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 std::string percentDecoded(std::string_view text)
 {
@@ -21,7 +13,7 @@ std::string percentDecoded(std::string_view text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = hexDigit(text[i + 1]), low = hexDigit(text[i + 2]);
+            const int high = hexDigitValue(text[i + 1]), low = hexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 out.push_back(static_cast<char>(high * 16 + low));
                 i += 2;

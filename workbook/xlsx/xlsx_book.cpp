@@ -9,7 +9,7 @@
 
 #include "xlsx/opc_package.h"
 #include "common/sheet_data.h"
-#include "common/text_codec.h"
+#include "common/quote.h"
 #include "xlsx/xlsx_sheet.h"
 #include "xlsx/xml_reader.h"
 

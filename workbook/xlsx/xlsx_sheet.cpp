@@ -3,7 +3,9 @@
 #include "xlsx/xlsx_sheet.h"
 
 #include "common/cell_reference.h"
-#include "common/text_codec.h"
+#include "common/quote.h"
+#include "common/utf8.h"
+#include "xlsx/escapes.h"
 
 #include <charconv>
 #include <cmath>

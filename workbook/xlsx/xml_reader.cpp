@@ -2,7 +2,9 @@
 // references, and the text of elements.
 #include "xlsx/xml_reader.h"
 
-#include "common/text_codec.h"
+#include "common/quote.h"
+#include "common/utf8.h"
+#include "xlsx/hex_digit.h"
 
 #include <algorithm>
 #include <array>
@@ -103,13 +105,9 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian)
 
 int digitValue(char c, bool hex)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (hex && c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    if (hex)
+        return hexDigitValue(static_cast<unsigned char>(c));
+    return c >= '0' && c <= '9' ? c - '0' : -1;
 }
 
 enum class Reference { Decoded, Literal, CutOff, Invalid };

@@ -2,7 +2,7 @@
 // directory, and inflates single entries through zlib's raw deflate.
 #include "xlsx/zip_archive.h"
 
-#include "common/text_codec.h"
+#include "common/quote.h"
 
 #include <zlib.h>
 

@@ -5,7 +5,7 @@
 #include "book_handle.h"
 #include "json_reader.h"
 #include "temp_file.h"
-#include "common/text_codec.h"
+#include "common/utf8.h"
 #include "xlbook.h"
 #include "xls_fixture.h"
 

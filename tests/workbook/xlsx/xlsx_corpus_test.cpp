@@ -4,7 +4,7 @@
 // not the truth, the table below says what is expected instead, and why.
 #include "book_handle.h"
 #include "json_reader.h"
-#include "common/text_codec.h"
+#include "common/utf8.h"
 #include "xlbook.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // (the suite also runs under AddressSanitizer).
 #include "book_handle.h"
 #include "temp_file.h"
-#include "common/text_codec.h"
+#include "common/utf8.h"
 #include "xlbook.h"
 #include "zip_builder.h"
 

@@ -3,7 +3,7 @@
 // namespace prefixes, Strict files, encodings, sheet order and part names.
 #include "book_handle.h"
 #include "temp_file.h"
-#include "common/text_codec.h"
+#include "common/utf8.h"
 #include "xlbook.h"
 #include "zip_builder.h"
 

@@ -1,6 +1,9 @@
-// Text conversions of the spreadsheet layer: workbook files carry UTF-8 (or
-// UTF-16) text and escape some characters as _xHHHH_, while the layer hands
-// out UTF-16 and reports errors in UTF-8.
+// UTF-8 and UTF-16, the one conversion between them for the whole project:
+// workbook files carry UTF-8 (or UTF-16) text, the layer hands out UTF-16,
+// and messages are UTF-8. The conversions never fail: what is ill-formed
+// becomes U+FFFD, so that a damaged file still reads and its messages stay
+// printable. A library of its own (xl_utf8), for the parts of the project
+// that need the conversions but no workbooks.
 #pragma once
 
 #include <cstddef>
@@ -27,14 +30,8 @@ std::u16string utf8ToUtf16(std::string_view utf8);
 void appendUtf8(std::u16string_view utf16, std::string& out);
 std::string utf16ToUtf8(std::u16string_view utf16);
 
-// Replaces each escape _xHHHH_ (four hex digits in either case) with the
-// code unit it names, left to right, so that _x005F_ before a sequence that
-// looks like an escape keeps that sequence as text.
-void decodeEscapes(std::u16string& text);
-
-// `text` made safe to quote in an error message: well-formed UTF-8 (U+FFFD
-// for what was not), control characters as \xHH, cut after about
-// `maxLength` bytes.
-std::string quoteForMessage(std::string_view text, size_t maxLength = 40);
+// Whether `text` is well-formed UTF-8 throughout: none of the sequences that
+// appendUtf16 would replace.
+bool isValidUtf8(std::string_view text);
 
 } // namespace xl
