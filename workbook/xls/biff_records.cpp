@@ -1,7 +1,7 @@
 // The record layer of a BIFF8 workbook stream; see biff_records.h.
 #include "xls/biff_records.h"
 
-#include "xls/xls_bytes.h"
+#include "common/little_endian.h"
 #include "xls/xls_error.h"
 
 #include <algorithm>

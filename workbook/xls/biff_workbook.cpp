@@ -3,7 +3,7 @@
 #include "xls/biff_workbook.h"
 
 #include "xls/biff_records.h"
-#include "xls/xls_bytes.h"
+#include "common/little_endian.h"
 #include "xls/xls_error.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The compound-file container of .xls workbooks; see compound_file.h.
 #include "xls/compound_file.h"
 
-#include "xls/xls_bytes.h"
+#include "common/little_endian.h"
 #include "xls/xls_error.h"
 
 #include <algorithm>

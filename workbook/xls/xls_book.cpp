@@ -9,7 +9,7 @@
 #include "xls/compound_file.h"
 #include "common/file_reader.h"
 #include "common/sheet_data.h"
-#include "xls/xls_bytes.h"
+#include "common/little_endian.h"
 #include "xls/xls_error.h"
 
 #include <cstring>
@@ -36,7 +36,7 @@ bool startsWithBof(std::span<const uint8_t> bytes)
 {
     if (bytes.size() < 4)
         return false;
-    return xls::isBof(xls::loadU16(bytes.data()));
+    return xls::isBof(loadU16(bytes.data()));
 }
 
 class XlsBook final : public Book {

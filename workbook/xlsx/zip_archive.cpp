@@ -2,6 +2,7 @@
 // directory, and inflates single entries through zlib's raw deflate.
 #include "xlsx/zip_archive.h"
 
+#include "common/little_endian.h"
 #include "common/quote.h"
 
 #include <zlib.h>
@@ -30,23 +31,6 @@ constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
-
-// Little-endian fields; callers check the bounds first.
-uint16_t read16(std::string_view data, uint64_t at)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(data.data() + at);
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t read32(std::string_view data, uint64_t at)
-{
-    return read16(data, at) | (uint32_t(read16(data, at + 2)) << 16);
-}
-
-uint64_t read64(std::string_view data, uint64_t at)
-{
-    return read32(data, at) | (uint64_t(read32(data, at + 4)) << 32);
-}
 
 // True when `length` bytes from `offset` lie within `size`, without overflow.
 bool fits(uint64_t offset, uint64_t length, uint64_t size)
@@ -83,8 +67,8 @@ bool applyZip64Extra(std::string_view extra, ZipArchive::Entry& entry, bool size
 {
     uint64_t at = 0;
     while (fits(at, 4, extra.size())) {
-        const uint16_t id = read16(extra, at);
-        const uint16_t length = read16(extra, at + 2);
+        const uint16_t id = loadU16(extra.data() + at);
+        const uint16_t length = loadU16(extra.data() + at + 2);
         at += 4;
         if (!fits(at, length, extra.size()))
             return false;
@@ -98,7 +82,7 @@ bool applyZip64Extra(std::string_view extra, ZipArchive::Entry& entry, bool size
                     continue;
                 if (!fits(field, 8, end))
                     return false;
-                *value = read64(extra, field);
+                *value = loadU64(extra.data() + field);
                 field += 8;
             }
             return true;
@@ -127,27 +111,27 @@ bool ZipArchive::open(std::string_view data, std::string& error)
     uint64_t eocd = size - kEndOfDirectorySize;
     const uint64_t lowest = eocd > kMaxCommentSize ? eocd - kMaxCommentSize : 0;
     for (;; --eocd) {
-        if (read32(data, eocd) == kEndOfDirectorySignature &&
-            read16(data, eocd + 20) <= size - kEndOfDirectorySize - eocd)
+        if (loadU32(data.data() + eocd) == kEndOfDirectorySignature &&
+            loadU16(data.data() + eocd + 20) <= size - kEndOfDirectorySize - eocd)
             break;
         if (eocd == lowest) {
             error = "not a zip archive: no end of central directory record";
             return false;
         }
     }
-    uint64_t directorySize = read32(data, eocd + 12);
-    uint64_t directoryOffset = read32(data, eocd + 16);
+    uint64_t directorySize = loadU32(data.data() + eocd + 12);
+    uint64_t directoryOffset = loadU32(data.data() + eocd + 16);
 
-    if (eocd >= kZip64LocatorSize && read32(data, eocd - kZip64LocatorSize) == kZip64LocatorSignature) {
-        const uint64_t record = read64(data, eocd - kZip64LocatorSize + 8);
+    if (eocd >= kZip64LocatorSize && loadU32(data.data() + eocd - kZip64LocatorSize) == kZip64LocatorSignature) {
+        const uint64_t record = loadU64(data.data() + eocd - kZip64LocatorSize + 8);
         if (!fits(record, kZip64EndOfDirectorySize, size) ||
-            read32(data, record) != kZip64EndOfDirectorySignature) {
+            loadU32(data.data() + record) != kZip64EndOfDirectorySignature) {
             error = "zip64 end of central directory record at offset " + std::to_string(record) +
                     " is missing or damaged";
             return false;
         }
-        directorySize = read64(data, record + 40);
-        directoryOffset = read64(data, record + 48);
+        directorySize = loadU64(data.data() + record + 40);
+        directoryOffset = loadU64(data.data() + record + 48);
     }
     if (!fits(directoryOffset, directorySize, size)) {
         error = "central directory (offset " + std::to_string(directoryOffset) + ", " +
@@ -167,20 +151,20 @@ bool ZipArchive::readDirectory(uint64_t offset, uint64_t size, std::string& erro
     while (at < directory.size()) {
         const auto where = [&] { return " at offset " + std::to_string(offset + at); };
         if (!fits(at, kDirectoryEntrySize, directory.size()) ||
-            read32(directory, at) != kDirectoryEntrySignature) {
+            loadU32(directory.data() + at) != kDirectoryEntrySignature) {
             error = "central directory entry" + where() + " is damaged";
             return false;
         }
         Entry entry;
-        entry.flags = read16(directory, at + 8);
-        entry.method = read16(directory, at + 10);
-        entry.crc = read32(directory, at + 16);
-        entry.compressedSize = read32(directory, at + 20);
-        entry.size = read32(directory, at + 24);
-        const uint16_t nameLength = read16(directory, at + 28);
-        const uint16_t extraLength = read16(directory, at + 30);
-        const uint16_t commentLength = read16(directory, at + 32);
-        entry.localHeaderOffset = read32(directory, at + 42);
+        entry.flags = loadU16(directory.data() + at + 8);
+        entry.method = loadU16(directory.data() + at + 10);
+        entry.crc = loadU32(directory.data() + at + 16);
+        entry.compressedSize = loadU32(directory.data() + at + 20);
+        entry.size = loadU32(directory.data() + at + 24);
+        const uint16_t nameLength = loadU16(directory.data() + at + 28);
+        const uint16_t extraLength = loadU16(directory.data() + at + 30);
+        const uint16_t commentLength = loadU16(directory.data() + at + 32);
+        entry.localHeaderOffset = loadU32(directory.data() + at + 42);
         const uint64_t variable = uint64_t(nameLength) + extraLength + commentLength;
         if (!fits(at + kDirectoryEntrySize, variable, directory.size())) {
             error = "central directory entry" + where() + " runs past the end of the directory";
@@ -268,9 +252,10 @@ bool ZipArchive::EntryReader::open(const ZipArchive& archive, const Entry& entry
                     error);
     const std::string_view data = archive.data_;
     const uint64_t header = entry.localHeaderOffset;
-    if (!fits(header, kLocalHeaderSize, data.size()) || read32(data, header) != kLocalHeaderSignature)
+    if (!fits(header, kLocalHeaderSize, data.size()) || loadU32(data.data() + header) != kLocalHeaderSignature)
         return fail("no local header at offset " + std::to_string(header), error);
-    const uint64_t dataOffset = header + kLocalHeaderSize + read16(data, header + 26) + read16(data, header + 28);
+    const uint64_t dataOffset =
+        header + kLocalHeaderSize + loadU16(data.data() + header + 26) + loadU16(data.data() + header + 28);
     if (!fits(dataOffset, entry.compressedSize, data.size()))
         return fail("its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
                         std::to_string(dataOffset) + " run past the end of the file",
