@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace xl {
 
@@ -68,5 +69,12 @@ protected:
 Book* xlCreateBookW();
 // A book for the XML .xlsx format, or null.
 Book* xlCreateXMLBookW();
+
+// A book that releases itself when its handle goes out of scope:
+//   xl::BookHandle book(xl::xlCreateXMLBookW());
+struct BookRelease {
+    void operator()(Book* book) const { book->release(); }
+};
+using BookHandle = std::unique_ptr<Book, BookRelease>;
 
 } // namespace xl

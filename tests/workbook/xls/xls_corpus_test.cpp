@@ -2,7 +2,6 @@
 // sheet's columns A and B must read as xlrd (an established reader) saw them,
 // recorded by scripts/record-xls-expected.py into expected/. Files that
 // this book refuses on purpose are listed with the reason.
-#include "book_handle.h"
 #include "json_reader.h"
 #include "temp_file.h"
 #include "common/utf8.h"
@@ -22,7 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using fixture::BookPtr;
 
 const std::string kCorpus = PELMORA_CORPUS_DIR "/xls/";
 const std::string kExpected = PELMORA_SOURCE_DIR "/tests/workbook/xls/expected/";
@@ -101,7 +99,7 @@ TEST_P(XlsCorpusTest, FirstSheetReadsAsTheReferenceSawIt)
 {
     const std::string& file = GetParam();
     const fixture::JsonValue expected = readExpected(file);
-    BookPtr book(xl::xlCreateBookW());
+    xl::BookHandle book(xl::xlCreateBookW());
     ASSERT_TRUE(book);
     const bool loaded = book->load(xl::utf8ToUtf16(kCorpus + file).c_str());
 
@@ -180,7 +178,7 @@ TEST(XlsCorpus, LoadsFromAPathOutsideTheAnsiCodePage)
     bytes << in.rdbuf();
     const fixture::TempFile file(bytes.str(), "\xE3\x83\x96\xE3\x83\x83\xE3\x82\xAF \xD0\xA4\xD0\xBE\xD1\x80\xD0\xBC "
                                               "\xC3\xA9\xE8\xA1\xA8.xls");
-    BookPtr book(xl::xlCreateBookW());
+    xl::BookHandle book(xl::xlCreateBookW());
     ASSERT_TRUE(book->load(file.path().c_str())) << book->errorMessage();
     EXPECT_EQ(xl::utf16ToUtf8(book->getSheet(0)->readStr(1, 1)),
               "\xD0\x9C\xD0\x9E\xD0\xA1\xD0\x9A\xD0\x92\xD0\x90 \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0");
@@ -188,7 +186,7 @@ TEST(XlsCorpus, LoadsFromAPathOutsideTheAnsiCodePage)
 
 TEST(XlsCorpus, AMissingFileFailsNamingIt)
 {
-    BookPtr book(xl::xlCreateBookW());
+    xl::BookHandle book(xl::xlCreateBookW());
     EXPECT_FALSE(book->load(xl::utf8ToUtf16(kCorpus + "no-such-file.xls").c_str()));
     EXPECT_NE(std::string(book->errorMessage()).find("no-such-file.xls"), std::string::npos) << book->errorMessage();
 }

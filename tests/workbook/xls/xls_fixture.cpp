@@ -464,9 +464,9 @@ CompoundImage CompoundBuilder::build() const
     return image;
 }
 
-fixture::BookPtr loadXls(const Bytes& file)
+xl::BookHandle loadXls(const Bytes& file)
 {
-    fixture::BookPtr book(xl::xlCreateBookW());
+    xl::BookHandle book(xl::xlCreateBookW());
     book->loadRaw(reinterpret_cast<const char*>(file.data()), static_cast<unsigned>(file.size()));
     return book;
 }

@@ -3,7 +3,7 @@
 // with the positions of its structures so that a test can break one.
 #pragma once
 
-#include "book_handle.h"
+#include "xlbook.h"
 
 #include <cstdint>
 #include <string>
@@ -122,6 +122,6 @@ private:
 CompoundImage xlsFile(const Bytes& workbookStream, unsigned sectorShift = 9);
 
 // A binary book after loadRaw of `file`; errorMessage() tells how it went.
-fixture::BookPtr loadXls(const Bytes& file);
+xl::BookHandle loadXls(const Bytes& file);
 
 } // namespace xls_fixture

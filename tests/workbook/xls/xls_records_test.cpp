@@ -21,7 +21,7 @@ Bytes workbookWith(const Bytes& cells, const Bytes& globals = {})
     return xlsFile(WorkbookStream().global(globals).sheet(cells).build()).bytes;
 }
 
-xl::Sheet& firstSheet(const fixture::BookPtr& book)
+xl::Sheet& firstSheet(const xl::BookHandle& book)
 {
     xl::Sheet* sheet = book->getSheet(0);
     if (!sheet)

@@ -2,10 +2,10 @@
 // compares columns A and B of rows 0 to 150 of the first sheet with what an
 // established reader recorded in expected/<file>.json. Where that reader is
 // not the truth, the table below says what is expected instead, and why.
-#include "book_handle.h"
 #include "json_reader.h"
 #include "common/utf8.h"
 #include "xlbook.h"
+#include "xlsx/xlsx_book.h"
 
 #include <gtest/gtest.h>
 
@@ -250,7 +250,7 @@ TEST_P(CorpusFile, FirstSheetMatchesTheRecordOrTheListedDifference)
     const Difference* difference = differenceFor(file);
     SCOPED_TRACE(difference ? std::string("differs on purpose: ") + difference->reason : "no listed difference");
 
-    const fixture::BookPtr book = fixture::xmlBook();
+    const xl::BookHandle book(xl::xlCreateXMLBookW());
     ASSERT_NE(book, nullptr);
     const std::u16string path = (kCorpus / "xlsx" / pathFromUtf8(file)).u16string();
     const bool loaded = book->load(path.c_str());
@@ -287,8 +287,8 @@ TEST_P(CorpusFile, FirstSheetMatchesTheRecordOrTheListedDifference)
 TEST_P(CorpusFile, ReadsTheSameWhenReadAByteAtATime)
 {
     const std::u16string path = (kCorpus / "xlsx" / pathFromUtf8(GetParam())).u16string();
-    const fixture::BookPtr whole = fixture::xmlBook();
-    const fixture::BookPtr inPieces = fixture::xmlBookReadingPiecesOf(1);
+    const xl::BookHandle whole(xl::xlCreateXMLBookW());
+    const xl::BookHandle inPieces(xl::createXlsxBook(1));
     const bool loaded = whole->load(path.c_str());
     ASSERT_EQ(inPieces->load(path.c_str()), loaded);
     EXPECT_STREQ(inPieces->errorMessage(), whole->errorMessage());

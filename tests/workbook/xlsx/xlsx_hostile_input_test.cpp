@@ -2,10 +2,10 @@
 // message that says what is wrong and where, or reads what is valid. None
 // may crash, hang, read out of bounds or take memory out of proportion
 // (the suite also runs under AddressSanitizer).
-#include "book_handle.h"
 #include "temp_file.h"
 #include "common/utf8.h"
 #include "xlbook.h"
+#include "xlsx/xlsx_book.h"
 #include "zip_builder.h"
 
 #include <gtest/gtest.h>
@@ -345,12 +345,12 @@ TEST(XlsxHostileInput, FailsCleanlyNamingThePlaceOrReadsWhatIsValid)
     for (const HostileFile& file : hostileFiles()) {
         SCOPED_TRACE(file.name);
         const std::string bytes = file.bytes();
-        const fixture::BookPtr book = fixture::xmlBook();
+        const xl::BookHandle book(xl::xlCreateXMLBookW());
         const bool loaded = book->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size()));
         const std::string message = book->errorMessage();
         // Read a few bytes at a time, parts give the same message, offsets
         // and all.
-        const fixture::BookPtr inPieces = fixture::xmlBookReadingPiecesOf(3);
+        const xl::BookHandle inPieces(xl::createXlsxBook(3));
         EXPECT_EQ(inPieces->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size())), loaded);
         EXPECT_EQ(inPieces->errorMessage(), message);
         if (file.message.empty()) {
@@ -372,7 +372,7 @@ TEST(XlsxHostileInput, RefusesAnEncryptedWorkbookByItsPath)
 {
     const std::string compound = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(512, '\0');
     const fixture::TempFile file(compound, "PelmoraConfig.xlsx");
-    const fixture::BookPtr book = fixture::xmlBook();
+    const xl::BookHandle book(xl::xlCreateXMLBookW());
     EXPECT_FALSE(book->load(file.path().c_str()));
     EXPECT_NE(std::string(book->errorMessage()).find("OLE compound document"), std::string::npos)
         << book->errorMessage();

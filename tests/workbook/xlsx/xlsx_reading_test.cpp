@@ -1,10 +1,10 @@
 // The XML book on small workbooks built in the test, one for each thing that
 // real writers do differently: text forms, cell types, positions left out,
 // namespace prefixes, Strict files, encodings, sheet order and part names.
-#include "book_handle.h"
 #include "temp_file.h"
 #include "common/utf8.h"
 #include "xlbook.h"
+#include "xlsx/xlsx_book.h"
 #include "zip_builder.h"
 
 #include "common/cell_reference.h"
@@ -251,7 +251,7 @@ TEST(XlsxReading, ReadsWhatWritersWrite)
         // Parts read whole, and a byte or a few at a time.
         for (const size_t pieceSize : {xl::XmlReader::kPieceSize, size_t(1), size_t(2), size_t(5)}) {
             SCOPED_TRACE(std::string(book.name) + ", pieces of " + std::to_string(pieceSize));
-            const fixture::BookPtr loaded = fixture::xmlBookReadingPiecesOf(pieceSize);
+            const xl::BookHandle loaded(xl::createXlsxBook(pieceSize));
             ASSERT_TRUE(loaded->loadRaw(book.bytes.data(), static_cast<unsigned>(book.bytes.size())))
                 << loaded->errorMessage();
             EXPECT_STREQ(loaded->errorMessage(), "");
@@ -273,7 +273,7 @@ TEST(XlsxReading, ReadsLaterSheetsWhenAskedAndNoneBeyond)
         relationships(relationship("rId1", kRelationships + "/worksheet", "worksheets/sheet1.xml") +
                       relationship("rId2", kRelationships + "/worksheet", "worksheets/sheet2.xml"));
     const std::string bytes = fixture::buildZip(parts);
-    const fixture::BookPtr book = fixture::xmlBook();
+    const xl::BookHandle book(xl::xlCreateXMLBookW());
     ASSERT_TRUE(book->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size()))) << book->errorMessage();
 
     xl::Sheet* second = book->getSheet(1);
@@ -294,14 +294,14 @@ TEST(XlsxReading, ReadsLaterSheetsWhenAskedAndNoneBeyond)
 TEST(XlsxReading, LoadsAFileWhosePathHasCharactersOfNoAnsiCodePage)
 {
     const fixture::TempFile file(fixture::makeXlsx({{"词典", "Wörterbuch"}}), "词典 Wörterbuch ✓ λ.xlsx");
-    const fixture::BookPtr book = fixture::xmlBook();
+    const xl::BookHandle book(xl::xlCreateXMLBookW());
     ASSERT_TRUE(book->load(file.path().c_str())) << book->errorMessage();
     expectCells(*book->getSheet(0), {text("A1", "词典"), text("B1", "Wörterbuch")});
 }
 
 TEST(XlsxReading, NamesTheFileThatCannotBeOpened)
 {
-    const fixture::BookPtr book = fixture::xmlBook();
+    const xl::BookHandle book(xl::xlCreateXMLBookW());
     EXPECT_FALSE(book->load(u"no such folder/Пропавший.xlsx"));
     EXPECT_NE(std::string(book->errorMessage()).find("cannot open 'no such folder/Пропавший.xlsx': "), std::string::npos)
         << book->errorMessage();
@@ -314,7 +314,7 @@ TEST(XlsxReading, ALoadReplacesWhatTheBookHeld)
 {
     const std::string first = fixture::makeXlsx({{"first"}});
     const std::string second = fixture::makeXlsx({{}, {"second"}});
-    const fixture::BookPtr book = fixture::xmlBook();
+    const xl::BookHandle book(xl::xlCreateXMLBookW());
     ASSERT_TRUE(book->loadRaw(first.data(), static_cast<unsigned>(first.size())));
     ASSERT_TRUE(book->loadRaw(second.data(), static_cast<unsigned>(second.size())));
     expectCells(*book->getSheet(0), {ofType("A1", xl::CELLTYPE_EMPTY), text("A2", "second")});
@@ -329,7 +329,7 @@ TEST(XlsxReading, ReadsATallSheet)
     for (int row = 0; row < 100000; ++row)
         rows.push_back({"term " + std::to_string(row % 5000), row * 0.5});
     const std::string bytes = fixture::makeXlsx(rows);
-    const fixture::BookPtr book = fixture::xmlBook();
+    const xl::BookHandle book(xl::xlCreateXMLBookW());
     ASSERT_TRUE(book->loadRaw(bytes.data(), static_cast<unsigned>(bytes.size()))) << book->errorMessage();
     xl::Sheet* sheet = book->getSheet(0);
     ASSERT_NE(sheet, nullptr);
