@@ -2,6 +2,7 @@
 // biff_workbook.h.
 #include "xls/biff_workbook.h"
 
+#include "common/cell_reference.h"
 #include "xls/biff_records.h"
 #include "common/little_endian.h"
 #include "xls/xls_error.h"
@@ -23,15 +24,6 @@ constexpr int kLastColumn = 255;
 std::string describe(const Record& record)
 {
     return recordName(record.type) + " at offset " + std::to_string(record.offset);
-}
-
-std::string cellName(int row, int col)
-{
-    std::string name;
-    if (col >= 26)
-        name.push_back(static_cast<char>('A' + col / 26 - 1));
-    name.push_back(static_cast<char>('A' + col % 26));
-    return name + std::to_string(row + 1);
 }
 
 void requireSize(const Record& record, size_t size)
@@ -107,7 +99,7 @@ std::optional<CellReader::Position> CellReader::position(const uint8_t* data)
 void CellReader::addSharedText(const Record& record, Position at, uint32_t index)
 {
     if (index >= sharedStrings_.size())
-        fail(describe(record) + ": cell " + cellName(at.row, at.col) + " refers to shared string " +
+        fail(describe(record) + ": cell " + formatCellReference(at.row, at.col) + " refers to shared string " +
              std::to_string(index) + ", but the SST holds " + std::to_string(sharedStrings_.size()));
     checkShown(sheet_.addSharedString(at.row, at.col, sharedStrings_[index]), record, at);
 }
