@@ -2,7 +2,7 @@
 #include "xls/biff_records.h"
 
 #include "common/little_endian.h"
-#include "xls/xls_error.h"
+#include "common/load_error.h"
 
 #include <algorithm>
 #include <bit>
@@ -38,6 +38,20 @@ std::string recordName(uint16_t type)
     return std::string(name) + " (" + code + ")";
 }
 
+std::string describeRecord(uint16_t type, size_t offset)
+{
+    return recordName(type) + " at offset " + std::to_string(offset);
+}
+
+void failStream(std::string what, std::string record, std::optional<uint64_t> offset, std::optional<CellPosition> cell)
+{
+    throw LoadError{.what = std::move(what),
+                    .source = "workbook stream",
+                    .item = std::move(record),
+                    .offset = offset,
+                    .cell = cell};
+}
+
 bool isBof(uint16_t type)
 {
     return type == record::kBof || type == record::kBofBiff2 || type == record::kBofBiff3 ||
@@ -49,14 +63,12 @@ bool RecordCursor::next(Record& record)
     if (offset_ == stream_.size())
         return false;
     if (stream_.size() - offset_ < 4)
-        throw FormatError("workbook stream: a record header at offset " + std::to_string(offset_) +
-                          " is cut off by the end of the stream");
+        failStream("a record header at offset " + std::to_string(offset_) + " is cut off by the end of the stream");
     const uint16_t type = loadU16(stream_.data() + offset_);
     const size_t length = loadU16(stream_.data() + offset_ + 2);
     if (length > stream_.size() - offset_ - 4)
-        throw FormatError("workbook stream: " + recordName(type) + " at offset " + std::to_string(offset_) +
-                          " claims " + std::to_string(length) + " bytes, but the stream ends after " +
-                          std::to_string(stream_.size() - offset_ - 4));
+        failStream(describeRecord(type, offset_) + " claims " + std::to_string(length) +
+                   " bytes, but the stream ends after " + std::to_string(stream_.size() - offset_ - 4));
     record.type = type;
     record.offset = offset_;
     record.data = stream_.subspan(offset_ + 4, length);
@@ -81,9 +93,7 @@ ContinuedReader::ContinuedReader(const Record& first, RecordCursor& cursor, size
 
 void ContinuedReader::failAt(const std::string& what) const
 {
-    const Segment& here = segments_[segment_];
-    throw FormatError("workbook stream: " + recordName(type_) + " at offset " + std::to_string(recordOffset_) + ": " +
-                      what + " at offset " + std::to_string(here.offset + position_));
+    failStream(what, describeRecord(type_, recordOffset_), segments_[segment_].offset + position_);
 }
 
 bool ContinuedReader::atEnd() const

@@ -1,13 +1,16 @@
 // The record layer of a BIFF8 workbook stream: walking its records, reading
 // data that a record continues in the CONTINUE records after it (long
 // strings, the shared-string table), and the compact RK number encoding.
-// Every read is bounds-checked; running out of data raises FormatError with
+// Every read is bounds-checked; running out of data raises a LoadError with
 // the record and the stream offset.
 #pragma once
+
+#include "common/cell_reference.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +47,14 @@ constexpr uint16_t kBofBiff4 = 0x0409;
 
 // The name of a record type in messages, e.g. "SST (0x00FC)".
 std::string recordName(uint16_t type);
+// A record as messages name it: "SST (0x00FC) at offset 1234".
+std::string describeRecord(uint16_t type, size_t offset);
+
+// Throws the LoadError of a fault in the workbook stream: `what` failed, in
+// `record` (as describeRecord names it) when one is at fault, at `offset` in
+// the stream and in the cell `cell` when those are known.
+[[noreturn]] void failStream(std::string what, std::string record = {}, std::optional<uint64_t> offset = {},
+                             std::optional<CellPosition> cell = {});
 
 // Whether `type` is the BOF record of any BIFF version.
 bool isBof(uint16_t type);

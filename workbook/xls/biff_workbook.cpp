@@ -3,9 +3,9 @@
 #include "xls/biff_workbook.h"
 
 #include "common/cell_reference.h"
-#include "xls/biff_records.h"
 #include "common/little_endian.h"
-#include "xls/xls_error.h"
+#include "common/load_error.h"
+#include "xls/biff_records.h"
 
 #include <cstdio>
 #include <optional>
@@ -19,24 +19,23 @@ constexpr uint16_t kGlobalsKind = 0x0005;
 constexpr uint8_t kWorksheetKind = 0x00;
 constexpr int kLastColumn = 255;
 
-[[noreturn]] void fail(const std::string& text) { throw FormatError("workbook stream: " + text); }
-
-std::string describe(const Record& record)
+// A fault of `record`, of its cell `at` when one is at fault.
+[[noreturn]] void failRecord(const Record& record, std::string what, std::optional<CellPosition> at = std::nullopt)
 {
-    return recordName(record.type) + " at offset " + std::to_string(record.offset);
+    failStream(std::move(what), describeRecord(record.type, record.offset), std::nullopt, at);
 }
 
 void requireSize(const Record& record, size_t size)
 {
     if (record.data.size() < size)
-        fail(describe(record) + " holds " + std::to_string(record.data.size()) + " bytes, fewer than the " +
-             std::to_string(size) + " it needs");
+        failRecord(record, "holds " + std::to_string(record.data.size()) + " bytes, fewer than the " +
+                               std::to_string(size) + " it needs");
 }
 
 [[noreturn]] void failUnsupported(const char* format)
 {
-    throw FormatError(std::string("the workbook is in the ") + format +
-                      " format, which is not read; only Excel 97-2003 workbooks (BIFF8) are");
+    throw LoadError{std::string("the workbook is in the ") + format +
+                    " format, which is not read; only Excel 97-2003 workbooks (BIFF8) are"};
 }
 
 void checkGlobalsBof(const Record& bof)
@@ -54,10 +53,10 @@ void checkGlobalsBof(const Record& bof)
     if (version != kVersionBiff8) {
         char code[8];
         std::snprintf(code, sizeof code, "0x%04X", version);
-        fail("the BOF record at offset 0 gives the unknown BIFF version " + std::string(code));
+        failStream("the BOF record at offset 0 gives the unknown BIFF version " + std::string(code));
     }
     if (loadU16(bof.data.data() + 2) != kGlobalsKind)
-        fail("the BOF record at offset 0 does not open the workbook globals");
+        failStream("the BOF record at offset 0 does not open the workbook globals");
 }
 
 // Turns the cell records of one worksheet into cells of a SheetData.
@@ -70,52 +69,50 @@ public:
     void read(const Record& record, RecordCursor& cursor);
 
 private:
-    struct Position {
-        int row;
-        int col;
-    };
-    static std::optional<Position> position(const uint8_t* data);
-    void addSharedText(const Record& record, Position at, uint32_t index);
-    void addString(const Record& record, Position at, std::u16string_view text);
-    void checkShown(bool shown, const Record& record, Position at) const;
-    void readFormula(const Record& record, Position at);
+    static std::optional<CellPosition> position(const uint8_t* data);
+    void addSharedText(const Record& record, CellPosition at, uint32_t index);
+    void addString(const Record& record, CellPosition at, std::u16string_view text);
+    void checkShown(bool shown, const Record& record, CellPosition at) const;
+    void readFormula(const Record& record, CellPosition at);
 
     SheetData& sheet_;
     const std::vector<TextPool::Id>& sharedStrings_;
     // A formula whose text result follows in a STRING record.
     bool awaitingText_ = false;
-    Position textFormula_{0, 0};
+    CellPosition textFormula_{0, 0};
 };
 
 // Cells right of the last column a BIFF8 sheet has are left out.
-std::optional<CellReader::Position> CellReader::position(const uint8_t* data)
+std::optional<CellPosition> CellReader::position(const uint8_t* data)
 {
     const int col = loadU16(data + 2);
     if (col > kLastColumn)
         return std::nullopt;
-    return Position{loadU16(data), col};
+    return CellPosition{loadU16(data), col};
 }
 
-void CellReader::addSharedText(const Record& record, Position at, uint32_t index)
+void CellReader::addSharedText(const Record& record, CellPosition at, uint32_t index)
 {
     if (index >= sharedStrings_.size())
-        fail(describe(record) + ": cell " + formatCellReference(at.row, at.col) + " refers to shared string " +
-             std::to_string(index) + ", but the SST holds " + std::to_string(sharedStrings_.size()));
+        failRecord(record,
+                   "shared string " + std::to_string(index) + " does not exist; the SST holds " +
+                       std::to_string(sharedStrings_.size()),
+                   at);
     checkShown(sheet_.addSharedString(at.row, at.col, sharedStrings_[index]), record, at);
 }
 
-void CellReader::addString(const Record& record, Position at, std::u16string_view text)
+void CellReader::addString(const Record& record, CellPosition at, std::u16string_view text)
 {
     checkShown(sheet_.addString(at.row, at.col, text), record, at);
 }
 
-void CellReader::checkShown(bool shown, const Record& record, Position at) const
+void CellReader::checkShown(bool shown, const Record& record, CellPosition at) const
 {
     if (!shown)
-        fail(describe(record) + ": " + SheetData::shownTextExceeded(at.row, at.col));
+        failRecord(record, SheetData::shownTextExceeded(at.row, at.col));
 }
 
-void CellReader::readFormula(const Record& record, Position at)
+void CellReader::readFormula(const Record& record, CellPosition at)
 {
     constexpr uint8_t kTextResult = 0;
     constexpr uint8_t kBooleanResult = 1;
@@ -231,13 +228,13 @@ BiffWorkbook::BiffWorkbook(std::vector<uint8_t> stream) : stream_(std::move(stre
     RecordCursor cursor(stream_, 0);
     Record record;
     if (!cursor.next(record) || !isBof(record.type))
-        fail("it does not start with a BOF record");
+        failStream("it does not start with a BOF record");
     checkGlobalsBof(record);
     while (cursor.next(record)) {
         switch (record.type) {
         case record::kFilePass:
-            throw FormatError("the workbook is encrypted (FILEPASS record at offset " +
-                              std::to_string(record.offset) + "); password-protected workbooks are not read");
+            throw LoadError{"the workbook is encrypted (FILEPASS record at offset " + std::to_string(record.offset) +
+                            "); password-protected workbooks are not read"};
         case record::kBoundSheet:
             requireSize(record, 6);
             if (record.data[5] == kWorksheetKind)
@@ -252,7 +249,7 @@ BiffWorkbook::BiffWorkbook(std::vector<uint8_t> stream) : stream_(std::move(stre
         default: break;
         }
     }
-    fail("the workbook globals end at offset " + std::to_string(cursor.offset()) + " without an EOF record");
+    failStream("the workbook globals end at offset " + std::to_string(cursor.offset()) + " without an EOF record");
 }
 
 void BiffWorkbook::readSharedStrings(ContinuedReader& in)
@@ -273,8 +270,8 @@ void BiffWorkbook::readWorksheet(size_t index, SheetData& sheet) const
     RecordCursor cursor(stream_, start);
     Record record;
     if (!cursor.nextIs(record::kBof) || !cursor.next(record))
-        fail("no BOF record at offset " + std::to_string(start) + ", where the BOUNDSHEET of " + which +
-             " puts it");
+        failStream("no BOF record at offset " + std::to_string(start) + ", where the BOUNDSHEET of " + which +
+                   " puts it");
 
     CellReader cells(sheet, sharedStrings_);
     // Charts embedded in the sheet sit between a BOF and an EOF of their
@@ -292,7 +289,7 @@ void BiffWorkbook::readWorksheet(size_t index, SheetData& sheet) const
             cells.read(record, cursor);
         }
     }
-    fail(which + " (BOF at offset " + std::to_string(start) + ") ends without an EOF record");
+    failStream(which + " (BOF at offset " + std::to_string(start) + ") ends without an EOF record");
 }
 
 } // namespace xl::xls

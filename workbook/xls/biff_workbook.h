@@ -15,7 +15,7 @@ class ContinuedReader;
 
 class BiffWorkbook {
 public:
-    // Reads the globals. Throws FormatError for unsound records, for
+    // Reads the globals. Throws LoadError for unsound records, for
     // encrypted workbooks and for streams of other BIFF versions.
     explicit BiffWorkbook(std::vector<uint8_t> stream);
 
@@ -25,7 +25,7 @@ public:
     // The shared strings, for the sheets to show.
     const TextPool& sharedTexts() const { return sharedTexts_; }
     // Fills `sheet`, made with sharedTexts(), with the cells of worksheet
-    // `index` and finishes it. Throws FormatError.
+    // `index` and finishes it. Throws LoadError.
     void readWorksheet(size_t index, SheetData& sheet) const;
 
 private:

@@ -2,7 +2,7 @@
 #include "xls/compound_file.h"
 
 #include "common/little_endian.h"
-#include "xls/xls_error.h"
+#include "common/load_error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,7 +27,12 @@ constexpr uint32_t kMiniSectorSize = 1u << kMiniSectorShift;
 // Streams shorter than this live in the mini stream, in 64-byte sectors.
 constexpr uint64_t kMiniStreamCutoff = 4096;
 
-[[noreturn]] void fail(const std::string& text) { throw FormatError("compound file: " + text); }
+// A fault of the container, in `structure` when one of its structures is
+// at fault.
+[[noreturn]] void fail(std::string what, std::string structure = {})
+{
+    throw LoadError{.what = std::move(what), .source = "compound file", .item = std::move(structure)};
+}
 
 std::string describeSector(uint32_t sector)
 {
@@ -79,15 +84,16 @@ CompoundFile::CompoundFile(std::span<const uint8_t> bytes) : file_(bytes)
 
 size_t CompoundFile::sectorOffset(uint32_t sector) const { return (size_t{sector} + 1) << sectorShift_; }
 
-std::span<const uint8_t> CompoundFile::sectorBytes(uint32_t sector, size_t count, const std::string& what) const
+std::span<const uint8_t> CompoundFile::sectorBytes(uint32_t sector, size_t count, const std::string& structure) const
 {
     if (sector >= sectorCount_)
-        fail(what + ": " + describeSector(sector) + " lies beyond the " + std::to_string(sectorCount_) +
-             " sectors of the file");
+        fail(describeSector(sector) + " lies beyond the " + std::to_string(sectorCount_) + " sectors of the file",
+             structure);
     const size_t offset = sectorOffset(sector);
     if (count > file_.size() - offset)
-        fail(what + ": sector " + std::to_string(sector) + " at offset " + std::to_string(offset) +
-             " runs past the end of the file (" + std::to_string(file_.size()) + " bytes)");
+        fail("sector " + std::to_string(sector) + " at offset " + std::to_string(offset) +
+                 " runs past the end of the file (" + std::to_string(file_.size()) + " bytes)",
+             structure);
     return file_.subspan(offset, count);
 }
 
@@ -109,13 +115,13 @@ void CompoundFile::readAllocationTable(std::span<const uint8_t> header)
     std::vector<bool> seen(sectorCount_);
     uint32_t extension = loadU32(header.data() + 68);
     while (tableSectors.size() < tableSectorCount) {
-        const std::string what = "allocation-table extension after " + std::to_string(tableSectors.size()) + " of " +
-                                 std::to_string(tableSectorCount) + " sector numbers";
+        const std::string structure = "allocation-table extension after " + std::to_string(tableSectors.size()) +
+                                      " of " + std::to_string(tableSectorCount) + " sector numbers";
         if (extension == kEndOfChain || extension == kFreeSector)
-            fail(what + ": the chain of extension sectors ends early");
+            fail("the chain of extension sectors ends early", structure);
         if (extension < sectorCount_ && seen[extension])
-            fail(what + ": the chain loops back to sector " + std::to_string(extension));
-        const uint8_t* numbers = sectorBytes(extension, sectorSize(), what).data();
+            fail("the chain loops back to sector " + std::to_string(extension), structure);
+        const uint8_t* numbers = sectorBytes(extension, sectorSize(), structure).data();
         seen[extension] = true;
         for (size_t i = 0; i < numbersPerExtension && tableSectors.size() < tableSectorCount; ++i)
             tableSectors.push_back(loadU32(numbers + 4 * i));
@@ -131,7 +137,8 @@ void CompoundFile::readAllocationTable(std::span<const uint8_t> header)
 }
 
 std::vector<uint32_t> CompoundFile::followChain(const std::vector<uint32_t>& table, uint32_t first,
-                                                size_t sectorsNeeded, bool untilEnd, const std::string& what) const
+                                                size_t sectorsNeeded, bool untilEnd,
+                                                const std::string& structure) const
 {
     std::vector<uint32_t> chain;
     std::vector<bool> seen(table.size());
@@ -140,14 +147,17 @@ std::vector<uint32_t> CompoundFile::followChain(const std::vector<uint32_t>& tab
         if (untilEnd && sector == kEndOfChain)
             break;
         if (sector == kEndOfChain)
-            fail(what + ": the chain ends after " + std::to_string(chain.size()) + " sectors, but " +
-                 std::to_string(sectorsNeeded) + " are needed");
+            fail("the chain ends after " + std::to_string(chain.size()) + " sectors, but " +
+                     std::to_string(sectorsNeeded) + " are needed",
+                 structure);
         if (sector >= table.size())
-            fail(what + ": link " + std::to_string(chain.size()) + " of the chain is " + describeSector(sector) +
-                 ", outside the table of " + std::to_string(table.size()) + " sectors");
+            fail("link " + std::to_string(chain.size()) + " of the chain is " + describeSector(sector) +
+                     ", outside the table of " + std::to_string(table.size()) + " sectors",
+                 structure);
         if (seen[sector])
-            fail(what + ": the chain loops back to sector " + std::to_string(sector) + " at link " +
-                 std::to_string(chain.size()));
+            fail("the chain loops back to sector " + std::to_string(sector) + " at link " +
+                     std::to_string(chain.size()),
+                 structure);
         seen[sector] = true;
         chain.push_back(sector);
         sector = table[sector];
@@ -156,19 +166,19 @@ std::vector<uint32_t> CompoundFile::followChain(const std::vector<uint32_t>& tab
 }
 
 std::vector<uint8_t> CompoundFile::readRegular(uint32_t first, uint64_t size, bool untilEnd,
-                                               const std::string& what) const
+                                               const std::string& structure) const
 {
     const uint64_t sectorsNeeded = untilEnd ? 0 : sectorsFor(size, sectorShift_);
     if (sectorsNeeded > sectorCount_)
-        fail(what + ": its size of " + std::to_string(size) + " bytes is more than the file holds");
-    const auto chain = followChain(fat_, first, static_cast<size_t>(sectorsNeeded), untilEnd, what);
+        fail("its size of " + std::to_string(size) + " bytes is more than the file holds", structure);
+    const auto chain = followChain(fat_, first, static_cast<size_t>(sectorsNeeded), untilEnd, structure);
     if (untilEnd)
         size = uint64_t{chain.size()} << sectorShift_;
     std::vector<uint8_t> bytes;
     bytes.reserve(static_cast<size_t>(size));
     for (uint32_t sector : chain) {
         const size_t count = static_cast<size_t>(std::min<uint64_t>(sectorSize(), size - bytes.size()));
-        const auto part = sectorBytes(sector, count, what);
+        const auto part = sectorBytes(sector, count, structure);
         bytes.insert(bytes.end(), part.begin(), part.end());
     }
     return bytes;
@@ -186,19 +196,20 @@ void CompoundFile::loadMiniStream()
     miniStreamLoaded_ = true;
 }
 
-std::vector<uint8_t> CompoundFile::readMini(uint32_t first, uint64_t size, const std::string& what)
+std::vector<uint8_t> CompoundFile::readMini(uint32_t first, uint64_t size, const std::string& structure)
 {
     loadMiniStream();
     const auto chain = followChain(miniFat_, first, static_cast<size_t>(sectorsFor(size, kMiniSectorShift)), false,
-                                   what + " in the mini stream");
+                                   structure + " in the mini stream");
     std::vector<uint8_t> bytes;
     bytes.reserve(static_cast<size_t>(size));
     for (uint32_t sector : chain) {
         const size_t offset = size_t{sector} << kMiniSectorShift;
         const size_t count = static_cast<size_t>(std::min<uint64_t>(kMiniSectorSize, size - bytes.size()));
         if (offset > miniStream_.size() || count > miniStream_.size() - offset)
-            fail(what + ": mini sector " + std::to_string(sector) + " lies beyond the end of the mini stream (" +
-                 std::to_string(miniStream_.size()) + " bytes)");
+            fail("mini sector " + std::to_string(sector) + " lies beyond the end of the mini stream (" +
+                     std::to_string(miniStream_.size()) + " bytes)",
+                 structure);
         bytes.insert(bytes.end(), miniStream_.begin() + offset, miniStream_.begin() + offset + count);
     }
     return bytes;
@@ -259,14 +270,14 @@ bool CompoundFile::hasStream(std::string_view name) const { return findStream(na
 std::vector<uint8_t> CompoundFile::readStream(std::string_view name)
 {
     const StreamEntry* stream = findStream(name);
-    const std::string what = "stream '" + std::string(name) + "'";
+    const std::string structure = "stream '" + std::string(name) + "'";
     if (!stream)
-        fail("the root storage holds no " + what);
+        fail("the root storage holds no " + structure);
     if (stream->size == 0)
         return {};
     if (stream->size < kMiniStreamCutoff)
-        return readMini(stream->firstSector, stream->size, what);
-    return readRegular(stream->firstSector, stream->size, false, what);
+        return readMini(stream->firstSector, stream->size, structure);
+    return readRegular(stream->firstSector, stream->size, false, structure);
 }
 
 } // namespace xl::xls

@@ -4,7 +4,7 @@
 // workbook reader needs is read: the streams directly in the root storage.
 //
 // Every sector number, chain and size is checked against the file before it
-// is used, so a broken file raises FormatError saying which structure is
+// is used, so a broken file raises a LoadError saying which structure is
 // broken and where, never a read outside the bytes it was given.
 #pragma once
 
@@ -22,13 +22,13 @@ public:
     static bool hasSignature(std::span<const uint8_t> bytes);
 
     // Reads the header, the allocation table and the directory. `bytes` must
-    // outlive this object. Throws FormatError.
+    // outlive this object. Throws LoadError.
     explicit CompoundFile(std::span<const uint8_t> bytes);
 
     // Whether the root storage holds a stream called `name` (ASCII, compared
     // without regard to case, as the container's names are).
     bool hasStream(std::string_view name) const;
-    // The bytes of that stream. Throws FormatError when there is none or its
+    // The bytes of that stream. Throws LoadError when there is none or its
     // chain is broken.
     std::vector<uint8_t> readStream(std::string_view name);
 
@@ -41,11 +41,11 @@ private:
 
     uint32_t sectorSize() const { return 1u << sectorShift_; }
     size_t sectorOffset(uint32_t sector) const;
-    std::span<const uint8_t> sectorBytes(uint32_t sector, size_t count, const std::string& what) const;
+    std::span<const uint8_t> sectorBytes(uint32_t sector, size_t count, const std::string& structure) const;
     std::vector<uint32_t> followChain(const std::vector<uint32_t>& table, uint32_t first, size_t sectorsNeeded,
-                                      bool untilEnd, const std::string& what) const;
-    std::vector<uint8_t> readRegular(uint32_t first, uint64_t size, bool untilEnd, const std::string& what) const;
-    std::vector<uint8_t> readMini(uint32_t first, uint64_t size, const std::string& what);
+                                      bool untilEnd, const std::string& structure) const;
+    std::vector<uint8_t> readRegular(uint32_t first, uint64_t size, bool untilEnd, const std::string& structure) const;
+    std::vector<uint8_t> readMini(uint32_t first, uint64_t size, const std::string& structure);
     void readAllocationTable(std::span<const uint8_t> header);
     void readDirectory(uint32_t firstSector);
     void loadMiniStream();

@@ -4,13 +4,13 @@
 // later worksheets are read when first asked for.
 #include "xls/xls_book.h"
 
+#include "common/file_reader.h"
+#include "common/little_endian.h"
+#include "common/load_error.h"
+#include "common/sheet_data.h"
 #include "xls/biff_records.h"
 #include "xls/biff_workbook.h"
 #include "xls/compound_file.h"
-#include "common/file_reader.h"
-#include "common/sheet_data.h"
-#include "common/little_endian.h"
-#include "xls/xls_error.h"
 
 #include <cstring>
 #include <memory>
@@ -25,7 +25,6 @@ namespace {
 
 using xls::BiffWorkbook;
 using xls::CompoundFile;
-using xls::FormatError;
 
 // Files larger than loadRaw can take are refused rather than half read.
 constexpr size_t kLargestFile = 0xFFFFFFFFu;
@@ -43,20 +42,20 @@ class XlsBook final : public Book {
 public:
     bool load(const char16_t* path, const char16_t*) override
     {
-        return attempt([&] {
+        return loading([&] {
             std::string bytes;
             std::string error;
             if (!readWholeFile(path, kLargestFile, bytes, error))
-                throw FormatError(error);
+                throw LoadError{error};
             open(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
         });
     }
 
     bool loadRaw(const char* data, unsigned size) override
     {
-        return attempt([&] {
+        return loading([&] {
             if (!data && size > 0)
-                throw FormatError("no data given");
+                throw LoadError{"no data given"};
             open(std::span(reinterpret_cast<const uint8_t*>(data), size));
         });
     }
@@ -67,13 +66,12 @@ public:
             return nullptr;
         auto& sheet = sheets_[static_cast<size_t>(index)];
         if (!sheet) {
-            try {
-                sheet.emplace(readSheet(static_cast<size_t>(index)));
-            } catch (const std::exception&) {
-                // Only the first worksheet's faults reach errorMessage(),
-                // through load(); a later unsound one is simply not there.
+            // Only the first worksheet's faults reach errorMessage(), through
+            // load(); a later unsound one is simply not there.
+            std::string ignored;
+            if (!guarded("sheet " + std::to_string(index + 1), ignored,
+                         [&] { sheet.emplace(readSheet(static_cast<size_t>(index))); }))
                 sheet.emplace(nullptr);
-            }
         }
         return sheet->get();
     }
@@ -83,23 +81,15 @@ public:
     const char* errorMessage() const override { return message_.c_str(); }
 
 private:
+    // Runs a load of the book, which is left empty when the load fails.
     template <typename Step>
-    bool attempt(Step step)
+    bool loading(Step step)
     {
         workbook_.reset();
         sheets_.clear();
         message_.clear();
-        try {
-            step();
+        if (guarded("the workbook", message_, step))
             return true;
-        } catch (const FormatError& error) {
-            message_ = error.what();
-        } catch (const std::bad_alloc&) {
-            message_ = "out of memory while reading the workbook";
-        } catch (const std::exception& error) {
-            // Nothing may escape into the host through this interface.
-            message_ = std::string("reading the workbook failed: ") + error.what();
-        }
         workbook_.reset();
         sheets_.clear();
         return false;
@@ -113,14 +103,14 @@ private:
             // versions hold both streams.
             const char* name = file.hasStream("Workbook") ? "Workbook" : file.hasStream("Book") ? "Book" : nullptr;
             if (!name)
-                throw FormatError("the compound file holds no workbook: its root storage has no 'Workbook' stream");
+                throw LoadError{"the compound file holds no workbook: its root storage has no 'Workbook' stream"};
             workbook_ = std::make_unique<BiffWorkbook>(file.readStream(name));
         } else if (startsWithBof(bytes)) {
             workbook_ = std::make_unique<BiffWorkbook>(std::vector<uint8_t>(bytes.begin(), bytes.end()));
         } else if (bytes.size() >= 4 && std::memcmp(bytes.data(), "PK\x03\x04", 4) == 0) {
-            throw FormatError("not an .xls workbook: the file is a zip package, as .xlsx workbooks are");
+            throw LoadError{"not an .xls workbook: the file is a zip package, as .xlsx workbooks are"};
         } else {
-            throw FormatError("not an .xls workbook: the file is neither a compound file nor a BIFF record stream");
+            throw LoadError{"not an .xls workbook: the file is neither a compound file nor a BIFF record stream"};
         }
         sheets_.resize(workbook_->worksheetCount());
         if (!sheets_.empty())
