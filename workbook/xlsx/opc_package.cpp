@@ -1,6 +1,7 @@
 // The package layer: parts by name, relationship parts and target resolution.
 #include "xlsx/opc_package.h"
 
+#include "common/load_error.h"
 #include "xlsx/hex_digit.h"
 #include "xlsx/xml_reader.h"
 
@@ -42,14 +43,12 @@ bool hasScheme(std::string_view target)
 
 } // namespace
 
-bool Package::open(std::string bytes, std::string& error)
+void Package::open(std::string bytes)
 {
-    if (bytes.size() > kMaxFileSize) {
-        error = "the file is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB";
-        return false;
-    }
+    if (bytes.size() > kMaxFileSize)
+        throw LoadError{"the file is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB"};
     bytes_ = std::move(bytes);
-    return zip_.open(bytes_, error);
+    zip_.open(bytes_);
 }
 
 void Package::close()
@@ -58,55 +57,45 @@ void Package::close()
     bytes_ = std::string();
 }
 
-bool Package::readXml(std::string_view name, const std::function<bool(XmlReader&)>& consume, std::string& error) const
+void Package::readXml(std::string_view name, const std::function<void(XmlReader&)>& consume) const
 {
     const ZipArchive::Entry* entry = zip_.find(name);
-    if (!entry) {
-        error = std::string(name) + ": part is missing from the package";
-        return false;
+    if (!entry)
+        throw LoadError{.what = "part is missing from the package", .source = std::string(name)};
+    ZipArchive::EntryReader part(zip_, *entry);
+    XmlReader xml(std::string(name), [&part](char* out, size_t room) { return part.read(out, room); }, pieceSize_,
+                  entry->size);
+    try {
+        consume(xml);
+    } catch (const LoadError&) {
+        // Damaged data shows as whatever XML the damage made, before the
+        // entry's own checks find it: they say what is wrong, when they fail.
+        part.readToEnd();
+        throw;
     }
-    ZipArchive::EntryReader part;
-    if (!part.open(zip_, *entry, error))
-        return false;
-    XmlReader xml(
-        std::string(name),
-        [&part](char* out, size_t room, size_t& produced, std::string& failure) {
-            return part.read(out, room, produced, failure);
-        },
-        pieceSize_, entry->size);
-    const bool read = consume(xml);
-    // Damaged data shows as whatever XML the damage made, before the entry's
-    // own checks find it: they say what is wrong, when they fail.
-    if (!part.readToEnd(error))
-        return false;
-    if (!read)
-        error = xml.error();
-    return read;
+    part.readToEnd();
 }
 
-bool Package::readRelationships(std::string_view source, std::vector<Relationship>& out, std::string& error) const
+std::vector<Relationship> Package::readRelationships(std::string_view source) const
 {
-    out.clear();
-    return readXml(
-        relationshipsPartName(source),
-        [&](XmlReader& xml) {
-            if (!xml.enterRoot("Relationships", "not a relationship part"))
-                return false;
-            const int root = xml.level();
-            while (xml.nextChild(root)) {
-                if (xml.localName() != "Relationship")
-                    continue;
-                Relationship relationship;
-                relationship.id = xml.attribute("Id").value_or("");
-                relationship.type = xml.attribute("Type").value_or("");
-                relationship.target = xml.attribute("Target").value_or("");
-                if (xml.attribute("TargetMode") != "External")
-                    relationship.part = resolveTarget(source, relationship.target).value_or(std::string());
-                out.push_back(std::move(relationship));
-            }
-            return xml.readToEnd();
-        },
-        error);
+    std::vector<Relationship> out;
+    readXml(relationshipsPartName(source), [&](XmlReader& xml) {
+        xml.enterRoot("Relationships", "not a relationship part");
+        const int root = xml.level();
+        while (xml.nextChild(root)) {
+            if (xml.localName() != "Relationship")
+                continue;
+            Relationship relationship;
+            relationship.id = xml.attribute("Id").value_or("");
+            relationship.type = xml.attribute("Type").value_or("");
+            relationship.target = xml.attribute("Target").value_or("");
+            if (xml.attribute("TargetMode") != "External")
+                relationship.part = resolveTarget(source, relationship.target).value_or(std::string());
+            out.push_back(std::move(relationship));
+        }
+        xml.readToEnd();
+    });
+    return out;
 }
 
 std::optional<std::string> resolveTarget(std::string_view source, std::string_view target)

@@ -1,7 +1,7 @@
 // The package around a workbook: a zip archive whose entries are parts with
 // path-like names, tied together by relationship parts (_rels/*.rels) that
 // say which part plays which role. Part names are compared without regard
-// to case, as the package format wants.
+// to case, as the package format wants. Faults are thrown as LoadError.
 #pragma once
 
 #include "xlsx/zip_archive.h"
@@ -30,9 +30,9 @@ public:
     // The whole file is held in memory; files above 1 GiB are refused.
     static constexpr uint64_t kMaxFileSize = uint64_t(1) << 30;
 
-    // Takes the bytes of a package file. False with `error` set when they
-    // are no readable zip archive.
-    bool open(std::string bytes, std::string& error);
+    // Takes the bytes of a package file. Throws when they are no readable
+    // zip archive.
+    void open(std::string bytes);
     // Lets go of the file.
     void close();
 
@@ -45,13 +45,14 @@ public:
     // Reads the part called `name` as XML: `consume` gets a reader over it,
     // which inflates the part as it goes, and may stop where it likes; the
     // rest is inflated after it, so that the whole part's size and CRC are
-    // checked. False with `error` set when the part is missing or damaged,
-    // or `consume` fails it.
-    bool readXml(std::string_view name, const std::function<bool(XmlReader&)>& consume, std::string& error) const;
+    // checked. Throws when the part is missing or damaged, or `consume`
+    // fails it; a fault of the entry's own checks goes before what the XML
+    // reader made of the damage.
+    void readXml(std::string_view name, const std::function<void(XmlReader&)>& consume) const;
 
     // The relationships of the part `source` (empty for the package itself),
     // read from its relationship part, which must exist.
-    bool readRelationships(std::string_view source, std::vector<Relationship>& out, std::string& error) const;
+    std::vector<Relationship> readRelationships(std::string_view source) const;
 
 private:
     size_t pieceSize_;

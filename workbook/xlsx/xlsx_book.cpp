@@ -6,16 +6,14 @@
 #include "xlsx/xlsx_book.h"
 
 #include "common/file_reader.h"
-
-#include "xlsx/opc_package.h"
-#include "common/sheet_data.h"
+#include "common/load_error.h"
 #include "common/quote.h"
+#include "common/sheet_data.h"
+#include "xlsx/opc_package.h"
 #include "xlsx/xlsx_sheet.h"
 #include "xlsx/xml_reader.h"
 
 #include <algorithm>
-#include <cstring>
-#include <exception>
 #include <memory>
 #include <new>
 #include <optional>
@@ -64,19 +62,13 @@ public:
 
 private:
     template <typename Step>
-    bool guarded(Step step);
-    bool open(std::string& bytes);
-    bool readWorkbook();
-    bool readSheetList(XmlReader& xml);
-    bool readSharedStrings();
+    bool loading(Step step);
+    void open(std::string bytes);
+    void readWorkbook();
+    void readSheetList(XmlReader& xml);
+    void readSharedStrings();
     SheetData* loadSheet(size_t index);
     void clear();
-    bool fail(std::string message)
-    {
-        clear();
-        error_ = std::move(message);
-        return false;
-    }
 
     Package package_;
     std::string workbookPart_;
@@ -96,89 +88,74 @@ void XlsxBook::clear()
     error_.clear();
 }
 
-// Runs a load so that nothing escapes it: memory running out ends the load
-// cleanly, as would anything else thrown.
+// Runs a load of the book, which is left empty when the load fails.
 template <typename Step>
-bool XlsxBook::guarded(Step step)
+bool XlsxBook::loading(Step step)
 {
-    try {
-        clear();
-        return step();
-    } catch (const std::bad_alloc&) {
-        return fail("out of memory while reading the workbook");
-    } catch (const std::exception& e) {
-        return fail(std::string("reading the workbook failed: ") + e.what());
-    }
+    clear();
+    std::string message;
+    if (guarded("the workbook", message, step))
+        return true;
+    clear();
+    error_ = std::move(message);
+    return false;
 }
 
 bool XlsxBook::load(const char16_t* path, const char16_t*)
 {
-    return guarded([&] {
+    return loading([&] {
         std::string bytes;
         std::string error;
         if (!readWholeFile(path, Package::kMaxFileSize, bytes, error))
-            return fail(error);
-        return open(bytes);
+            throw LoadError{error};
+        open(std::move(bytes));
     });
 }
 
 bool XlsxBook::loadRaw(const char* data, unsigned size)
 {
-    return guarded([&] {
+    return loading([&] {
         if (!data && size)
-            return fail("no workbook data given");
-        std::string bytes(data ? data : "", size);
-        return open(bytes);
+            throw LoadError{"no workbook data given"};
+        open(std::string(data ? data : "", size));
     });
 }
 
-bool XlsxBook::open(std::string& bytes)
+void XlsxBook::open(std::string bytes)
 {
     if (std::string_view(bytes).starts_with(kCompoundFileSignature))
-        return fail("the file is an OLE compound document (a password-protected workbook or a legacy .xls "
-                    "file), not an .xlsx package");
-    std::string error;
-    std::vector<Relationship> relationships;
-    if (!package_.open(std::move(bytes), error) || !package_.readRelationships("", relationships, error))
-        return fail(error);
-    const Relationship* document = nullptr;
-    for (const Relationship& relationship : relationships)
-        if (hasType(relationship, "officeDocument")) {
-            document = &relationship;
-            break;
-        }
-    if (!document)
-        return fail(relationshipsPartName("") + ": no officeDocument relationship names the workbook part");
+        throw LoadError{"the file is an OLE compound document (a password-protected workbook or a legacy .xls "
+                        "file), not an .xlsx package"};
+    package_.open(std::move(bytes));
+    const std::vector<Relationship> relationships = package_.readRelationships("");
+    const auto document = std::find_if(relationships.begin(), relationships.end(),
+                                       [](const Relationship& r) { return hasType(r, "officeDocument"); });
+    if (document == relationships.end())
+        throw LoadError{.what = "no officeDocument relationship names the workbook part",
+                        .source = relationshipsPartName("")};
     if (document->part.empty())
-        return fail(relationshipsPartName("") + ": the workbook target " + describeTarget(*document) +
-                    " lies outside the package");
+        throw LoadError{.what = "the workbook target " + describeTarget(*document) + " lies outside the package",
+                        .source = relationshipsPartName("")};
     workbookPart_ = document->part;
-    if (!readWorkbook())
-        return false;
-    if (!loadSheet(0))
-        return fail(error_);
-    error_.clear();
-    return true;
+    readWorkbook();
+    loadSheet(0);
 }
 
-bool XlsxBook::readWorkbook()
+void XlsxBook::readWorkbook()
 {
-    std::string error;
-    if (!package_.readXml(workbookPart_, [&](XmlReader& xml) { return readSheetList(xml); }, error) ||
-        !package_.readRelationships(workbookPart_, workbookRelationships_, error))
-        return fail(error);
+    package_.readXml(workbookPart_, [&](XmlReader& xml) { readSheetList(xml); });
+    workbookRelationships_ = package_.readRelationships(workbookPart_);
     if (sheets_.empty())
-        return fail(workbookPart_ + ": the workbook lists no sheets");
+        throw LoadError{.what = "the workbook lists no sheets", .source = workbookPart_};
     // Of relationships with one id, the first counts.
     std::stable_sort(workbookRelationships_.begin(), workbookRelationships_.end(), byId);
-    return readSharedStrings();
+    readSharedStrings();
 }
 
 // The <sheet> elements of the first <sheets> of the workbook, in order.
-bool XlsxBook::readSheetList(XmlReader& xml)
+void XlsxBook::readSheetList(XmlReader& xml)
 {
-    if (!xml.enterRoot("workbook", "not a workbook"))
-        return false;
+    xml.enterRoot("workbook", "not a workbook");
     const int root = xml.level();
     bool listed = false;
     while (xml.nextChild(root)) {
@@ -194,23 +171,19 @@ bool XlsxBook::readSheetList(XmlReader& xml)
                 entry.relationshipId.emplace(*id);
         }
     }
-    return xml.readToEnd();
+    xml.readToEnd();
 }
 
-bool XlsxBook::readSharedStrings()
+void XlsxBook::readSharedStrings()
 {
-    for (const Relationship& relationship : workbookRelationships_) {
-        if (!hasType(relationship, "sharedStrings"))
-            continue;
-        if (relationship.part.empty())
-            return fail(relationshipsPartName(workbookPart_) + ": the shared strings target " +
-                        describeTarget(relationship) + " lies outside the package");
-        std::string error;
-        if (!package_.readXml(relationship.part, [&](XmlReader& xml) { return strings_.read(xml); }, error))
-            return fail(error);
-        break;
-    }
-    return true;
+    const auto table = std::find_if(workbookRelationships_.begin(), workbookRelationships_.end(),
+                                    [](const Relationship& r) { return hasType(r, "sharedStrings"); });
+    if (table == workbookRelationships_.end())
+        return;
+    if (table->part.empty())
+        throw LoadError{.what = "the shared strings target " + describeTarget(*table) + " lies outside the package",
+                        .source = relationshipsPartName(workbookPart_)};
+    package_.readXml(table->part, [&](XmlReader& xml) { strings_.read(xml); });
 }
 
 SheetData* XlsxBook::loadSheet(size_t index)
@@ -218,27 +191,22 @@ SheetData* XlsxBook::loadSheet(size_t index)
     SheetEntry& entry = sheets_[index];
     if (entry.data)
         return entry.data.get();
-    const std::string where = workbookPart_ + ": sheet " + std::to_string(index + 1);
-    if (!entry.relationshipId) {
-        error_ = where + " has no relationship id";
-        return nullptr;
-    }
+    const auto fault = [&](std::string what) {
+        return LoadError{
+            .what = std::move(what), .source = workbookPart_, .item = "sheet " + std::to_string(index + 1)};
+    };
+    if (!entry.relationshipId)
+        throw fault("no relationship id");
     Relationship key;
     key.id = *entry.relationshipId;
     const auto found =
         std::lower_bound(workbookRelationships_.begin(), workbookRelationships_.end(), key, byId);
-    if (found == workbookRelationships_.end() || found->id != key.id) {
-        error_ = where + ": no relationship '" + quoteForMessage(key.id) + "' in " +
-                 relationshipsPartName(workbookPart_);
-        return nullptr;
-    }
-    if (found->part.empty()) {
-        error_ = where + ": the target " + describeTarget(*found) + " lies outside the package";
-        return nullptr;
-    }
+    if (found == workbookRelationships_.end() || found->id != key.id)
+        throw fault("no relationship '" + quoteForMessage(key.id) + "' in " + relationshipsPartName(workbookPart_));
+    if (found->part.empty())
+        throw fault("the target " + describeTarget(*found) + " lies outside the package");
     auto data = std::make_unique<SheetData>(&strings_.texts());
-    if (!package_.readXml(found->part, [&](XmlReader& xml) { return readWorksheet(xml, strings_, *data); }, error_))
-        return nullptr;
+    package_.readXml(found->part, [&](XmlReader& xml) { readWorksheet(xml, strings_, *data); });
     entry.data = std::move(data);
     return entry.data.get();
 }
@@ -247,14 +215,10 @@ Sheet* XlsxBook::getSheet(int index)
 {
     if (index < 0 || static_cast<size_t>(index) >= sheets_.size())
         return nullptr;
-    try {
-        return loadSheet(static_cast<size_t>(index));
-    } catch (const std::bad_alloc&) {
-        error_ = "out of memory while reading sheet " + std::to_string(index + 1);
-    } catch (const std::exception& e) {
-        error_ = "reading sheet " + std::to_string(index + 1) + " failed: " + e.what();
-    }
-    return nullptr;
+    SheetData* sheet = nullptr;
+    guarded("sheet " + std::to_string(index + 1), error_,
+            [&] { sheet = loadSheet(static_cast<size_t>(index)); });
+    return sheet;
 }
 
 } // namespace

@@ -25,18 +25,18 @@ constexpr uint64_t kStringsBytesPerUnit = 2;
 // Appends the text of the <si> or <is> whose start tag is current, and moves
 // to its end tag: its <t> and the <t> of its runs (<r>); phonetic runs
 // (<rPh>) and properties are left out.
-bool appendRichText(XmlReader& xml, std::string& out)
+void appendRichText(XmlReader& xml, std::string& out)
 {
     const int level = xml.level();
     while (xml.nextChild(level)) {
         // The name is a view into the reader's buffer, good only until it
         // reads on: it is looked at once.
         const std::string_view name = xml.localName();
-        const bool read = name == "t" ? xml.readText(out) : name == "r" ? appendRichText(xml, out) : true;
-        if (!read)
-            return false;
+        if (name == "t")
+            xml.readText(out);
+        else if (name == "r")
+            appendRichText(xml, out);
     }
-    return !xml.failed();
 }
 
 // UTF-16 of gathered UTF-8 text, with the _xHHHH_ escapes decoded. They are
@@ -108,51 +108,48 @@ public:
     }
 
     // Reads the rows of the <sheetData> whose start tag is current.
-    bool read()
+    void read()
     {
         const int level = xml_.level();
         while (xml_.nextChild(level)) {
             xml_.startItemCount();
-            if (xml_.localName() == "row" && !readRow())
-                return false;
+            if (xml_.localName() == "row")
+                readRow();
         }
-        return !xml_.failed();
     }
 
 private:
-    bool readRow()
+    void readRow()
     {
         int rowIndex = nextRow_;
         if (const std::optional<std::string_view> number = xml_.attribute("r")) {
             const std::optional<int> parsed = parseRowNumber(*number);
             if (!parsed)
-                return xml_.reject("row number '" + quoteForMessage(*number) + "' at byte " +
-                                   std::to_string(xml_.offset()) + " is invalid");
+                xml_.reject("row number '" + quoteForMessage(*number) + "' is invalid", std::nullopt, xml_.offset());
             rowIndex = *parsed;
         } else if (rowIndex >= kMaxRows) {
-            return xml_.reject("more than " + std::to_string(kMaxRows) + " rows");
+            xml_.reject("more than " + std::to_string(kMaxRows) + " rows");
         }
         nextRow_ = rowIndex + 1;
         int column = -1;
         const int level = xml_.level();
         while (xml_.nextChild(level))
-            if (xml_.localName() == "c" && !readCell(rowIndex, column))
-                return false;
-        return !xml_.failed();
+            if (xml_.localName() == "c")
+                readCell(rowIndex, column);
     }
 
-    bool readCell(int rowIndex, int& column)
+    void readCell(int rowIndex, int& column)
     {
         int row = rowIndex;
         if (const std::optional<std::string_view> reference = xml_.attribute("r")) {
             const std::optional<CellPosition> position = parseCellReference(*reference);
             if (!position)
-                return xml_.reject("cell reference '" + quoteForMessage(*reference) + "' at row " +
-                                   std::to_string(rowIndex + 1) + " is invalid");
+                xml_.reject("cell reference '" + quoteForMessage(*reference) + "' at row " +
+                            std::to_string(rowIndex + 1) + " is invalid");
             row = position->row;
             column = position->col;
         } else if (++column >= kMaxColumns) {
-            return xml_.reject("row " + std::to_string(rowIndex + 1) + " has cells beyond column XFD");
+            xml_.reject("row " + std::to_string(rowIndex + 1) + " has cells beyond column XFD");
         }
         const std::optional<std::string_view> type = xml_.attribute("t");
         const CellKind kind = cellKind(type);
@@ -169,45 +166,53 @@ private:
             const std::string_view name = xml_.localName();
             if (name == "v" && !hasValue) {
                 hasValue = true;
-                if (!xml_.readText(value_))
-                    return false;
+                xml_.readText(value_);
             } else if (name == "is" && kind == CellKind::InlineString && !hasInlineText) {
                 hasInlineText = true;
-                if (!appendRichText(xml_, inlineText_))
-                    return false;
+                appendRichText(xml_, inlineText_);
             }
         }
-        if (xml_.failed())
-            return false;
 
+        const CellPosition cell{row, column};
         if (kind == CellKind::InlineString) {
             if (hasInlineText)
-                return addText(row, column, inlineText_);
-            return hasValue ? addText(row, column, value_) : blank(row, column);
+                addText(cell, inlineText_);
+            else if (hasValue)
+                addText(cell, value_);
+            else
+                sheet_.addBlank(row, column);
+            return;
         }
-        if (!hasValue)
-            return blank(row, column);
-        if (kind == CellKind::FormulaString || kind == CellKind::Date)
-            return addText(row, column, value_); // a formula's text result even when empty; an ISO 8601 date
+        if (!hasValue) {
+            sheet_.addBlank(row, column);
+            return;
+        }
+        if (kind == CellKind::FormulaString || kind == CellKind::Date) {
+            addText(cell, value_); // a formula's text result even when empty; an ISO 8601 date
+            return;
+        }
 
         const std::string_view text = trimmed(value_);
-        if (text.empty())
-            return blank(row, column);
+        if (text.empty()) {
+            sheet_.addBlank(row, column);
+            return;
+        }
         switch (kind) {
         case CellKind::Number: {
             double number;
             if (!parseNumber(text, number))
-                return badValue(row, column, "is not a number");
+                badValue(cell, "is not a number");
             sheet_.addNumber(row, column, number);
-            return true;
+            return;
         }
         case CellKind::SharedString: {
             size_t index;
             if (!parseIndex(text, index) || index >= strings_.size())
-                return xml_.reject("cell " + formatCellReference(row, column) + " refers to shared string '" +
-                                   quoteForMessage(text) + "', but the table holds " +
-                                   std::to_string(strings_.size()));
-            return shown(sheet_.addSharedString(row, column, strings_.id(index)), row, column);
+                xml_.reject("shared string '" + quoteForMessage(text) + "' does not exist; the table holds " +
+                                std::to_string(strings_.size()),
+                            cell);
+            shown(sheet_.addSharedString(row, column, strings_.id(index)), cell);
+            return;
         }
         case CellKind::Boolean:
             if (text == "1" || text == "true")
@@ -215,38 +220,31 @@ private:
             else if (text == "0" || text == "false")
                 sheet_.addBoolean(row, column, false);
             else
-                return badValue(row, column, "is not a boolean");
-            return true;
+                badValue(cell, "is not a boolean");
+            return;
         case CellKind::Error:
             sheet_.addError(row, column);
-            return true;
+            return;
         default:
-            return xml_.reject("cell " + formatCellReference(row, column) + " has the unknown type '" +
-                               quoteForMessage(unknownType_) + "'");
+            xml_.reject("the type '" + quoteForMessage(unknownType_) + "' is unknown", cell);
         }
     }
 
-    bool blank(int row, int column)
-    {
-        sheet_.addBlank(row, column);
-        return true;
-    }
-
-    bool addText(int row, int column, std::string_view utf8)
+    void addText(CellPosition cell, std::string_view utf8)
     {
         decodeText(utf8, text_);
-        return shown(sheet_.addString(row, column, text_), row, column);
+        shown(sheet_.addString(cell.row, cell.col, text_), cell);
     }
 
-    bool shown(bool added, int row, int column)
+    void shown(bool added, CellPosition cell)
     {
-        return added || xml_.reject(SheetData::shownTextExceeded(row, column));
+        if (!added)
+            xml_.reject(SheetData::shownTextExceeded(cell.row, cell.col));
     }
 
-    bool badValue(int row, int column, const char* what)
+    [[noreturn]] void badValue(CellPosition cell, const char* what)
     {
-        return xml_.reject("cell " + formatCellReference(row, column) + ": the value '" + quoteForMessage(value_) +
-                           "' " + what);
+        xml_.reject("the value '" + quoteForMessage(value_) + "' " + what, cell);
     }
 
     XmlReader& xml_;
@@ -261,12 +259,12 @@ private:
 
 } // namespace
 
-bool SharedStrings::read(XmlReader& xml)
+void SharedStrings::read(XmlReader& xml)
 {
     texts_ = TextPool();
     ids_.clear();
     if (!xml.find("sst"))
-        return !xml.failed();
+        return;
     std::string gathered;
     std::u16string text;
     texts_.reserve(static_cast<size_t>(xml.declaredSize() / kStringsBytesPerUnit));
@@ -277,21 +275,19 @@ bool SharedStrings::read(XmlReader& xml)
         if (xml.localName() != "si")
             continue;
         gathered.clear();
-        if (!appendRichText(xml, gathered))
-            return false;
+        appendRichText(xml, gathered);
         decodeText(gathered, text);
         ids_.push_back(texts_.add(text));
     }
-    return !xml.failed();
 }
 
-bool readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)
+void readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)
 {
     WorksheetReader reader(xml, strings, sheet);
     sheet.reserve(static_cast<size_t>(xml.declaredSize() / kSheetBytesPerCell));
-    const bool read = xml.find("sheetData") ? reader.read() : !xml.failed();
+    if (xml.find("sheetData"))
+        reader.read();
     sheet.finish();
-    return read;
 }
 
 } // namespace xl

@@ -19,8 +19,8 @@ class SharedStrings {
 public:
     // Reads the <si> items of the part: rich-text runs joined, phonetic runs
     // (<rPh>) left out, empty items kept in their place. Nothing is reserved
-    // from the count that the part declares. False when `xml` failed.
-    bool read(XmlReader& xml);
+    // from the count that the part declares. Throws what `xml` throws.
+    void read(XmlReader& xml);
 
     size_t size() const { return ids_.size(); }
     // Where the item `index` is in texts(), which the book's sheets show.
@@ -34,7 +34,8 @@ private:
 
 // Reads the cells of a worksheet part into `sheet`, made with the texts of
 // `strings`, and finishes it. Rows and cells without a reference follow the
-// one before them. False when `xml` failed.
-bool readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet);
+// one before them. Throws what `xml` throws, and a LoadError naming the cell
+// for a cell that cannot mean anything.
+void readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet);
 
 } // namespace xl

@@ -202,57 +202,57 @@ XmlReader::XmlReader(std::string name, Source source, size_t pieceSize, uint64_t
 {
 }
 
-bool XmlReader::fail(const std::string& what, uint64_t offset)
+void XmlReader::stop(LoadError error)
 {
-    error_ = partName_ + ": " + what + " at byte " + std::to_string(offset);
-    return false;
+    failure_ = std::move(error);
+    throw *failure_;
 }
 
-XmlReader::Step XmlReader::malformed(const char* what, const char* at)
+void XmlReader::fail(std::string what, uint64_t offset)
+{
+    stop(LoadError{.what = std::move(what), .source = partName_, .offset = offset});
+}
+
+void XmlReader::malformed(const char* what, const char* at)
 {
     fail(std::string("malformed XML (") + what + ")", base_ + static_cast<uint64_t>(at - buffer_.data()));
-    return Step::Fault;
 }
 
 XmlReader::Step XmlReader::incomplete(const char* what)
 {
-    if (!sourceEnded_)
-        return Step::More;
-    fail(what, tokenOffset_);
-    return Step::Fault;
+    if (sourceEnded_)
+        fail(what, tokenOffset_);
+    return Step::More;
 }
 
-bool XmlReader::failItems()
+void XmlReader::failItems()
 {
-    return fail("more than " + std::to_string(kMaxItems) + " elements, attributes and texts in one element",
-                tokenOffset_);
+    fail("more than " + std::to_string(kMaxItems) + " elements, attributes and texts in one element", tokenOffset_);
 }
 
-bool XmlReader::readSource(char* out, size_t room, size_t& produced)
+size_t XmlReader::readSource(char* out, size_t room)
 {
-    produced = 0;
+    size_t produced = 0;
     while (produced < room && !sourceEnded_) {
-        size_t got = 0;
-        if (!source_(out + produced, room - produced, got, error_)) {
-            if (error_.empty())
-                error_ = partName_ + ": cannot be read";
-            return false;
+        size_t got;
+        try {
+            got = source_(out + produced, room - produced);
+        } catch (const LoadError& error) {
+            stop(error);
         }
         sourceEnded_ = got == 0;
         produced += got;
     }
-    return true;
+    return produced;
 }
 
 // The first bytes tell the encoding. A UTF-16 part is read whole and made
 // UTF-8: such parts are rare and small, and need no reading piece by piece.
-bool XmlReader::startPart()
+void XmlReader::startPart()
 {
     started_ = true;
     buffer_.resize(std::max<size_t>(pieceSize_, 4) + 1);
-    size_t produced = 0;
-    if (!readSource(buffer_.data(), buffer_.size() - 1, produced))
-        return false;
+    size_t produced = readSource(buffer_.data(), buffer_.size() - 1);
     const std::string_view head(buffer_.data(), produced);
     const bool bigEndian = startsWith(head, "\xFE\xFF") || startsWith(head, "\0<");
     const bool utf16 = bigEndian || startsWith(head, "\xFF\xFE") || startsWith(head, "<\0");
@@ -261,32 +261,30 @@ bool XmlReader::startPart()
             std::memmove(buffer_.data(), buffer_.data() + 3, produced - 3);
             produced -= 3;
         }
-        return takeNewBytes(produced);
+        takeNewBytes(produced);
+        return;
     }
     std::string bytes(head);
     while (!sourceEnded_) {
         const size_t filled = bytes.size();
         bytes.resize(filled + std::max(pieceSize_, filled));
-        size_t got = 0;
-        if (!readSource(bytes.data() + filled, bytes.size() - filled, got))
-            return false;
-        bytes.resize(filled + got);
+        bytes.resize(filled + readSource(bytes.data() + filled, bytes.size() - filled));
     }
     const bool byteOrderMark = startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE");
     buffer_ = decodeUtf16(std::string_view(bytes).substr(byteOrderMark ? 2 : 0), bigEndian);
     buffer_.push_back('\0');
-    return takeNewBytes(buffer_.size() - 1);
+    takeNewBytes(buffer_.size() - 1);
 }
 
 // Keeps the bytes from pos_ on, which a token not yet complete needs, and
 // adds the next piece of the part after them; at the end of the part it
 // adds nothing and sets sourceEnded_.
-bool XmlReader::fill()
+void XmlReader::fill()
 {
     if (!started_)
         return startPart();
     if (sourceEnded_)
-        return true;
+        return;
     const size_t kept = end_ - pos_;
     std::memmove(buffer_.data(), buffer_.data() + pos_, kept);
     base_ += pos_;
@@ -297,15 +295,14 @@ bool XmlReader::fill()
     const size_t wanted = std::max(pieceSize_, kept);
     if (buffer_.size() < kept + wanted + 1)
         buffer_.resize(std::max(kept + wanted + 1, 2 * buffer_.size()));
-    size_t produced = 0;
-    return readSource(buffer_.data() + end_, wanted, produced) && takeNewBytes(produced);
+    takeNewBytes(readSource(buffer_.data() + end_, wanted));
 }
 
 // Makes the `count` bytes just put after end_ part of the text: each CR, and
 // each CR LF, becomes one LF, as an XML parser must make them before
 // anything else; a NUL, which no XML text holds, is refused, and one put
 // after them.
-bool XmlReader::takeNewBytes(size_t count)
+void XmlReader::takeNewBytes(size_t count)
 {
     char* const begin = buffer_.data() + end_;
     const char* const stop = begin + count;
@@ -330,50 +327,45 @@ bool XmlReader::takeNewBytes(size_t count)
         std::memmove(out, in, static_cast<size_t>(stop - in));
     out += stop - in;
     if (const void* nul = std::memchr(begin, '\0', static_cast<size_t>(out - begin)))
-        return fail("NUL byte (the part is not UTF-8 or UTF-16 text)",
-                    base_ + static_cast<uint64_t>(static_cast<const char*>(nul) - buffer_.data()));
+        fail("NUL byte (the part is not UTF-8 or UTF-16 text)",
+             base_ + static_cast<uint64_t>(static_cast<const char*>(nul) - buffer_.data()));
     end_ = static_cast<size_t>(out - buffer_.data());
     buffer_[end_] = '\0';
-    return true;
 }
 
-inline bool XmlReader::pull(std::string* text, Item& item)
+inline XmlReader::Item XmlReader::pull(std::string* text)
 {
-    if (failed())
-        return false;
+    if (failure_)
+        throw *failure_;
     if (endPending_) {
         endPending_ = false;
         closeElement();
-        item = Item::EndTag;
-        return true;
+        return Item::EndTag;
     }
     for (;;) {
         if (pos_ == end_) {
             if (!started_ || !sourceEnded_) {
-                if (!fill())
-                    return false;
+                fill();
                 continue;
             }
             tokenOffset_ = base_ + pos_;
             if (open_ > 0)
-                return fail("the part ends inside its <" + openName() + "> element",
-                            tokenOffset_);
+                fail("the part ends inside its <" + openName() + "> element", tokenOffset_);
             token_ = Token::End;
             name_ = {};
             localName_ = {};
-            item = Item::End;
-            return true;
+            return Item::End;
         }
         tokenOffset_ = base_ + pos_;
         if (buffer_[pos_] != '<') {
-            bool blank = true;
-            if (!passText(text, blank) || (!blank && !countItems(1)))
-                return false;
-            item = blank ? Item::Blank : Item::Text;
-            return true;
+            const bool blank = passText(text);
+            if (!blank)
+                countItems(1);
+            return blank ? Item::Blank : Item::Text;
         }
         // Tags first: they are nearly all there is.
         const char second = pos_ + 1 < end_ ? buffer_[pos_ + 1] : '\0';
+        Item item;
         Step step;
         if (second == '/') {
             item = Item::EndTag;
@@ -384,14 +376,9 @@ inline bool XmlReader::pull(std::string* text, Item& item)
         } else {
             step = otherMarkup(text, item);
         }
-        switch (step) {
-        case Step::Done: return true;
-        case Step::Fault: return false;
-        case Step::More:
-            if (!fill())
-                return false;
-            break;
-        }
+        if (step == Step::Done)
+            return item;
+        fill();
     }
 }
 
@@ -403,18 +390,20 @@ XmlReader::Step XmlReader::otherMarkup(std::string* text, Item& item)
     if (rest.size() < 9 && !sourceEnded_)
         return Step::More;
     item = Item::Markup;
-    if (rest[1] == '?')
-        return passPast(2, "?>", nullptr, "unterminated processing instruction") ? Step::Done : Step::Fault;
-    if (rest.starts_with("<!--"))
-        return passPast(4, "-->", nullptr, "unterminated comment") ? Step::Done : Step::Fault;
-    if (rest.starts_with("<![CDATA[")) {
+    if (rest[1] == '?') {
+        passPast(2, "?>", nullptr, "unterminated processing instruction");
+    } else if (rest.starts_with("<!--")) {
+        passPast(4, "-->", nullptr, "unterminated comment");
+    } else if (rest.starts_with("<![CDATA[")) {
         item = Item::Text;
-        return countItems(1) && passPast(9, "]]>", text, "unterminated CDATA section") ? Step::Done : Step::Fault;
+        countItems(1);
+        passPast(9, "]]>", text, "unterminated CDATA section");
+    } else {
+        fail(rest.substr(2, 7) == "DOCTYPE" ? "document type declaration (not accepted)"
+                                            : "markup declaration (not accepted)",
+             tokenOffset_);
     }
-    fail(rest.substr(2, 7) == "DOCTYPE" ? "document type declaration (not accepted)"
-                                        : "markup declaration (not accepted)",
-         tokenOffset_);
-    return Step::Fault;
+    return Step::Done;
 }
 
 inline XmlReader::Step XmlReader::startTag()
@@ -425,10 +414,8 @@ inline XmlReader::Step XmlReader::startTag()
     const char* p = scanName(begin + 1, kEndsName, local);
     if (p == end)
         return incomplete("unterminated tag");
-    if (p == begin + 1) {
+    if (p == begin + 1)
         fail("'<' that starts no tag", tokenOffset_);
-        return Step::Fault;
-    }
     const std::string_view name(begin + 1, static_cast<size_t>(p - begin - 1));
     const std::string_view localName(local, static_cast<size_t>(p - local));
     attributes_.clear();
@@ -448,19 +435,23 @@ inline XmlReader::Step XmlReader::startTag()
         if (p == end || (*p == '/' && p + 1 == end))
             return incomplete("unterminated tag");
         if (*p == '/')
-            return malformed("expected >", p + 1);
+            malformed("expected >", p + 1);
         const char* const attributeName = p;
         p = scanName(p, kEndsAttributeName, local);
         if (p == attributeName)
-            return malformed("expected >", p);
+            malformed("expected >", p);
         const std::string_view attribute(local, static_cast<size_t>(p - local));
         p = skipBlanks(p);
+        if (p == end)
+            return incomplete("unterminated tag");
         if (*p != '=')
-            return p == end ? incomplete("unterminated tag") : malformed("expected =", p);
+            malformed("expected =", p);
         p = skipBlanks(p + 1);
+        if (p == end)
+            return incomplete("unterminated tag");
         const char quote = *p;
         if (quote != '"' && quote != '\'')
-            return p == end ? incomplete("unterminated tag") : malformed("expected ' or \"", p);
+            malformed("expected ' or \"", p);
         const char* const value = ++p;
         for (;; ++p) {
             while (!is(*p, kEndsValue))
@@ -476,17 +467,11 @@ inline XmlReader::Step XmlReader::startTag()
     }
     // The tag is whole and will not be read again: its values may now be
     // decoded where they are.
-    if (references) {
-        const Step decoded = decodeAttributeValues();
-        if (decoded != Step::Done)
-            return decoded;
-    }
-    if (!countItems(1 + attributes_.size()))
-        return Step::Fault;
-    if (open_ >= kMaxDepth) {
+    if (references)
+        decodeAttributeValues();
+    countItems(1 + attributes_.size());
+    if (open_ >= kMaxDepth)
         fail("elements nested more than " + std::to_string(kMaxDepth) + " levels deep", tokenOffset_);
-        return Step::Fault;
-    }
     openElement(name);
     token_ = Token::StartTag;
     name_ = name;
@@ -496,7 +481,7 @@ inline XmlReader::Step XmlReader::startTag()
     return Step::Done;
 }
 
-XmlReader::Step XmlReader::decodeAttributeValues()
+void XmlReader::decodeAttributeValues()
 {
     for (Attribute& attribute : attributes_) {
         char* const begin = buffer_.data() + (attribute.value.data() - buffer_.data());
@@ -504,10 +489,9 @@ XmlReader::Step XmlReader::decodeAttributeValues()
         const char* why = nullptr;
         char* const end = decodeInPlace(begin, begin + attribute.value.size(), invalid, why);
         if (!end)
-            return malformed(why, invalid);
+            malformed(why, invalid);
         attribute.value = std::string_view(begin, static_cast<size_t>(end - begin));
     }
-    return Step::Done;
 }
 
 void XmlReader::openElement(std::string_view name)
@@ -550,15 +534,13 @@ inline XmlReader::Step XmlReader::endTag()
     const char* const p = skipBlanks(nameEnd);
     if (p == end)
         return incomplete("unterminated end tag");
-    if (open_ == 0) {
+    if (open_ == 0)
         fail("end tag without a start tag", tokenOffset_);
-        return Step::Fault;
-    }
     const std::string_view name(begin + 2, static_cast<size_t>(nameEnd - begin - 2));
     if (!closes(name))
-        return malformed("invalid closing tag name", begin);
+        malformed("invalid closing tag name", begin);
     if (*p != '>')
-        return malformed("expected >", p);
+        malformed("expected >", p);
     closeElement();
     name_ = name;
     localName_ = std::string_view(local, static_cast<size_t>(nameEnd - local));
@@ -568,8 +550,9 @@ inline XmlReader::Step XmlReader::endTag()
 
 // Passes the text up to the next '<' or the end of the part, into `text`
 // when there is one, and says whether it was all blanks.
-inline bool XmlReader::passText(std::string* text, bool& blank)
+inline bool XmlReader::passText(std::string* text)
 {
+    bool blank = true;
     for (;;) {
         const char* p = buffer_.data() + pos_;
         const char* const end = buffer_.data() + end_;
@@ -582,7 +565,7 @@ inline bool XmlReader::passText(std::string* text, bool& blank)
             text->append(run, static_cast<size_t>(p - run));
         pos_ = static_cast<size_t>(p - buffer_.data());
         if (p < end && *p == '<')
-            return true;
+            return blank;
         const bool more = !sourceEnded_;
         if (p < end) {
             // A reference; text of blanks holds none.
@@ -599,22 +582,19 @@ inline bool XmlReader::passText(std::string* text, bool& blank)
                     text->push_back('&');
                 ++pos_;
                 continue;
-            case Reference::Invalid:
-                malformed(decoded.why, p);
-                return false;
+            case Reference::Invalid: malformed(decoded.why, p);
             case Reference::CutOff: break;
             }
         }
         if (!more)
-            return true;
-        if (!fill())
-            return false;
+            return blank;
+        fill();
     }
 }
 
 // Passes markup from its opening to past its `terminator`, its content into
 // `text` when there is one.
-bool XmlReader::passPast(size_t opening, std::string_view terminator, std::string* text, const char* unterminated)
+void XmlReader::passPast(size_t opening, std::string_view terminator, std::string* text, const char* unterminated)
 {
     pos_ += opening;
     for (;;) {
@@ -624,33 +604,30 @@ bool XmlReader::passPast(size_t opening, std::string_view terminator, std::strin
             if (text)
                 text->append(rest.substr(0, found));
             pos_ += found + terminator.size();
-            return true;
+            return;
         }
         if (sourceEnded_)
-            return fail(unterminated, tokenOffset_);
+            fail(unterminated, tokenOffset_);
         // The last bytes may begin the terminator; the rest is passed.
         const size_t passed = rest.size() - std::min(rest.size(), terminator.size() - 1);
         if (text)
             text->append(rest.substr(0, passed));
         pos_ += passed;
-        if (!fill())
-            return false;
+        fill();
     }
 }
 
-bool XmlReader::next()
+void XmlReader::next()
 {
     Item item;
-    do {
-        if (!pull(nullptr, item))
-            return false;
-    } while (item == Item::Text || item == Item::Blank || item == Item::Markup);
-    return true;
+    do
+        item = pull(nullptr);
+    while (item == Item::Text || item == Item::Blank || item == Item::Markup);
 }
 
 bool XmlReader::find(std::string_view localName)
 {
-    while (next() && token_ != Token::End)
+    for (next(); token_ != Token::End; next())
         if (token_ == Token::StartTag && localName_ == localName)
             return true;
     return false;
@@ -658,19 +635,20 @@ bool XmlReader::find(std::string_view localName)
 
 bool XmlReader::nextChild(int level)
 {
-    Item item;
-    while (pull(nullptr, item)) {
-        if (item == Item::StartTag) {
+    for (;;) {
+        switch (pull(nullptr)) {
+        case Item::StartTag:
             if (open_ == level + 1)
                 return true;
-        } else if (item == Item::EndTag) {
+            break;
+        case Item::EndTag:
             if (open_ == level - 1)
                 return false;
-        } else if (item == Item::End) {
-            return false;
+            break;
+        case Item::End: return false;
+        default: break;
         }
     }
-    return false;
 }
 
 // Text without references straight followed by the element's own end tag
@@ -691,8 +669,8 @@ bool XmlReader::readPlainText(std::string& out)
     if (*close != '>' || !closes(name))
         return false;
     tokenOffset_ = base_ + pos_;
-    if (!std::all_of(text, p, isBlank) && !countItems(1))
-        return false;
+    if (!std::all_of(text, p, isBlank))
+        countItems(1);
     out.append(text, static_cast<size_t>(p - text));
     tokenOffset_ = base_ + static_cast<uint64_t>(p - buffer_.data());
     closeElement();
@@ -702,12 +680,10 @@ bool XmlReader::readPlainText(std::string& out)
     return true;
 }
 
-bool XmlReader::readText(std::string& out)
+void XmlReader::readText(std::string& out)
 {
-    if (!endPending_ && pos_ < end_ && readPlainText(out))
-        return true;
-    if (failed())
-        return false;
+    if (!failure_ && !endPending_ && pos_ < end_ && readPlainText(out))
+        return;
     const int level = open_;
     // Blanks first in the element, kept only if the end tag comes next.
     size_t leadingBlanks = std::string::npos;
@@ -715,13 +691,11 @@ bool XmlReader::readText(std::string& out)
     for (;;) {
         const bool inside = open_ == level;
         const size_t mark = out.size();
-        Item item;
-        if (!pull(inside ? &out : nullptr, item))
-            return false;
+        const Item item = pull(inside ? &out : nullptr);
         if (!inside)
             continue;
         if (item == Item::EndTag)
-            return true;
+            return;
         if (item == Item::Blank) {
             if (content)
                 out.resize(mark);
@@ -735,29 +709,25 @@ bool XmlReader::readText(std::string& out)
     }
 }
 
-bool XmlReader::enterRoot(std::string_view localName, std::string_view notWhat)
+void XmlReader::enterRoot(std::string_view localName, std::string_view notWhat)
 {
-    if (!next())
-        return false;
+    next();
     if (token_ == Token::End)
-        return reject("no XML element");
+        reject("no XML element");
     if (localName_ != localName)
-        return reject(std::string(notWhat) + " (its root element is <" + quoteForMessage(name_) + ">)");
-    return true;
+        reject(std::string(notWhat) + " (its root element is <" + quoteForMessage(name_) + ">)");
 }
 
-bool XmlReader::readToEnd()
+void XmlReader::readToEnd()
 {
-    while (next())
-        if (token_ == Token::End)
-            return true;
-    return false;
+    do
+        next();
+    while (token_ != Token::End);
 }
 
-bool XmlReader::reject(const std::string& what)
+void XmlReader::reject(std::string what, std::optional<CellPosition> cell, std::optional<uint64_t> offset)
 {
-    error_ = partName_ + ": " + what;
-    return false;
+    stop(LoadError{.what = std::move(what), .source = partName_, .offset = offset, .cell = cell});
 }
 
 } // namespace xl

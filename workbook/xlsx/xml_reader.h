@@ -13,7 +13,12 @@
 // deeper than kMaxDepth and more than kMaxItems items in one stretch.
 // Elements and attributes are matched on local names: files write the same
 // element as <c>, <x:c> or <ns2:c>, in the transitional or Strict namespace.
+//
+// A fault stops the reader with a LoadError that names the part and the byte
+// at fault; a reader that has failed throws the same again if it is used on.
 #pragma once
+
+#include "common/load_error.h"
 
 #include <array>
 #include <cstdint>
@@ -28,9 +33,9 @@ namespace xl {
 class XmlReader {
 public:
     // Puts up to `room` (> 0) more bytes of the part into `out` and says how
-    // many in `produced`: 0 only at the end of the part. False with `error`
-    // set when the part cannot be read on.
-    using Source = std::function<bool(char* out, size_t room, size_t& produced, std::string& error)>;
+    // many: 0 only at the end of the part. Throws a LoadError when the part
+    // cannot be read on; the reader passes it on as it is.
+    using Source = std::function<size_t(char* out, size_t room)>;
 
     // Elements may nest 256 levels deep; real parts use fewer than 20.
     static constexpr int kMaxDepth = 256;
@@ -51,28 +56,28 @@ public:
 
     // Moves to the next start tag, end tag or the end of the part, past text
     // and other markup. An empty element (<a/>) gives a start tag and an end
-    // tag. False on a fault, with error() saying what and where.
-    bool next();
+    // tag.
+    void next();
     // Moves to the next start tag whose local name is `localName`. False at
-    // the end of the part (error() empty) or on a fault.
+    // the end of the part.
     bool find(std::string_view localName);
     // Moves to the next start tag of a child of the element at `level`,
-    // inside which the reader is. False at that element's end tag (error()
-    // empty) or on a fault.
+    // inside which the reader is. False at that element's end tag.
     bool nextChild(int level);
     // Appends the text of the element whose start tag is current and moves to
     // its end tag: its text and CDATA, not the text of elements inside it.
     // Text of blanks alone counts only when it is all that the element holds
     // (<t> </t>); between markup it is layout.
-    bool readText(std::string& out);
+    void readText(std::string& out);
     // Moves to the root element, which must have the local name
     // `localName`; otherwise rejects the part as `notWhat` ("not a workbook").
-    bool enterRoot(std::string_view localName, std::string_view notWhat);
+    void enterRoot(std::string_view localName, std::string_view notWhat);
     // Reads on to the end of the part, checking its XML.
-    bool readToEnd();
-    // Fails the part for what its content means: error() becomes the part's
-    // name and `what`, and the reader stops. Returns false.
-    bool reject(const std::string& what);
+    void readToEnd();
+    // Fails the part for what its content means, at `cell` or at the byte
+    // `offset` when they are given, and stops the reader.
+    [[noreturn]] void reject(std::string what, std::optional<CellPosition> cell = std::nullopt,
+                             std::optional<uint64_t> offset = std::nullopt);
     // Starts a new stretch for kMaxItems.
     void startItemCount() { items_ = 0; }
 
@@ -97,10 +102,6 @@ public:
     // The size the part declares: within the zip limits, and checked once the
     // part is read, so a fair guess of room to reserve for what it holds.
     uint64_t declaredSize() const { return declaredSize_; }
-    // The part's name, what went wrong and where; empty until then. A reader
-    // that has failed stays failed.
-    const std::string& error() const { return error_; }
-    bool failed() const { return !error_.empty(); }
 
 private:
     // What the reader met: Text includes CDATA; Blank is text of blanks
@@ -108,7 +109,7 @@ private:
     enum class Item { StartTag, EndTag, Text, Blank, Markup, End };
     // A tag not yet complete in the buffer asks for More, and is read again
     // from its start once the next piece is in.
-    enum class Step { Done, More, Fault };
+    enum class Step { Done, More };
     struct Attribute {
         std::string_view localName;
         std::string_view value;
@@ -123,10 +124,10 @@ private:
         uint32_t rest;
     };
 
-    bool pull(std::string* text, Item& item);
+    Item pull(std::string* text);
     Step otherMarkup(std::string* text, Item& item);
     Step startTag();
-    Step decodeAttributeValues();
+    void decodeAttributeValues();
     Step endTag();
     void openElement(std::string_view name);
     bool closes(std::string_view name) const;
@@ -139,21 +140,23 @@ private:
     }
     std::string openName() const;
     bool readPlainText(std::string& out);
-    bool passText(std::string* text, bool& blank);
-    bool passPast(size_t opening, std::string_view terminator, std::string* text, const char* unterminated);
-    bool fill();
-    bool startPart();
-    bool readSource(char* out, size_t room, size_t& produced);
-    bool takeNewBytes(size_t count);
-    bool countItems(size_t count)
+    bool passText(std::string* text);
+    void passPast(size_t opening, std::string_view terminator, std::string* text, const char* unterminated);
+    void fill();
+    void startPart();
+    size_t readSource(char* out, size_t room);
+    void takeNewBytes(size_t count);
+    void countItems(size_t count)
     {
         items_ += count;
-        return items_ <= kMaxItems || failItems();
+        if (items_ > kMaxItems)
+            failItems();
     }
-    bool failItems();
+    [[noreturn]] void failItems();
     Step incomplete(const char* what);
-    Step malformed(const char* what, const char* at);
-    bool fail(const std::string& what, uint64_t offset);
+    [[noreturn]] void malformed(const char* what, const char* at);
+    [[noreturn]] void fail(std::string what, uint64_t offset);
+    [[noreturn]] void stop(LoadError error);
 
     std::string partName_;
     Source source_;
@@ -180,7 +183,7 @@ private:
     std::array<OpenElement, kMaxDepth> openElements_;
     std::string longNames_;
     size_t items_ = 0;
-    std::string error_;
+    std::optional<LoadError> failure_; // once the reader has failed
 };
 
 } // namespace xl

@@ -3,6 +3,7 @@
 #include "xlsx/zip_archive.h"
 
 #include "common/little_endian.h"
+#include "common/load_error.h"
 #include "common/quote.h"
 
 #include <zlib.h>
@@ -55,9 +56,14 @@ bool sameName(std::string_view stored, std::string_view wanted)
     return true;
 }
 
-std::string entryError(const ZipArchive::Entry& entry, const std::string& what)
+[[noreturn]] void failArchive(std::string what)
 {
-    return "zip entry '" + quoteForMessage(entry.name, 200) + "': " + what;
+    throw LoadError{std::move(what)};
+}
+
+[[noreturn]] void failEntry(const ZipArchive::Entry& entry, std::string what)
+{
+    throw LoadError{.what = std::move(what), .source = "zip entry '" + quoteForMessage(entry.name, 200) + "'"};
 }
 
 // Replaces the 32-bit fields that are marked 0xFFFFFFFF with the values of a
@@ -94,19 +100,15 @@ bool applyZip64Extra(std::string_view extra, ZipArchive::Entry& entry, bool size
 
 } // namespace
 
-bool ZipArchive::open(std::string_view data, std::string& error)
+void ZipArchive::open(std::string_view data)
 {
     data_ = data;
     entries_.clear();
     const uint64_t size = data.size();
-    if (size < kEndOfDirectorySize) {
-        error = "not a zip archive: " + std::to_string(size) + " bytes is too short";
-        return false;
-    }
-    if (size > UINT32_MAX) {
-        error = "zip archives of 4 GiB or more are not read";
-        return false;
-    }
+    if (size < kEndOfDirectorySize)
+        failArchive("not a zip archive: " + std::to_string(size) + " bytes is too short");
+    if (size > UINT32_MAX)
+        failArchive("zip archives of 4 GiB or more are not read");
     // The record ends the file, unless a comment of up to 64 KiB follows it.
     uint64_t eocd = size - kEndOfDirectorySize;
     const uint64_t lowest = eocd > kMaxCommentSize ? eocd - kMaxCommentSize : 0;
@@ -114,10 +116,8 @@ bool ZipArchive::open(std::string_view data, std::string& error)
         if (loadU32(data.data() + eocd) == kEndOfDirectorySignature &&
             loadU16(data.data() + eocd + 20) <= size - kEndOfDirectorySize - eocd)
             break;
-        if (eocd == lowest) {
-            error = "not a zip archive: no end of central directory record";
-            return false;
-        }
+        if (eocd == lowest)
+            failArchive("not a zip archive: no end of central directory record");
     }
     uint64_t directorySize = loadU32(data.data() + eocd + 12);
     uint64_t directoryOffset = loadU32(data.data() + eocd + 16);
@@ -125,24 +125,25 @@ bool ZipArchive::open(std::string_view data, std::string& error)
     if (eocd >= kZip64LocatorSize && loadU32(data.data() + eocd - kZip64LocatorSize) == kZip64LocatorSignature) {
         const uint64_t record = loadU64(data.data() + eocd - kZip64LocatorSize + 8);
         if (!fits(record, kZip64EndOfDirectorySize, size) ||
-            loadU32(data.data() + record) != kZip64EndOfDirectorySignature) {
-            error = "zip64 end of central directory record at offset " + std::to_string(record) +
-                    " is missing or damaged";
-            return false;
-        }
+            loadU32(data.data() + record) != kZip64EndOfDirectorySignature)
+            failArchive("zip64 end of central directory record at offset " + std::to_string(record) +
+                        " is missing or damaged");
         directorySize = loadU64(data.data() + record + 40);
         directoryOffset = loadU64(data.data() + record + 48);
     }
-    if (!fits(directoryOffset, directorySize, size)) {
-        error = "central directory (offset " + std::to_string(directoryOffset) + ", " +
-                std::to_string(directorySize) + " bytes) lies beyond the end of the " +
-                std::to_string(size) + "-byte file";
-        return false;
-    }
-    return readDirectory(directoryOffset, directorySize, error);
+    if (!fits(directoryOffset, directorySize, size))
+        failArchive("central directory (offset " + std::to_string(directoryOffset) + ", " +
+                    std::to_string(directorySize) + " bytes) lies beyond the end of the " + std::to_string(size) +
+                    "-byte file");
+    readDirectory(directoryOffset, directorySize);
 }
 
-bool ZipArchive::readDirectory(uint64_t offset, uint64_t size, std::string& error)
+bool ZipArchive::open(std::string_view data, std::string& error)
+{
+    return guarded("the zip archive", error, [&] { open(data); });
+}
+
+void ZipArchive::readDirectory(uint64_t offset, uint64_t size)
 {
     const std::string_view directory = data_.substr(offset, size);
     uint64_t at = 0;
@@ -151,10 +152,8 @@ bool ZipArchive::readDirectory(uint64_t offset, uint64_t size, std::string& erro
     while (at < directory.size()) {
         const auto where = [&] { return " at offset " + std::to_string(offset + at); };
         if (!fits(at, kDirectoryEntrySize, directory.size()) ||
-            loadU32(directory.data() + at) != kDirectoryEntrySignature) {
-            error = "central directory entry" + where() + " is damaged";
-            return false;
-        }
+            loadU32(directory.data() + at) != kDirectoryEntrySignature)
+            failArchive("central directory entry" + where() + " is damaged");
         Entry entry;
         entry.flags = loadU16(directory.data() + at + 8);
         entry.method = loadU16(directory.data() + at + 10);
@@ -166,22 +165,17 @@ bool ZipArchive::readDirectory(uint64_t offset, uint64_t size, std::string& erro
         const uint16_t commentLength = loadU16(directory.data() + at + 32);
         entry.localHeaderOffset = loadU32(directory.data() + at + 42);
         const uint64_t variable = uint64_t(nameLength) + extraLength + commentLength;
-        if (!fits(at + kDirectoryEntrySize, variable, directory.size())) {
-            error = "central directory entry" + where() + " runs past the end of the directory";
-            return false;
-        }
+        if (!fits(at + kDirectoryEntrySize, variable, directory.size()))
+            failArchive("central directory entry" + where() + " runs past the end of the directory");
         entry.name.assign(directory.substr(at + kDirectoryEntrySize, nameLength));
         std::replace(entry.name.begin(), entry.name.end(), '\\', '/');
         const std::string_view extra = directory.substr(at + kDirectoryEntrySize + nameLength, extraLength);
         if (!applyZip64Extra(extra, entry, entry.size == 0xFFFFFFFF, entry.compressedSize == 0xFFFFFFFF,
-                             entry.localHeaderOffset == 0xFFFFFFFF)) {
-            error = entryError(entry, "zip64 extra field is missing or damaged");
-            return false;
-        }
+                             entry.localHeaderOffset == 0xFFFFFFFF))
+            failEntry(entry, "zip64 extra field is missing or damaged");
         entries_.push_back(std::move(entry));
         at += kDirectoryEntrySize + variable;
     }
-    return true;
 }
 
 const ZipArchive::Entry* ZipArchive::find(std::string_view name) const
@@ -195,25 +189,19 @@ const ZipArchive::Entry* ZipArchive::find(std::string_view name) const
 bool ZipArchive::read(const Entry& entry, std::string& out, std::string& error) const
 {
     out.clear();
-    EntryReader reader;
-    if (!reader.open(*this, entry, error))
-        return false;
-    // Room for one byte beyond the declared size shows an entry that
-    // inflates to more than it declared.
-    out.resize(entry.size + 1);
-    size_t filled = 0;
-    for (;;) {
-        size_t produced = 0;
-        if (!reader.read(out.data() + filled, out.size() - filled, produced, error)) {
-            out.clear();
-            return false;
-        }
-        if (produced == 0)
-            break;
-        filled += produced;
-    }
-    out.resize(filled);
-    return true;
+    const bool read = guarded("the zip archive", error, [&] {
+        EntryReader reader(*this, entry);
+        // Room for one byte beyond the declared size shows an entry that
+        // inflates to more than it declared.
+        out.resize(entry.size + 1);
+        size_t filled = 0;
+        while (const size_t produced = reader.read(out.data() + filled, out.size() - filled))
+            filled += produced;
+        out.resize(filled);
+    });
+    if (!read)
+        out.clear();
+    return read;
 }
 
 void ZipArchive::EntryReader::EndInflation::operator()(z_stream_s* stream) const
@@ -222,131 +210,110 @@ void ZipArchive::EntryReader::EndInflation::operator()(z_stream_s* stream) const
     delete stream;
 }
 
-bool ZipArchive::EntryReader::fail(const std::string& what, std::string& error)
+void ZipArchive::EntryReader::fail(std::string what)
 {
-    error = entryError(entry_, what);
     inflation_.reset();
     ended_ = true;
-    return false;
+    failEntry(entry_, std::move(what));
 }
 
-bool ZipArchive::EntryReader::open(const ZipArchive& archive, const Entry& entry, std::string& error)
+ZipArchive::EntryReader::EntryReader(const ZipArchive& archive, const Entry& entry) : entry_(entry)
 {
-    entry_ = entry;
-    inflation_.reset();
-    ended_ = false;
-    total_ = 0;
-    crc_ = 0;
     if (entry.flags & kFlagEncrypted)
-        return fail("is encrypted", error);
+        fail("is encrypted");
     if (entry.method != kMethodStored && entry.method != kMethodDeflated)
-        return fail("compression method " + std::to_string(entry.method) + " is not supported", error);
+        fail("compression method " + std::to_string(entry.method) + " is not supported");
     if (entry.size > kMaxEntrySize)
-        return fail("declared size of " + std::to_string(entry.size) + " bytes exceeds the limit of " +
-                        std::to_string(kMaxEntrySize),
-                    error);
+        fail("declared size of " + std::to_string(entry.size) + " bytes exceeds the limit of " +
+             std::to_string(kMaxEntrySize));
     if (entry.size > kRatioFloor && entry.size / kMaxRatio > entry.compressedSize)
-        return fail("declared size of " + std::to_string(entry.size) + " bytes is more than " +
-                        std::to_string(kMaxRatio) + " times its compressed size of " +
-                        std::to_string(entry.compressedSize),
-                    error);
+        fail("declared size of " + std::to_string(entry.size) + " bytes is more than " + std::to_string(kMaxRatio) +
+             " times its compressed size of " + std::to_string(entry.compressedSize));
     const std::string_view data = archive.data_;
     const uint64_t header = entry.localHeaderOffset;
     if (!fits(header, kLocalHeaderSize, data.size()) || loadU32(data.data() + header) != kLocalHeaderSignature)
-        return fail("no local header at offset " + std::to_string(header), error);
+        fail("no local header at offset " + std::to_string(header));
     const uint64_t dataOffset =
         header + kLocalHeaderSize + loadU16(data.data() + header + 26) + loadU16(data.data() + header + 28);
     if (!fits(dataOffset, entry.compressedSize, data.size()))
-        return fail("its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
-                        std::to_string(dataOffset) + " run past the end of the file",
-                    error);
+        fail("its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
+             std::to_string(dataOffset) + " run past the end of the file");
     input_ = data.substr(dataOffset, entry.compressedSize);
 
     if (entry.method == kMethodStored) {
         if (entry.compressedSize != entry.size)
-            return fail("stored with " + std::to_string(entry.compressedSize) + " bytes but a size of " +
-                            std::to_string(entry.size),
-                        error);
-        return true;
+            fail("stored with " + std::to_string(entry.compressedSize) + " bytes but a size of " +
+                 std::to_string(entry.size));
+        return;
     }
     auto stream = std::make_unique<z_stream>();
     if (inflateInit2(stream.get(), -MAX_WBITS) != Z_OK)
-        return fail("cannot start inflating", error);
+        fail("cannot start inflating");
     inflation_.reset(stream.release());
     inflation_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input_.data()));
     inflation_->avail_in = static_cast<uInt>(input_.size());
-    return true;
 }
 
-bool ZipArchive::EntryReader::read(char* out, size_t room, size_t& produced, std::string& error)
+size_t ZipArchive::EntryReader::read(char* out, size_t room)
 {
-    produced = 0;
     if (ended_)
-        return true;
+        return 0;
     // Never more than one byte past the declared size: that byte shows an
     // entry that inflates to more than it declared, and inflation stops there.
     room = static_cast<size_t>(std::min<uint64_t>({room, entry_.size + 1 - total_, UINT32_MAX}));
-    bool dataEnded = false;
+    size_t produced;
+    bool dataEnded;
     if (!inflation_) {
         produced = static_cast<size_t>(std::min<uint64_t>(room, input_.size() - total_));
         std::memcpy(out, input_.data() + total_, produced);
         dataEnded = total_ + produced == input_.size();
-    } else if (!inflateSome(out, room, produced, dataEnded, error)) {
-        return false;
+    } else {
+        produced = inflateSome(out, room, dataEnded);
     }
     total_ += produced;
     if (total_ > entry_.size)
-        return fail("inflates to more than its declared size of " + std::to_string(entry_.size) + " bytes", error);
+        fail("inflates to more than its declared size of " + std::to_string(entry_.size) + " bytes");
     crc_ = static_cast<uint32_t>(crc32(crc_, reinterpret_cast<const Bytef*>(out), static_cast<uInt>(produced)));
     if (!dataEnded)
-        return true;
+        return produced;
     if (total_ != entry_.size)
-        return fail("inflates to " + std::to_string(total_) + " bytes, not its declared " +
-                        std::to_string(entry_.size),
-                    error);
+        fail("inflates to " + std::to_string(total_) + " bytes, not its declared " + std::to_string(entry_.size));
     if (crc_ != entry_.crc)
-        return fail("CRC-32 mismatch (data is damaged)", error);
+        fail("CRC-32 mismatch (data is damaged)");
     inflation_.reset();
     ended_ = true;
-    return true;
+    return produced;
 }
 
-bool ZipArchive::EntryReader::readToEnd(std::string& error)
+void ZipArchive::EntryReader::readToEnd()
 {
     std::string scratch(std::min<uint64_t>(entry_.size + 1, uint64_t(64) << 10), '\0');
-    for (;;) {
-        size_t produced = 0;
-        if (!read(scratch.data(), scratch.size(), produced, error))
-            return false;
-        if (produced == 0)
-            return true;
+    while (read(scratch.data(), scratch.size()) > 0) {
     }
 }
 
-// Inflates until some bytes come out or the deflate data ends.
-bool ZipArchive::EntryReader::inflateSome(char* out, size_t room, size_t& produced, bool& dataEnded,
-                                          std::string& error)
+// Inflates until some bytes come out or the deflate data ends, and says how
+// many came out.
+size_t ZipArchive::EntryReader::inflateSome(char* out, size_t room, bool& dataEnded)
 {
     z_stream& stream = *inflation_;
     stream.next_out = reinterpret_cast<Bytef*>(out);
     stream.avail_out = static_cast<uInt>(room);
     for (;;) {
         const int status = inflate(&stream, Z_NO_FLUSH);
-        produced = room - stream.avail_out;
+        const size_t produced = room - stream.avail_out;
         dataEnded = status == Z_STREAM_END;
         if (dataEnded)
-            return true;
+            return produced;
         if (status == Z_MEM_ERROR)
             throw std::bad_alloc();
         if (status != Z_OK && status != Z_BUF_ERROR)
-            return fail("deflate data is damaged after " + std::to_string(stream.total_in) + " compressed bytes",
-                        error);
+            fail("deflate data is damaged after " + std::to_string(stream.total_in) + " compressed bytes");
         if (produced > 0)
-            return true;
+            return produced;
         if (status == Z_BUF_ERROR || stream.avail_in == 0)
-            return fail("deflate data ends early, after " + std::to_string(total_) + " of " +
-                            std::to_string(entry_.size) + " bytes",
-                        error);
+            fail("deflate data ends early, after " + std::to_string(total_) + " of " + std::to_string(entry_.size) +
+                 " bytes");
     }
 }
 

@@ -3,7 +3,8 @@
 // stored and deflated entries, data descriptors and CRC checks. Entries are
 // only inflated on request, whole or piece by piece, and never beyond the
 // limits below, so that a small hostile file cannot make the reader allocate
-// or work without bound.
+// or work without bound. Faults are thrown as LoadError, an entry's named
+// after it.
 #pragma once
 
 #include <cstdint>
@@ -40,9 +41,9 @@ public:
     };
 
     // Reads the central directory of the archive in `data`, which must stay
-    // valid while the archive is used. False with `error` set when `data` is
-    // no zip archive or its directory is damaged.
-    bool open(std::string_view data, std::string& error);
+    // valid while the archive is used. Throws when `data` is no zip archive
+    // or its directory is damaged.
+    void open(std::string_view data);
 
     const std::vector<Entry>& entries() const { return entries_; }
 
@@ -50,33 +51,35 @@ public:
     // ('\' and '/' alike); null when there is none.
     const Entry* find(std::string_view name) const;
 
-    // Inflates `entry` into `out` and checks its size and CRC. False with
-    // `error` naming the entry when the entry is refused or damaged.
+    // For callers outside a book, such as the packaging test: open(), and
+    // all of an entry inflated into `out` with its size and CRC checked.
+    // False with `error` saying why, `out` then empty.
+    bool open(std::string_view data, std::string& error);
     bool read(const Entry& entry, std::string& out, std::string& error) const;
 
     // One entry's bytes, inflated piece by piece as they are asked for, so
-    // that a large part need never be held whole. Its limits and checks are
-    // those of read(); the size and CRC are checked before the end is told.
+    // that a large part need never be held whole. The size and CRC are
+    // checked before the end is told.
     class EntryReader {
     public:
         // Gets ready to read `entry` of `archive`, which must outlive the
-        // reading. False with `error` naming the entry when it is refused.
-        bool open(const ZipArchive& archive, const Entry& entry, std::string& error);
+        // reading. Throws when the entry is refused.
+        EntryReader(const ZipArchive& archive, const Entry& entry);
         // Puts the next bytes of the entry into `out`, at most `room` (> 0)
-        // of them, and says how many in `produced`: 0 only once the entry has
-        // ended with its declared size and CRC. False with `error` naming the
-        // entry when its data is damaged, ends early or would pass its
-        // declared size; no byte past that size is ever put out.
-        bool read(char* out, size_t room, size_t& produced, std::string& error);
+        // of them, and says how many: 0 only once the entry has ended with
+        // its declared size and CRC, or after a fault. Throws when its data
+        // is damaged, ends early or would pass its declared size; no byte
+        // past that size is ever put out.
+        size_t read(char* out, size_t room);
         // Reads the rest of the entry, for its checks alone.
-        bool readToEnd(std::string& error);
+        void readToEnd();
 
     private:
         struct EndInflation {
             void operator()(z_stream_s* stream) const;
         };
-        bool fail(const std::string& what, std::string& error);
-        bool inflateSome(char* out, size_t room, size_t& produced, bool& dataEnded, std::string& error);
+        [[noreturn]] void fail(std::string what);
+        size_t inflateSome(char* out, size_t room, bool& dataEnded);
 
         Entry entry_;
         std::string_view input_; // the entry's compressed (or stored) bytes
@@ -87,7 +90,7 @@ public:
     };
 
 private:
-    bool readDirectory(uint64_t offset, uint64_t size, std::string& error);
+    void readDirectory(uint64_t offset, uint64_t size);
 
     std::string_view data_;
     std::vector<Entry> entries_;

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -19,13 +21,21 @@ xl::XmlReader readerOf(const std::string& bytes, size_t& at, size_t pieceSize)
 {
     return xl::XmlReader(
         "part.xml",
-        [&bytes, &at](char* out, size_t room, size_t& produced, std::string&) {
-            produced = std::min(room, bytes.size() - at);
+        [&bytes, &at](char* out, size_t room) {
+            const size_t produced = std::min(room, bytes.size() - at);
             std::memcpy(out, bytes.data() + at, produced);
             at += produced;
-            return true;
+            return produced;
         },
         pieceSize);
+}
+
+// The message of what `step` throws; empty when it throws nothing.
+std::string faultOf(const std::function<void()>& step)
+{
+    std::string message;
+    xl::guarded("the part", message, step);
+    return message;
 }
 
 // The tags of `bytes` with their attributes a, b and id, and the text of each
@@ -35,27 +45,28 @@ std::string trace(const std::string& bytes, size_t pieceSize)
     size_t at = 0;
     xl::XmlReader xml = readerOf(bytes, at, pieceSize);
     std::string out;
-    while (xml.next()) {
-        if (xml.token() == Token::End)
-            return out;
-        const std::string name(xml.name());
-        if (xml.token() == Token::EndTag) {
-            out += "</" + name + ">";
-            continue;
+    const std::string fault = faultOf([&] {
+        for (xml.next(); xml.token() != Token::End; xml.next()) {
+            const std::string name(xml.name());
+            if (xml.token() == Token::EndTag) {
+                out += "</" + name + ">";
+                continue;
+            }
+            out += "<" + name;
+            for (const char* attribute : {"a", "b", "id"})
+                if (const auto value = xml.attribute(attribute))
+                    out += " " + std::string(attribute) + "=" + std::string(*value);
+            out += ">";
+            if (xml.localName() == "t") {
+                std::string text;
+                xml.readText(text);
+                out += "[" + text + "]</" + std::string(xml.name()) + ">";
+            }
         }
-        out += "<" + name;
-        for (const char* attribute : {"a", "b", "id"})
-            if (const auto value = xml.attribute(attribute))
-                out += " " + std::string(attribute) + "=" + std::string(*value);
-        out += ">";
-        if (xml.localName() == "t") {
-            std::string text;
-            if (!xml.readText(text))
-                break;
-            out += "[" + text + "]</" + std::string(xml.name()) + ">";
-        }
-    }
-    return out + (out.empty() ? "" : " ") + "error: " + xml.error();
+    });
+    if (fault.empty())
+        return out;
+    return out + (out.empty() ? "" : " ") + "error: " + fault;
 }
 
 struct Case {
@@ -185,9 +196,7 @@ TEST(XmlReader, RefusesMalformedOrHostileXmlSayingWhereItFailed)
         limit += "</d>";
     size_t at = 0;
     xl::XmlReader xml = readerOf(limit, at, 5);
-    while (xml.next() && xml.token() != Token::End) {
-    }
-    EXPECT_EQ(xml.error(), "");
+    EXPECT_EQ(faultOf([&] { xml.readToEnd(); }), "");
 }
 
 // `utf8` as UTF-16 bytes (ASCII only, for the test).
@@ -225,13 +234,16 @@ TEST(XmlReader, ReadsTokensLongerThanAPieceInLinearTime)
     const std::string doc = "<e a='" + mebi + "'><!--" + mebi + "--><t><![CDATA[" + mebi + "]]>" + mebi + "</t></e>";
     size_t at = 0;
     xl::XmlReader xml = readerOf(doc, at, 16);
-    ASSERT_TRUE(xml.next());
-    EXPECT_EQ(xml.attribute("a")->size(), mebi.size());
-    ASSERT_TRUE(xml.nextChild(1));
     std::string text;
-    ASSERT_TRUE(xml.readText(text)) << xml.error();
+    EXPECT_EQ(faultOf([&] {
+                  xml.next();
+                  EXPECT_EQ(xml.attribute("a")->size(), mebi.size());
+                  ASSERT_TRUE(xml.nextChild(1));
+                  xml.readText(text);
+                  xml.readToEnd();
+              }),
+              "");
     EXPECT_EQ(text, mebi + mebi);
-    EXPECT_TRUE(xml.readToEnd()) << xml.error();
 }
 
 TEST(XmlReader, WalksChildrenAndFindsElements)
@@ -241,21 +253,53 @@ TEST(XmlReader, WalksChildrenAndFindsElements)
         SCOPED_TRACE(pieceSize);
         size_t at = 0;
         xl::XmlReader xml = readerOf(doc, at, pieceSize);
-        ASSERT_TRUE(xml.enterRoot("r", "not an r"));
         std::string children;
-        while (xml.nextChild(1))
-            children += std::string(xml.name()) + std::to_string(xml.level());
+        EXPECT_EQ(faultOf([&] {
+                      xml.enterRoot("r", "not an r");
+                      while (xml.nextChild(1))
+                          children += std::string(xml.name()) + std::to_string(xml.level());
+                      EXPECT_EQ(xml.token(), Token::EndTag);
+                      EXPECT_EQ(xml.name(), "r");
+                      xml.readToEnd();
+                      EXPECT_FALSE(xml.find("a"));
+                  }),
+                  "");
         EXPECT_EQ(children, "a2b2a2");
-        EXPECT_EQ(xml.token(), Token::EndTag);
-        EXPECT_EQ(xml.name(), "r");
-        EXPECT_TRUE(xml.readToEnd());
-        EXPECT_FALSE(xml.find("a"));
-        EXPECT_EQ(xml.error(), "");
 
         at = 0;
         xl::XmlReader other = readerOf(doc, at, pieceSize);
-        EXPECT_FALSE(other.enterRoot("workbook", "not a workbook"));
-        EXPECT_EQ(other.error(), "part.xml: not a workbook (its root element is <r>)");
+        EXPECT_EQ(faultOf([&] { other.enterRoot("workbook", "not a workbook"); }),
+                  "part.xml: not a workbook (its root element is <r>)");
+    }
+}
+
+TEST(XmlReader, RejectsAPartForWhatItMeansAtTheCellOrByteGivenAndStaysFailed)
+{
+    struct Rejection {
+        const char* name;
+        std::optional<xl::CellPosition> cell;
+        bool atTheTag;
+        std::string message;
+    };
+    const Rejection rejections[] = {
+        {"the part alone", std::nullopt, false, "part.xml: what it means is wrong"},
+        {"a cell", xl::CellPosition{9, 27}, false, "part.xml: cell AB10: what it means is wrong"},
+        {"the byte of the current tag", std::nullopt, true, "part.xml: what it means is wrong at byte 4"},
+        {"a cell and a byte", xl::CellPosition{0, 0}, true, "part.xml: cell A1: what it means is wrong at byte 4"},
+    };
+    const std::string doc = "<r>\n<row/></r>";
+    for (const Rejection& rejection : rejections) {
+        SCOPED_TRACE(rejection.name);
+        size_t at = 0;
+        xl::XmlReader xml = readerOf(doc, at, 2);
+        EXPECT_EQ(faultOf([&] {
+                      xml.enterRoot("r", "not an r");
+                      ASSERT_TRUE(xml.nextChild(1));
+                      xml.reject("what it means is wrong", rejection.cell,
+                                 rejection.atTheTag ? std::optional<uint64_t>(xml.offset()) : std::nullopt);
+                  }),
+                  rejection.message);
+        EXPECT_EQ(faultOf([&] { xml.readToEnd(); }), rejection.message);
     }
 }
 
@@ -265,22 +309,19 @@ TEST(XmlReader, PassesOnTheFaultsOfItsSourceAsTheyAre)
     size_t at = 0;
     xl::XmlReader xml(
         "part.xml",
-        [&](char* out, size_t room, size_t& produced, std::string& error) {
-            if (at >= 8) {
-                error = "zip entry 'part.xml': CRC-32 mismatch (data is damaged)";
-                return false;
-            }
-            produced = std::min(room, size_t(8) - at);
+        [&](char* out, size_t room) {
+            if (at >= 8)
+                throw xl::LoadError{.what = "CRC-32 mismatch (data is damaged)", .source = "zip entry 'part.xml'"};
+            const size_t produced = std::min(room, size_t(8) - at);
             std::memcpy(out, doc.data() + at, produced);
             at += produced;
-            return true;
+            return produced;
         },
         3);
-    EXPECT_FALSE(xml.readToEnd());
-    EXPECT_EQ(xml.error(), "zip entry 'part.xml': CRC-32 mismatch (data is damaged)");
+    const std::string damaged = "zip entry 'part.xml': CRC-32 mismatch (data is damaged)";
+    EXPECT_EQ(faultOf([&] { xml.readToEnd(); }), damaged);
     // A reader that failed stays failed.
-    EXPECT_FALSE(xml.next());
-    EXPECT_TRUE(xml.failed());
+    EXPECT_EQ(faultOf([&] { xml.next(); }), damaged);
 }
 
 } // namespace
