@@ -1,6 +1,7 @@
 // Whole-file reads: _wfopen on Windows, the UTF-8 path elsewhere.
 #include "common/file_reader.h"
 
+#include "common/load_error.h"
 #include "common/quote.h"
 #include "common/utf8.h"
 
@@ -34,19 +35,15 @@ std::string describeOpenError(int code)
 
 } // namespace
 
-bool readWholeFile(const char16_t* path, size_t maxSize, std::string& bytes, std::string& error)
+std::string readWholeFile(const char16_t* path, size_t maxSize)
 {
-    if (!path || !*path) {
-        error = "no workbook path given";
-        return false;
-    }
+    if (!path || !*path)
+        throw LoadError{"no workbook path given"};
     const std::string quoted = "'" + quoteForMessage(utf16ToUtf8(path), 400) + "'";
     std::FILE* file = openForReading(path);
-    if (!file) {
-        error = "cannot open " + quoted + ": " + describeOpenError(errno);
-        return false;
-    }
-    bytes.clear();
+    if (!file)
+        throw LoadError{"cannot open " + quoted + ": " + describeOpenError(errno)};
+    std::string bytes;
     char buffer[64 * 1024];
     bool tooLarge = false;
     size_t got;
@@ -59,15 +56,12 @@ bool readWholeFile(const char16_t* path, size_t maxSize, std::string& bytes, std
     }
     const bool readError = std::ferror(file) != 0;
     std::fclose(file);
-    if (tooLarge) {
-        error = quoted + " is larger than " + std::to_string(maxSize >> 20) + " MiB, more than a workbook may be";
-        return false;
-    }
-    if (readError) {
-        error = "cannot read " + quoted;
-        return false;
-    }
-    return true;
+    if (tooLarge)
+        throw LoadError{quoted + " is larger than " + std::to_string(maxSize >> 20) +
+                        " MiB, more than a workbook may be"};
+    if (readError)
+        throw LoadError{"cannot read " + quoted};
+    return bytes;
 }
 
 } // namespace xl

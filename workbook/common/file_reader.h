@@ -8,9 +8,8 @@
 
 namespace xl {
 
-// Reads the file at `path` into `bytes`. False, with `error` saying what and
-// which file, when it cannot be opened or read or holds more than `maxSize`
-// bytes.
-bool readWholeFile(const char16_t* path, size_t maxSize, std::string& bytes, std::string& error);
+// The bytes of the file at `path`. Throws a LoadError saying what and which
+// file when it cannot be opened or read or holds more than `maxSize` bytes.
+std::string readWholeFile(const char16_t* path, size_t maxSize);
 
 } // namespace xl

@@ -3,8 +3,6 @@
 // else by binary search.
 #include "common/sheet_data.h"
 
-#include "common/cell_reference.h"
-
 #include <algorithm>
 #include <bit>
 
@@ -99,11 +97,10 @@ void SheetData::addBlank(int row, int col)
     add(row, col, CELLTYPE_BLANK, 0);
 }
 
-std::string SheetData::shownTextExceeded(int row, int col)
+std::string SheetData::shownTextExceeded()
 {
     return "the text that the sheet's cells show passes " + std::to_string(kMaxShownText) +
-           " UTF-16 code units at cell " + formatCellReference(row, col) +
-           " (a shared string counts once for each cell that shows it)";
+           " UTF-16 code units (a shared string counts once for each cell that shows it)";
 }
 
 void SheetData::finish()

@@ -66,9 +66,9 @@ public:
     // Call once all cells are in, before the first read.
     void finish();
 
-    // What went wrong when addString or addSharedString refused the cell at
-    // `row` and `col`, for a message that says first where (part or stream).
-    static std::string shownTextExceeded(int row, int col);
+    // What went wrong when addString or addSharedString refused a cell, for
+    // a message that says first where (part or stream, and the cell).
+    static std::string shownTextExceeded();
 
     int cellType(int row, int col) const override;
     const char16_t* readStr(int row, int col, Format** format = nullptr) override;

@@ -109,7 +109,7 @@ void CellReader::addString(const Record& record, CellPosition at, std::u16string
 void CellReader::checkShown(bool shown, const Record& record, CellPosition at) const
 {
     if (!shown)
-        failRecord(record, SheetData::shownTextExceeded(at.row, at.col));
+        failRecord(record, SheetData::shownTextExceeded(), at);
 }
 
 void CellReader::readFormula(const Record& record, CellPosition at)

@@ -43,10 +43,7 @@ public:
     bool load(const char16_t* path, const char16_t*) override
     {
         return loading([&] {
-            std::string bytes;
-            std::string error;
-            if (!readWholeFile(path, kLargestFile, bytes, error))
-                throw LoadError{error};
+            const std::string bytes = readWholeFile(path, kLargestFile);
             open(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
         });
     }

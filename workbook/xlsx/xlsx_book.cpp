@@ -103,13 +103,7 @@ bool XlsxBook::loading(Step step)
 
 bool XlsxBook::load(const char16_t* path, const char16_t*)
 {
-    return loading([&] {
-        std::string bytes;
-        std::string error;
-        if (!readWholeFile(path, Package::kMaxFileSize, bytes, error))
-            throw LoadError{error};
-        open(std::move(bytes));
-    });
+    return loading([&] { open(readWholeFile(path, Package::kMaxFileSize)); });
 }
 
 bool XlsxBook::loadRaw(const char* data, unsigned size)

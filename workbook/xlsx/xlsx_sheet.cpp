@@ -239,7 +239,7 @@ private:
     void shown(bool added, CellPosition cell)
     {
         if (!added)
-            xml_.reject(SheetData::shownTextExceeded(cell.row, cell.col));
+            xml_.reject(SheetData::shownTextExceeded(), cell);
     }
 
     [[noreturn]] void badValue(CellPosition cell, const char* what)

@@ -307,8 +307,8 @@ std::vector<HostileFile> hostileFiles()
              fixture::entryNamed(parts, "xl/sharedStrings.xml").deflate = false;
              return fixture::buildZip(parts);
          },
-         {"xl/worksheets/sheet1.xml: the text that the sheet's cells show passes 268435456 UTF-16 code units at "
-          "cell A129 (a shared string counts once for each cell that shows it)"}},
+         {"xl/worksheets/sheet1.xml: cell A129: the text that the sheet's cells show passes 268435456 UTF-16 code "
+          "units (a shared string counts once for each cell that shows it)"}},
         {"100000 sheets and as many relationships",
          [] {
              return brokenParts([](auto& parts) {
