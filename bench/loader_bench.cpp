@@ -1,7 +1,7 @@
 // readDictionaryWorkbook on dictionary workbooks of 1,000, 10,000 and 100,000
 // pair rows, written as Excel writes them (shared strings).
 #include "bench_data.h"
-#include "text_codec.h"
+#include "common/utf8.h"
 #include "workbook_loader.h"
 
 #include <benchmark/benchmark.h>

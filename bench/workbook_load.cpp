@@ -12,7 +12,7 @@
 // best of N loads (default 1); the memory is the first load's.
 // Output: one line per workbook,
 //   <file> <result> <count> <seconds> <peak RSS KiB> <RSS KiB before the load>
-#include "text_codec.h"
+#include "common/utf8.h"
 #include "workbook_loader.h"
 #include "xlbook.h"
 

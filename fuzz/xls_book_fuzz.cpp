@@ -1,6 +1,6 @@
 // Fuzz target for the binary book: any bytes must load or fail cleanly, and
 // every cell of columns A and B of a loaded first sheet must be readable.
-#include "xls_book.h"
+#include "xls/xls_book.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 """Records what xlrd, an established .xls reader, sees in each corpus .xls file.
 
 For the first sheet of every file in the corpus's xls/ folder it writes
-tests/workbook/xls_expected/<file>.json: the sheet's name, its row count, and
+tests/workbook/xls/expected/<file>.json: the sheet's name, its row count, and
 the cells of columns A and B (type and value) in rows 0 to 150 and in the
 last row, or the error xlrd raised. The .xls corpus test compares the binary
 book against these.
@@ -89,7 +89,7 @@ def write(result, target):
 def main():
     repo = pathlib.Path(__file__).resolve().parent.parent
     corpus = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else repo.parent / "shared" / "corpus"
-    out_dir = repo / "tests" / "workbook" / "xls_expected"
+    out_dir = repo / "tests" / "workbook" / "xls" / "expected"
     out_dir.mkdir(parents=True, exist_ok=True)
     files = sorted((corpus / "xls").glob("*.xls"))
     if not files:

@@ -65,15 +65,16 @@ protected:
     ~Book() = default;
 };
 
-// Owns a book and releases it.
-struct BookRelease {
-    void operator()(Book* book) const { book->release(); }
-};
-using BookHandle = std::unique_ptr<Book, BookRelease>;
-
 // A book for the binary .xls format, or null.
 Book* xlCreateBookW();
 // A book for the XML .xlsx format, or null.
 Book* xlCreateXMLBookW();
+
+// A book that releases itself when its handle goes out of scope:
+//   xl::BookHandle book(xl::xlCreateXMLBookW());
+struct BookRelease {
+    void operator()(Book* book) const { book->release(); }
+};
+using BookHandle = std::unique_ptr<Book, BookRelease>;
 
 } // namespace xl

@@ -7,7 +7,7 @@
 #  include <shlwapi.h>
 #  include <vector>
 #else
-#  include "text_codec.h"
+#  include "common/utf8.h"
 
 #  include <dlfcn.h>
 #endif

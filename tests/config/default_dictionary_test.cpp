@@ -5,7 +5,7 @@
 
 #include "module_file.h"
 #include "startup.h"
-#include "text_codec.h"
+#include "common/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "loaded_module.h"
 #include "sim_test.h"
 #include "text.h"
-#include "zip_archive.h"
+#include "xlsx/zip_archive.h"
 
 #include <gtest/gtest.h>
 

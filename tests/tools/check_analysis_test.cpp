@@ -5,7 +5,7 @@
 
 #include "code_page.h"
 #include "temp_file.h"
-#include "text_codec.h"
+#include "common/utf8.h"
 #include "zip_builder.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The tools' shared pieces: Win32 calls on Windows, POSIX elsewhere.
 #include "tool_support.h"
 
-#include "text_codec.h"
+#include "common/utf8.h"
 
 #include <cerrno>
 #include <cstdint>

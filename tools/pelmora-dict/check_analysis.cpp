@@ -2,9 +2,9 @@
 // person who keeps the workbook would want to know about it.
 #include "check_analysis.h"
 
-#include "cell_reference.h"
+#include "common/cell_reference.h"
 #include "text.h"
-#include "text_codec.h"
+#include "common/utf8.h"
 
 #include <algorithm>
 #include <map>

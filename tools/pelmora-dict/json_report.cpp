@@ -2,8 +2,8 @@
 // the spreadsheet; cells are named as there ("B12").
 #include "reports.h"
 
-#include "cell_reference.h"
-#include "text_codec.h"
+#include "common/cell_reference.h"
+#include "common/utf8.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "name_preview.h"
 
 #include "text.h"
-#include "text_codec.h"
+#include "common/utf8.h"
 #include "translate_name.h"
 
 namespace {

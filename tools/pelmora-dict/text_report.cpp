@@ -1,8 +1,8 @@
 // pelmora-dict's reports as text, in UTF-8.
 #include "reports.h"
 
-#include "cell_reference.h"
-#include "text_codec.h"
+#include "common/cell_reference.h"
+#include "common/utf8.h"
 
 #include <cstdio>
 
