@@ -2,12 +2,12 @@
 // sheet's columns A and B must read as xlrd (an established reader) saw them,
 // recorded by scripts/record-xls-expected.py into expected/. Files that
 // this book refuses on purpose are listed with the reason.
-#include "json_reader.h"
 #include "temp_file.h"
 #include "common/utf8.h"
 #include "xlbook.h"
 #include "xls_fixture.h"
 
+#include <nlohmann/json.hpp>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -53,18 +53,18 @@ const Refusal* refusalOf(const std::string& file)
     return nullptr;
 }
 
-fixture::JsonValue readExpected(const std::string& file)
+nlohmann::json readExpected(const std::string& file)
 {
     std::ifstream in(kExpected + file + ".json", std::ios::binary);
     if (!in)
         throw std::runtime_error("no expectation recorded for " + file + ": run scripts/record-xls-expected.py");
     std::stringstream text;
     text << in.rdbuf();
-    std::string error;
-    auto value = fixture::parseJson(text.str(), error);
-    if (!value)
-        throw std::runtime_error(file + ".json: " + error);
-    return *value;
+    try {
+        return nlohmann::json::parse(text.str());
+    } catch (const nlohmann::json::exception& error) {
+        throw std::runtime_error(file + ".json: " + error.what());
+    }
 }
 
 std::vector<std::string> corpusFiles()
@@ -98,7 +98,7 @@ class XlsCorpusTest : public testing::TestWithParam<std::string> {};
 TEST_P(XlsCorpusTest, FirstSheetReadsAsTheReferenceSawIt)
 {
     const std::string& file = GetParam();
-    const fixture::JsonValue expected = readExpected(file);
+    const nlohmann::json expected = readExpected(file);
     xl::BookHandle book(xl::xlCreateBookW());
     ASSERT_TRUE(book);
     const bool loaded = book->load(xl::utf8ToUtf16(kCorpus + file).c_str());
@@ -110,18 +110,18 @@ TEST_P(XlsCorpusTest, FirstSheetReadsAsTheReferenceSawIt)
         EXPECT_EQ(book->getSheet(0), nullptr);
         return;
     }
-    ASSERT_EQ(expected.find("error"), nullptr)
+    ASSERT_FALSE(expected.contains("error"))
         << "xlrd could not read this file but it loads here; list it in kRefusals or explain";
     ASSERT_TRUE(loaded) << book->errorMessage();
     EXPECT_STREQ(book->errorMessage(), "");
     xl::Sheet* sheet = book->getSheet(0);
     ASSERT_NE(sheet, nullptr);
 
-    const int rows = static_cast<int>(expected.find("nrows")->number);
+    const int rows = expected.at("nrows").get<int>();
     EXPECT_EQ(sheet->lastRow(), rows);
-    std::map<std::pair<int, int>, const fixture::JsonValue*> cells;
-    for (const fixture::JsonValue& cell : expected.find("cells")->items)
-        cells[{static_cast<int>(cell.find("row")->number), static_cast<int>(cell.find("col")->number)}] = &cell;
+    std::map<std::pair<int, int>, const nlohmann::json*> cells;
+    for (const nlohmann::json& cell : expected.at("cells"))
+        cells[{cell.at("row").get<int>(), cell.at("col").get<int>()}] = &cell;
 
     // The recording covers rows 0 to 150 and the last row.
     std::vector<int> checkedRows;
@@ -137,15 +137,15 @@ TEST_P(XlsCorpusTest, FirstSheetReadsAsTheReferenceSawIt)
                 EXPECT_EQ(sheet->cellType(row, col), xl::CELLTYPE_EMPTY);
                 continue;
             }
-            const fixture::JsonValue& cell = *it->second;
-            const xl::CellType type = typeNamed(cell.find("type")->text);
+            const nlohmann::json& cell = *it->second;
+            const xl::CellType type = typeNamed(cell.at("type").get<std::string>());
             ASSERT_EQ(sheet->cellType(row, col), type);
             if (type == xl::CELLTYPE_NUMBER) {
-                EXPECT_EQ(sheet->readNum(row, col), cell.find("value")->number);
+                EXPECT_EQ(sheet->readNum(row, col), cell.at("value").get<double>());
             } else if (type == xl::CELLTYPE_STRING) {
                 const char16_t* text = sheet->readStr(row, col);
                 ASSERT_NE(text, nullptr);
-                EXPECT_EQ(xl::utf16ToUtf8(text), cell.find("value")->text);
+                EXPECT_EQ(xl::utf16ToUtf8(text), cell.at("value").get<std::string>());
             } else {
                 EXPECT_EQ(sheet->readStr(row, col), nullptr);
             }
