@@ -396,4 +396,35 @@ TEST(OstrelSim, ShowsTheHostsMessagesAsTheyArrive)
     EXPECT_NE(outcome.out.find("changed: 1, unchanged: 6, messages: 1\n"), std::string::npos) << outcome.out;
 }
 
+// The examples of the repository are exactly what the commands make of
+// them, and a command toward one language changes nothing on its own result.
+TEST(Examples, AreWhatTheCommandsMakeOfThem)
+{
+    if (!inChineseSetting())
+        GTEST_SKIP() << "the Chinese names need code page 936";
+    struct Case {
+        const char* model;
+        const char* command;
+        const char* result;
+    };
+    const Case cases[] = {
+        {"gearbox.en.json", "PelmoraSwap", "gearbox.zh.json"},
+        {"gearbox.zh.json", "PelmoraSwap", "gearbox.en.json"},
+        {"mixed.json", "PelmoraToChinese", "mixed.zh.json"},
+        {"mixed.json", "PelmoraToEnglish", "mixed.en.json"},
+        {"mixed.zh.json", "PelmoraToChinese", "mixed.zh.json"},
+        {"mixed.en.json", "PelmoraToEnglish", "mixed.en.json"},
+    };
+    const fs::path examples = fs::path(PELMORA_SOURCE_DIR) / "examples";
+    Folder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " on " + c.model);
+        const fs::path out = folder.path() / "out.json";
+        Outcome outcome =
+            run(OSTREL_SIM_FILE_NAME, {(examples / c.model).string(), "--run", c.command, "--out", out.string(), "--quiet"});
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        EXPECT_EQ(readWhole(out), readWhole(examples / c.result));
+    }
+}
+
 } // namespace
