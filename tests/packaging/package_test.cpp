@@ -67,6 +67,14 @@ TEST_F(Package, HoldsThePlugInItsWorkbookTheGuideAndTheChecker)
                                                "check/" PELMORA_DICT_FILE_NAME}));
 }
 
+#if defined(_WIN32)
+TEST_F(Package, IsSmallBecauseItsBinariesAreStripped)
+{
+    // With their debug information the binaries zip to more than 7 MB.
+    EXPECT_LT(fs::file_size(PELMORA_PACKAGE_FILE), 1500u * 1024u);
+}
+#endif
+
 TEST_F(Package, TheUnpackedPlugInLoadsItsWorkbookAndSwapsNames)
 {
     unpack();
