@@ -5,6 +5,7 @@
 #include "text.h"
 
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -47,6 +48,22 @@ int findStartMarker(xl::Sheet* sheet, std::u16string_view marker, LoadObserver* 
     return -1;
 }
 
+// The book for `fileName` with `load` run on it; null with `error` set when either fails.
+template <typename Load>
+xl::BookHandle loadedBook(std::u16string_view fileName, std::string& error, Load load)
+{
+    xl::BookHandle book = createBookFor(fileName);
+    if (!book) {
+        error = "no book could be created";
+        return nullptr;
+    }
+    if (!load(*book)) {
+        error = book->errorMessage();
+        return nullptr;
+    }
+    return book;
+}
+
 } // namespace
 
 xl::BookHandle createBookFor(std::u16string_view path)
@@ -56,17 +73,19 @@ xl::BookHandle createBookFor(std::u16string_view path)
 
 xl::BookHandle openWorkbook(std::u16string_view path, std::string& error)
 {
-    xl::BookHandle book = createBookFor(path);
-    if (!book) {
-        error = "no book could be created";
-        return nullptr;
-    }
     // The book reads a NUL-terminated path.
-    if (!book->load(std::u16string(path).c_str(), nullptr)) {
-        error = book->errorMessage();
+    return loadedBook(path, error, [&](xl::Book& book) { return book.load(std::u16string(path).c_str(), nullptr); });
+}
+
+xl::BookHandle openWorkbookBytes(std::string_view bytes, std::u16string_view fileName, std::string& error)
+{
+    if (bytes.size() > std::numeric_limits<unsigned>::max()) {
+        error = "the file is too large for a workbook";
         return nullptr;
     }
-    return book;
+    return loadedBook(fileName, error, [&](xl::Book& book) {
+        return book.loadRaw(bytes.data(), static_cast<unsigned>(bytes.size()));
+    });
 }
 
 std::u16string trimNumberText(std::u16string text)
@@ -104,7 +123,14 @@ WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_v
     xl::BookHandle book = openWorkbook(path, read.openError);
     if (!book)
         return read;
-    xl::Sheet* sheet = book->getSheet(0);
+    return readDictionaryBook(dictionary, *book, startMarker, endMarker, observer, columns);
+}
+
+WorkbookRead readDictionaryBook(TermDictionary& dictionary, xl::Book& book, std::u16string_view startMarker,
+                                std::u16string_view endMarker, LoadObserver* observer, TermColumns* columns)
+{
+    WorkbookRead read;
+    xl::Sheet* sheet = book.getSheet(0);
     if (sheet == nullptr) {
         read.status = WorkbookStatus::NoSheet;
         return read;
