@@ -5,6 +5,7 @@
 #include "text.h"
 #include "text_codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -35,13 +36,17 @@ bool writeToConsole(Stream stream, std::string_view utf8)
         return false;
     std::fflush(fileOf(stream));
     const std::u16string wide = xl::utf8ToUtf16(utf8);
-    // A console takes a write of limited size at a time.
+    // A console takes a write of limited size at a time; a piece never ends
+    // between the two halves of a surrogate pair.
     constexpr size_t kPiece = 8192;
-    for (size_t start = 0; start < wide.size(); start += kPiece) {
-        const DWORD size = static_cast<DWORD>(std::min(kPiece, wide.size() - start));
+    for (size_t start = 0; start < wide.size();) {
+        size_t size = std::min(kPiece, wide.size() - start);
+        if (start + size < wide.size() && wide[start + size - 1] >= 0xD800 && wide[start + size - 1] <= 0xDBFF)
+            --size;
         DWORD written = 0;
-        if (!WriteConsoleW(handle, wide.data() + start, size, &written, nullptr))
+        if (!WriteConsoleW(handle, wide.data() + start, static_cast<DWORD>(size), &written, nullptr))
             return false;
+        start += size;
     }
     return true;
 }

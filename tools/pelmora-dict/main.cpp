@@ -78,7 +78,9 @@ as in the spreadsheet, from 1.
                             "text": S (string), "value": N and "text": S (number, as the loader reads it)}
             The codes are stable; the texts beside them are for people.
 
-"-" as WORKBOOK or FILE reads standard input; "--" ends the options.
+"-" as WORKBOOK or FILE reads standard input; "--" ends the options; an
+option takes its value as "--rows 20" or "--rows=20". Without arguments, or
+with --help, this text.
 Text is shown in the encoding of the terminal or, redirected, in UTF-8 on
 Windows and in the locale's encoding elsewhere.
 
