@@ -5,6 +5,7 @@
 #include "console.h"
 
 #include <algorithm>
+#include <utility>
 
 #if defined(_WIN32)
 #  include <windows.h>
@@ -12,7 +13,11 @@
 #endif
 
 namespace tools {
-Argument::Argument(std::filesystem::path::string_type native) : native_(std::move(native)), text_(displayName(std::filesystem::path(native_))) {}
+
+Argument::Argument(std::filesystem::path::string_type native)
+    : native_(std::move(native)), text_(displayName(std::filesystem::path(native_)))
+{
+}
 
 bool Argument::splitAtEquals(Argument& name, Argument& value) const
 {
