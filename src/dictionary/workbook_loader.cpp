@@ -5,6 +5,7 @@
 #include "text.h"
 
 #include <cstdio>
+#include <limits>
 #include <new>
 
 namespace {
@@ -48,6 +49,22 @@ int findStartMarker(xl::Sheet* sheet, std::u16string_view marker, LoadObserver* 
     return -1;
 }
 
+// The book for `fileName` with `load` run on it; null with `error` set when either fails.
+template <typename Load>
+xl::BookHandle loadedBook(std::u16string_view fileName, std::string& error, Load load)
+{
+    xl::BookHandle book = createBookFor(fileName);
+    if (!book) {
+        error = "no book could be created";
+        return nullptr;
+    }
+    if (!load(*book)) {
+        error = book->errorMessage();
+        return nullptr;
+    }
+    return book;
+}
+
 } // namespace
 
 xl::BookHandle createBookFor(std::u16string_view path)
@@ -57,17 +74,19 @@ xl::BookHandle createBookFor(std::u16string_view path)
 
 xl::BookHandle openWorkbook(std::u16string_view path, std::string& error)
 {
-    xl::BookHandle book = createBookFor(path);
-    if (!book) {
-        error = "no book could be created";
-        return nullptr;
-    }
     // The book reads a NUL-terminated path.
-    if (!book->load(std::u16string(path).c_str(), nullptr)) {
-        error = book->errorMessage();
+    return loadedBook(path, error, [&](xl::Book& book) { return book.load(std::u16string(path).c_str(), nullptr); });
+}
+
+xl::BookHandle openWorkbookBytes(std::string_view bytes, std::u16string_view fileName, std::string& error)
+{
+    if (bytes.size() > std::numeric_limits<unsigned>::max()) {
+        error = "the file is too large for a workbook";
         return nullptr;
     }
-    return book;
+    return loadedBook(fileName, error, [&](xl::Book& book) {
+        return book.loadRaw(bytes.data(), static_cast<unsigned>(bytes.size()));
+    });
 }
 
 std::u16string trimNumberText(std::u16string text)
@@ -99,14 +118,11 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
 
 namespace {
 
-WorkbookRead readRegion(TermDictionary& dictionary, std::u16string_view path, std::u16string_view startMarker,
+WorkbookRead readRegion(TermDictionary& dictionary, xl::Book& book, std::u16string_view startMarker,
                         std::u16string_view endMarker, LoadObserver* observer, TermColumns* columns)
 {
     WorkbookRead read;
-    xl::BookHandle book = openWorkbook(path, read.openError);
-    if (!book)
-        return read;
-    xl::Sheet* sheet = book->getSheet(0);
+    xl::Sheet* sheet = book.getSheet(0);
     if (sheet == nullptr) {
         read.status = WorkbookStatus::NoSheet;
         return read;
@@ -144,22 +160,42 @@ WorkbookRead readRegion(TermDictionary& dictionary, std::u16string_view path, st
     return read;
 }
 
+// Runs `read` so that memory running out on the way leaves no half
+// dictionary, which would swap some names one way only: none at all is what
+// a workbook that cannot be read gives.
+template <typename Read>
+WorkbookRead wholeOrNothing(TermDictionary& dictionary, TermColumns* columns, Read&& read)
+{
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        dictionary = TermDictionary();
+        if (columns)
+            *columns = TermColumns();
+        WorkbookRead failed;
+        failed.openError = "out of memory while reading the workbook";
+        return failed;
+    }
+}
+
 } // namespace
+
+WorkbookRead readDictionaryBook(TermDictionary& dictionary, xl::Book& book, std::u16string_view startMarker,
+                                std::u16string_view endMarker, LoadObserver* observer, TermColumns* columns)
+{
+    return wholeOrNothing(dictionary, columns,
+                          [&] { return readRegion(dictionary, book, startMarker, endMarker, observer, columns); });
+}
 
 WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
                                     std::u16string_view startMarker, std::u16string_view endMarker,
                                     LoadObserver* observer, TermColumns* columns)
 {
-    try {
-        return readRegion(dictionary, path, startMarker, endMarker, observer, columns);
-    } catch (const std::bad_alloc&) {
-        // Half a dictionary would swap some names one way only: none at all
-        // is what a workbook that cannot be read gives.
-        dictionary = TermDictionary();
-        if (columns)
-            *columns = TermColumns();
+    return wholeOrNothing(dictionary, columns, [&] {
         WorkbookRead read;
-        read.openError = "out of memory while reading the workbook";
-        return read;
-    }
+        xl::BookHandle book = openWorkbook(path, read.openError);
+        if (!book)
+            return read;
+        return readRegion(dictionary, *book, startMarker, endMarker, observer, columns);
+    });
 }

@@ -61,6 +61,10 @@ struct WorkbookRead {
 WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
                                     std::u16string_view startMarker, std::u16string_view endMarker,
                                     LoadObserver* observer = nullptr, TermColumns* columns = nullptr);
+// The same for a book that is open already.
+WorkbookRead readDictionaryBook(TermDictionary& dictionary, xl::Book& book, std::u16string_view startMarker,
+                                std::u16string_view endMarker, LoadObserver* observer = nullptr,
+                                TermColumns* columns = nullptr);
 
 // A new book of the kind the path's extension asks for: the binary book for
 // ".xls" in any mix of case, the XML book for anything else; null when none
@@ -69,6 +73,9 @@ xl::BookHandle createBookFor(std::u16string_view path);
 // That book with the workbook at `path` loaded; null, with `error` saying
 // why in UTF-8, when it cannot be read.
 xl::BookHandle openWorkbook(std::u16string_view path, std::string& error);
+// The same for a workbook file's bytes, read by a caller that names files in
+// its own way; `fileName` chooses the kind of book.
+xl::BookHandle openWorkbookBytes(std::string_view bytes, std::u16string_view fileName, std::string& error);
 
 // The text of one cell: a number rendered with "%lf" and tidied, anything
 // else as its string, or empty. Returns 1, as the loader's callers expect.

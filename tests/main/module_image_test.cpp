@@ -1,7 +1,9 @@
 // What the built module shows the system loader: the names it exports, and,
-// on Windows, the DLLs it imports (no MinGW runtime among them); and that the
-// dictionary checker needs no host library.
+// on Windows, the DLLs it imports (no MinGW runtime among them) and the
+// version resource of the module and the programs; and that the dictionary
+// checker needs no host library.
 #include "module_file.h"
+#include "pelmora_version.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -125,6 +128,162 @@ TEST(ModuleImage, ExportsExactlyTheEntryPoints)
     Image image(bytesOf());
     EXPECT_EQ(exportedNames(PeFile(image)), kExports);
 }
+
+// --- The version resource ------------------------------------------------------------
+
+// The file offset of the version resource's data (type 16, name 1, its first
+// language), found from the start of the .rsrc section; 0 when there is none.
+uint64_t versionResource(const PeFile& pe)
+{
+    uint64_t root = 0;
+    uint32_t rootAddress = 0;
+    for (uint16_t i = 0; i < pe.sectionCount; ++i) {
+        uint64_t section = pe.sectionTable + 40u * i;
+        if (pe.image.text(section).substr(0, 8) == ".rsrc") {
+            rootAddress = pe.image.read<uint32_t>(section + 12);
+            root = pe.image.read<uint32_t>(section + 20);
+        }
+    }
+    if (root == 0)
+        return 0;
+    // Each level is a directory of entries by id; the high bit marks a directory below.
+    auto entryWithId = [&](uint64_t directory, uint32_t id, bool any) -> uint32_t {
+        uint16_t named = pe.image.read<uint16_t>(directory + 12);
+        uint16_t ids = pe.image.read<uint16_t>(directory + 14);
+        for (uint32_t i = named; i < uint32_t{named} + ids; ++i) {
+            uint64_t entry = directory + 16 + 8u * i;
+            if (any || pe.image.read<uint32_t>(entry) == id)
+                return pe.image.read<uint32_t>(entry + 4);
+        }
+        return 0;
+    };
+    uint32_t type = entryWithId(root, 16 /* RT_VERSION */, false);
+    uint32_t name = type & 0x80000000u ? entryWithId(root + (type & 0x7FFFFFFFu), 1, false) : 0;
+    uint32_t language = name & 0x80000000u ? entryWithId(root + (name & 0x7FFFFFFFu), 0, true) : 0;
+    if (language == 0 || language & 0x80000000u)
+        return 0;
+    uint32_t dataAddress = pe.image.read<uint32_t>(root + language);
+    return dataAddress - rootAddress + root;
+}
+
+// A block of the version resource: a key, a value and the blocks inside it.
+struct VersionBlock {
+    std::u16string key;
+    uint64_t value = 0;         // file offset of the value
+    uint16_t valueLength = 0;   // in bytes for binary values, in characters for text
+    std::vector<VersionBlock> children;
+};
+
+std::u16string wideText(const Image& image, uint64_t offset, uint64_t end)
+{
+    std::u16string text;
+    for (; offset + 2 <= end; offset += 2) {
+        char16_t unit = image.read<char16_t>(offset);
+        if (unit == 0)
+            break;
+        text += unit;
+    }
+    return text;
+}
+
+VersionBlock readVersionBlock(const Image& image, uint64_t offset, bool binaryValue)
+{
+    auto aligned = [](uint64_t at) { return (at + 3) & ~uint64_t{3}; };
+    const uint64_t end = offset + image.read<uint16_t>(offset);
+    VersionBlock block;
+    block.valueLength = image.read<uint16_t>(offset + 2);
+    block.key = wideText(image, offset + 6, end);
+    block.value = aligned(offset + 6 + 2 * (block.key.size() + 1));
+    uint64_t child = aligned(block.value + (binaryValue ? block.valueLength : 2u * block.valueLength));
+    while (child + 6 <= end && image.read<uint16_t>(child) != 0) {
+        block.children.push_back(readVersionBlock(image, child, block.key == u"VarFileInfo"));
+        child = aligned(child + image.read<uint16_t>(child));
+    }
+    return block;
+}
+
+struct VersionResource {
+    uint32_t signature = 0;
+    uint32_t fileVersionHigh = 0, fileVersionLow = 0, productVersionHigh = 0, productVersionLow = 0;
+    uint32_t fileType = 0;
+    std::map<std::u16string, std::map<std::u16string, std::u16string>> strings;   // by language, by name
+    std::vector<uint16_t> translations;                                            // language, code page, ...
+};
+
+VersionResource readVersionResource(const Image& image)
+{
+    VersionResource resource;
+    uint64_t start = versionResource(PeFile(image));
+    if (start == 0) {
+        ADD_FAILURE() << "no version resource";
+        return resource;
+    }
+    VersionBlock root = readVersionBlock(image, start, true);
+    EXPECT_EQ(root.key, u"VS_VERSION_INFO");
+    resource.signature = image.read<uint32_t>(root.value);
+    resource.fileVersionHigh = image.read<uint32_t>(root.value + 8);
+    resource.fileVersionLow = image.read<uint32_t>(root.value + 12);
+    resource.productVersionHigh = image.read<uint32_t>(root.value + 16);
+    resource.productVersionLow = image.read<uint32_t>(root.value + 20);
+    resource.fileType = image.read<uint32_t>(root.value + 36);
+    for (const VersionBlock& info : root.children) {
+        for (const VersionBlock& table : info.children) {
+            if (info.key == u"StringFileInfo")
+                for (const VersionBlock& entry : table.children)
+                    resource.strings[table.key][entry.key] =
+                        wideText(image, entry.value, entry.value + 2u * entry.valueLength);
+            else
+                for (uint16_t i = 0; i < table.valueLength / 2; ++i)
+                    resource.translations.push_back(image.read<uint16_t>(table.value + 2u * i));
+        }
+    }
+    return resource;
+}
+
+std::u16string widened(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+struct VersionedFile {
+    const char* fileName;
+    uint32_t fileType;   // VFT_APP 1, VFT_DLL 2
+};
+
+void PrintTo(const VersionedFile& file, std::ostream* out) { *out << file.fileName; }
+
+class VersionResources : public ::testing::TestWithParam<VersionedFile> {};
+
+TEST_P(VersionResources, CarryTheProjectsVersionAndADescriptionInEnglishAndChinese)
+{
+    const VersionResource resource = readVersionResource(Image(bytesOf(GetParam().fileName)));
+    EXPECT_EQ(resource.signature, 0xFEEF04BDu);
+    EXPECT_EQ(resource.fileType, GetParam().fileType);
+    const std::string version = kPelmoraVersion;
+    const std::string numbers = std::to_string(resource.fileVersionHigh >> 16) + "." +
+                                std::to_string(resource.fileVersionHigh & 0xFFFF) + "." +
+                                std::to_string(resource.fileVersionLow >> 16);
+    EXPECT_EQ(numbers, version);
+    EXPECT_EQ(resource.productVersionHigh, resource.fileVersionHigh);
+    EXPECT_EQ(resource.productVersionLow, resource.fileVersionLow);
+    EXPECT_EQ(resource.translations, (std::vector<uint16_t>{0x409, 1200, 0x804, 1200}));
+
+    ASSERT_EQ(resource.strings.size(), 2u);
+    for (const auto& [language, strings] : resource.strings) {
+        EXPECT_EQ(strings.at(u"FileVersion"), widened(version));
+        EXPECT_EQ(strings.at(u"ProductVersion"), widened(version));
+        EXPECT_EQ(strings.at(u"ProductName"), u"Pelmora");
+        EXPECT_EQ(strings.at(u"OriginalFilename"), widened(GetParam().fileName));
+    }
+    const std::u16string english = resource.strings.at(u"040904B0").at(u"FileDescription");
+    const std::u16string chinese = resource.strings.at(u"080404B0").at(u"FileDescription");
+    EXPECT_GT(english.size(), 10u);
+    EXPECT_TRUE(std::all_of(english.begin(), english.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; }));
+    EXPECT_TRUE(std::any_of(chinese.begin(), chinese.end(), [](char16_t c) { return c >= 0x4E00 && c <= 0x9FFF; }))
+        << "the Chinese description is Chinese";
+}
+
+INSTANTIATE_TEST_SUITE_P(ModuleImage, VersionResources, ::testing::Values(
+    VersionedFile{PELMORA_MODULE_FILE_NAME, 2},
+    VersionedFile{PELMORA_DICT_FILE_NAME, 1},
+    VersionedFile{OSTREL_SIM_FILE_NAME, 1}));
 
 TEST(ModuleImage, TheCheckerImportsOnlySystemDlls)
 {

@@ -1,10 +1,11 @@
 // The zip a user gets: unpacked into a folder of its own, it holds the module,
-// the workbook, the guide and the checker, and the module runs from there as
-// the host would load it.
+// the workbook, the guides in English and Chinese and the checker, and the
+// module runs from there as the host would load it.
 #include "code_page.h"
 #include "loaded_module.h"
 #include "sim_test.h"
 #include "text.h"
+#include "common/utf8.h"
 #include "xlsx/zip_archive.h"
 
 #include <gtest/gtest.h>
@@ -61,11 +62,40 @@ protected:
     fs::path folder_;
 };
 
-TEST_F(Package, HoldsThePlugInItsWorkbookTheGuideAndTheChecker)
+TEST_F(Package, HoldsThePlugInItsWorkbookTheGuidesAndTheChecker)
 {
     EXPECT_EQ(unpack(), (std::set<std::string>{PELMORA_MODULE_FILE_NAME, "PelmoraConfig.xlsx", "USER-GUIDE.txt",
-                                               "check/" PELMORA_DICT_FILE_NAME}));
+                                               "USER-GUIDE.zh-CN.txt", "check/" PELMORA_DICT_FILE_NAME}));
 }
+
+TEST_F(Package, TheGuidesCoverTheSameGroundAndTheChineseOneOpensAsUtf8)
+{
+    unpack();
+    auto read = [&](const char* name) {
+        std::ifstream file(folder_ / name, std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    };
+    const std::string english = read("USER-GUIDE.txt");
+    const std::string chinese = read("USER-GUIDE.zh-CN.txt");
+    // The byte-order mark tells Notepad that the file is UTF-8.
+    EXPECT_EQ(chinese.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_TRUE(xl::isValidUtf8(chinese));
+    EXPECT_NE(chinese.find("\xE7\x94\xA8\xE6\x88\xB7\xE6\x8C\x87\xE5\x8D\x97"), std::string::npos) << "用户指南";
+    for (const char* mentioned : {"PelmoraSwap", "PelmoraToChinese", "PelmoraToEnglish", "KQ_FILE_START", "KQ_FILE_END",
+                                  "pelmora-dict check", "pelmora-dict preview", "pelmora-dict dump", "--strict", "--json",
+                                  "Beta", "UTF-8", "936", "1252"}) {
+        EXPECT_NE(english.find(mentioned), std::string::npos) << "USER-GUIDE.txt: " << mentioned;
+        EXPECT_NE(chinese.find(mentioned), std::string::npos) << "USER-GUIDE.zh-CN.txt: " << mentioned;
+    }
+}
+
+#if defined(_WIN32)
+TEST_F(Package, IsSmallBecauseItsBinariesAreStripped)
+{
+    // With their debug information the binaries zip to more than 7 MB.
+    EXPECT_LT(fs::file_size(PELMORA_PACKAGE_FILE), 1500u * 1024u);
+}
+#endif
 
 TEST_F(Package, TheUnpackedPlugInLoadsItsWorkbookAndSwapsNames)
 {

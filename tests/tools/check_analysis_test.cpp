@@ -1,10 +1,10 @@
 // The analyses behind pelmora-dict, without the program around them: what
-// check finds in a workbook, and what preview says of each name.
+// check finds in a workbook, and what preview says of each name, in words and
+// in codes.
 #include "check_analysis.h"
 #include "name_preview.h"
 
 #include "code_page.h"
-#include "temp_file.h"
 #include "common/utf8.h"
 #include "zip_builder.h"
 
@@ -19,8 +19,10 @@ using Rows = std::vector<std::vector<FixtureCell>>;
 
 CheckReport check(const Rows& rows)
 {
-    fixture::TempFile file(fixture::makeXlsx(rows), "dictionary.xlsx");
-    return checkWorkbook(file.path());
+    std::string error;
+    xl::BookHandle book = openWorkbookBytes(fixture::makeXlsx(rows), u"dictionary.xlsx", error);
+    EXPECT_TRUE(book) << error;
+    return book ? checkWorkbook(*book) : CheckReport{};
 }
 
 std::string utf8(const std::u16string& text) { return xl::utf16ToUtf8(text); }
@@ -28,16 +30,20 @@ std::string utf8(const std::u16string& text) { return xl::utf16ToUtf8(text); }
 bool warns(const CheckReport& report, const std::string& part)
 {
     return std::any_of(report.warnings.begin(), report.warnings.end(),
-                       [&](const std::string& warning) { return warning.find(part) != std::string::npos; });
+                       [&](const Warning& warning) { return warning.text.find(part) != std::string::npos; });
 }
 
-TEST(CheckAnalysis, AWorkbookThatCannotBeReadIsOneWarning)
+TEST(CheckAnalysis, BytesOpenAsTheBookThatTheNameAsksForOrSayWhyNot)
 {
-    const CheckReport report = checkWorkbook(u"/no/such/folder/dictionary.xlsx");
-    EXPECT_FALSE(report.loads());
-    EXPECT_FALSE(report.load.opened());
-    ASSERT_EQ(report.warnings.size(), 1u);
-    EXPECT_EQ(report.warnings[0].rfind("the workbook cannot be read: ", 0), 0u) << report.warnings[0];
+    const std::string xlsx = fixture::makeXlsx({{"KQ_FILE_START"}, {"Cut", "Trim"}, {"KQ_FILE_END"}});
+    std::string error;
+    EXPECT_TRUE(openWorkbookBytes(xlsx, u"dictionary.xlsx", error)) << error;
+    EXPECT_TRUE(openWorkbookBytes(xlsx, u"-", error)) << "without an extension, the XML book";
+    EXPECT_FALSE(openWorkbookBytes(xlsx, u"dictionary.XLS", error)) << "the binary book reads no zip";
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_FALSE(openWorkbookBytes("not a workbook", u"dictionary.xlsx", error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST(CheckAnalysis, StartMarkersThatNearlyMatchAreNamedWithWhy)
@@ -49,11 +55,13 @@ TEST(CheckAnalysis, StartMarkersThatNearlyMatchAreNamedWithWhy)
     EXPECT_FALSE(report.loads());
     std::vector<std::string> misses;
     for (const NearMiss& miss : report.nearMisses)
-        misses.push_back(std::to_string(miss.row) + " " + miss.why);
-    EXPECT_EQ(misses, (std::vector<std::string>{"0 has blanks around it", "1 is in another case",
-                                                "2 is in another case and has blanks around it",
-                                                "120 is past row 101, the last row the plug-in looks in"}));
+        misses.push_back(std::to_string(miss.row) + " " + miss.code + ": " + miss.why);
+    EXPECT_EQ(misses, (std::vector<std::string>{
+                          "0 blanks-around: has blanks around it", "1 other-case: is in another case",
+                          "2 other-case-and-blanks: is in another case and has blanks around it",
+                          "120 past-last-row: is past row 101, the last row the plug-in looks in"}));
     EXPECT_TRUE(warns(report, "no start marker KQ_FILE_START in A1:A101"));
+    EXPECT_EQ(report.warnings[0].code, "no-start-marker");
 }
 
 TEST(CheckAnalysis, AnEndMarkerThatNearlyMatchesCountsOnlyWhenThereIsNone)
@@ -112,9 +120,11 @@ TEST(CheckAnalysis, TermsThatNoNameCanHoldSayWhy)
                                       {"KQ_FILE_END"}});
     std::vector<std::string> found;
     for (const Unmatchable& term : report.unmatchable)
-        found.push_back(std::to_string(term.row) + "," + std::to_string(term.col) + " " + term.why.substr(0, 20));
-    EXPECT_EQ(found, (std::vector<std::string>{"1,0 holds a digit, so it", "2,0 begins or ends with ",
-                                               "3,0 looks empty: it hold", "4,1 cannot be written in"}));
+        found.push_back(std::to_string(term.row) + "," + std::to_string(term.col) + " " + term.code + " " +
+                        term.why.substr(0, 20));
+    EXPECT_EQ(found, (std::vector<std::string>{"1,0 holds-digit holds a digit, so it", "2,0 blank-at-edge begins or ends with ",
+                                               "3,0 looks-empty looks empty: it hold",
+                                               "4,1 unwritable cannot be written in"}));
     // Terms of another script are summed up in one warning, not one each.
     EXPECT_TRUE(warns(report, "1 term cannot be written in code page 1252: no name holds them here, and names that "
                               "would take them as counterparts stay as they are: B5 \"\xE5\x88\x87\xE9\x99\xA4\""));
@@ -163,17 +173,18 @@ TEST(NamePreview, EachNameWithItsNewNameOrWhyItStays)
     std::vector<std::string> lines;
     for (const NamePreview& name : previews)
         lines.push_back(std::to_string(name.line) + " " + name.newName.value_or("-") + (name.changed ? " *" : "") +
-                        (name.why.empty() ? "" : " / " + name.why));
+                        (name.why.empty() ? "" : " / " + name.code + ": " + name.why));
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "1 \xE6\x8B\x89\xE4\xBC\xB8" "12_\xE8\x8D\x89\xE5\x9B\xBE *",
                          "3 Extrude3 *",
-                         "4 Bracket / it holds no digit, so there is no number to split it at",
-                         "5 Foo3 / \"Foo\" has no counterpart",
-                         "6 3D / it starts with its number, so there is no leading term",
-                         "7 Extrude_Sketch3 / it has a '_' before its first digit but none after it",
-                         "8 Extrude1_ / nothing follows the '_', so there is no second term",
-                         "9 - / the name cannot be written in code page 936",
-                         "10 - / the name cannot be written in code page 936",
+                         "4 Bracket / no-digit: it holds no digit, so there is no number to split it at",
+                         "5 Foo3 / no-counterpart: \"Foo\" has no counterpart",
+                         "6 3D / no-leading-term: it starts with its number, so there is no leading term",
+                         "7 Extrude_Sketch3 / no-underscore-after-digit: it has a '_' before its first digit but "
+                         "none after it",
+                         "8 Extrude1_ / no-second-term: nothing follows the '_', so there is no second term",
+                         "9 - / name-not-writable: the name cannot be written in code page 936",
+                         "10 - / name-not-writable: the name cannot be written in code page 936",
                          "11 \xE9\xBB\x98\xE8\xAE\xA4" "CSYS *",
                      }));
     EXPECT_EQ(previews[0].pattern, "term, number, '_', term");

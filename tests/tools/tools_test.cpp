@@ -1,8 +1,11 @@
-// The command-line tools, run as programs: what they answer to bad arguments
-// and bad files, a check of the shipped dictionary, a check of a workbook with
-// every kind of fault, and a run of the plug-in on a model.
+// The command-line tools, run as programs: what they answer to bad arguments,
+// bad files and odd file names (never an abort), their command-line
+// conventions, versions and exit codes, the encodings they write, a check of
+// the shipped dictionary, a check of a workbook with every kind of fault, and
+// a run of the plug-in on a model.
 #include "dictionary_workbooks.h"
 #include "module_file.h"
+#include "pelmora_version.h"
 #include "temp_file.h"
 #include "zip_builder.h"
 
@@ -20,6 +23,7 @@
 #if defined(_WIN32)
 #  include <windows.h>
 #else
+#  include <iconv.h>
 #  include <sys/wait.h>
 #endif
 
@@ -45,10 +49,58 @@ std::string withoutCarriageReturns(std::string text)
     return text;
 }
 
+// A path as a command line names it here: UTF-8 on Windows (the command goes
+// to the system in UTF-16), the file name's own bytes elsewhere.
+std::string commandLineName(const fs::path& path)
+{
+#if defined(_WIN32)
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+#else
+    return path.native();
+#endif
+}
+
+// A file name from UTF-8 text (natively, from whatever bytes it holds).
+fs::path fileName(const std::string& name)
+{
+#if defined(_WIN32)
+    return fs::path(std::u8string(name.begin(), name.end()));
+#else
+    return fs::path(name);
+#endif
+}
+
+// `bytes` in `codeset` as UTF-8; as they are for UTF-8, for no codeset, and
+// when they are not in that codeset (JSON, which is UTF-8 in every locale).
+std::string utf8From(const std::string& codeset, const std::string& bytes)
+{
+#if defined(_WIN32)
+    (void)codeset;
+    return bytes;
+#else
+    if (codeset.empty() || codeset == "UTF-8")
+        return bytes;
+    iconv_t converter = iconv_open("UTF-8", codeset.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return bytes;
+    std::string out(bytes.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* to = out.data();
+    size_t outLeft = out.size();
+    const bool converted = iconv(converter, &in, &inLeft, &to, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    out.resize(out.size() - outLeft);
+    return converted ? out : bytes;
+#endif
+}
+
 struct Outcome {
     int exitCode = -1;
-    std::string out;
-    std::string err;
+    std::string out;        // standard output as the program wrote it
+    std::string shown;      // the same as UTF-8 text, from the encoding of the run's locale
+    std::string err;        // standard error as UTF-8 text
 };
 
 // A folder of fixture files for one test, removed at the end: the folder
@@ -58,7 +110,7 @@ public:
     Folder() : marker_("", "folder") { path_ = fs::path(marker_.path()).parent_path(); }
     fs::path file(const std::string& name, const std::string& bytes) const
     {
-        fs::path file = path_ / name;
+        fs::path file = path_ / fileName(name);
         std::ofstream(file, std::ios::binary) << bytes;
         return file;
     }
@@ -69,27 +121,43 @@ private:
     fs::path path_;
 };
 
-// Runs a program built beside this one in the Chinese setting (natively the
-// GBK locale; on Windows the code page the process runs in).
-Outcome run(const char* program, const std::vector<std::string>& arguments)
+// How a program is run: natively in a locale (on Windows in the code page
+// that the suite runs in), with what its standard input holds.
+struct Setting {
+    std::string locale = "zh_CN.GBK";
+    std::string input;
+};
+
+// Runs a program built beside this one.
+Outcome run(const char* program, const std::vector<std::string>& arguments, const Setting& setting = {})
 {
     Folder capture;
-    fs::path out = capture.path() / "out.txt";
-    fs::path err = capture.path() / "err.txt";
-    std::string command = "\"" + besideThisProgram(program).string() + "\"";
+    const fs::path out = capture.path() / "out.txt";
+    const fs::path err = capture.path() / "err.txt";
+    const fs::path in = capture.file("in.txt", setting.input);
+    std::string command = "\"" + commandLineName(besideThisProgram(program)) + "\"";
     for (const std::string& argument : arguments)
         command += " \"" + argument + "\"";
-    command += " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
+    command += " < \"" + commandLineName(in) + "\" > \"" + commandLineName(out) + "\" 2> \"" +
+               commandLineName(err) + "\"";
     Outcome outcome;
 #if defined(_WIN32)
-    // cmd.exe drops the outer quotes of its command line.
-    outcome.exitCode = std::system(("\"" + command + "\"").c_str());
+    // cmd.exe drops the outer quotes of its command line; the wide call keeps
+    // names that the ANSI code page cannot hold.
+    const std::string quoted = "\"" + command + "\"";
+    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, quoted.data(), static_cast<int>(quoted.size()), nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, quoted.data(), static_cast<int>(quoted.size()), wide.data(), static_cast<int>(wide.size()));
+    outcome.exitCode = _wsystem(wide.c_str());
+    const std::string codeset;
 #else
-    int status = std::system(("LC_ALL=zh_CN.GBK " + command).c_str());
+    int status = std::system(("LC_ALL=" + setting.locale + " " + command).c_str());
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const size_t dot = setting.locale.find('.');
+    const std::string codeset = dot == std::string::npos ? "" : setting.locale.substr(dot + 1);
 #endif
     outcome.out = withoutCarriageReturns(readWhole(out));
-    outcome.err = withoutCarriageReturns(readWhole(err));
+    outcome.shown = utf8From(codeset, outcome.out);
+    outcome.err = utf8From(codeset, withoutCarriageReturns(readWhole(err)));
     return outcome;
 }
 
@@ -106,6 +174,61 @@ const std::string kModel = R"({"name": "Gearbox", "history": ["Sketch1", "Extrud
  "components": [{"name": "Shaft", "history": ["Revolve2"],
                  "components": [{"name": "Key", "history": ["Cut3", "Thing"]}]}]})";
 
+// The fixture files that the tables name: "{model}" and the like stand for
+// their paths in a folder of the test's own.
+class Fixtures {
+public:
+    Fixtures()
+    {
+        const std::string book = fixture::makeXlsx({{"KQ_FILE_START"}, {"Cut", "切除"}, {"KQ_FILE_END"}});
+        files_ = {
+            {"{model}", folder_.file("model.json", kModel)},
+            {"{not-json}", folder_.file("not-json.json", "{\"name\" \"A\"}")},
+            {"{wrong-type}", folder_.file("wrong-type.json", "{\"name\": \"A\",\n \"history\": [1]}")},
+            {"{latin1-model}", folder_.file("latin1.json", "{\"name\": \"Caf\xE9\"}")},
+            {"{not-a-module}", folder_.file("not-a-module.so", "not a module")},
+            {"{workbook}", folder_.file("book.xlsx", book)},
+            {"{no-start}", folder_.file("no-start.xlsx", fixture::makeXlsx({{"kq_file_start"}, {"Cut", "切除"}}))},
+            {"{names}", folder_.file("names.txt", "Cut3\n")},
+            {"{missing}", folder_.path() / "missing.json"},
+            {"{out}", folder_.path() / "out.json"},
+            {"{out-in-no-folder}", folder_.path() / "no-folder" / "out.json"},
+            {"{folder}", folder_.path()},
+            {"{long-name}", folder_.path() / (std::string(300, 'x') + ".json")},
+            {"{host-library}", besideThisProgram(OSTREL_API_FILE_NAME)},
+            // Names as the system holds them: natively in the GBK locale's bytes, on Windows in UTF-16.
+#if defined(_WIN32)
+            {"{local-book}", folder_.file("词典.xlsx", book)},
+            {"{local-missing}", folder_.path() / fileName("缺少.xlsx")},
+            {"{local-model}", folder_.file("模型.json", kModel)},
+            {"{refused-name}", folder_.path() / "a?b.xlsx"},
+#else
+            {"{local-book}", folder_.file("\xB4\xCA\xB5\xE4.xlsx", book)},
+            {"{local-missing}", folder_.path() / "\xC8\xB1\xC9\xD9.xlsx"},
+            {"{local-model}", folder_.file("\xC4\xA3\xD0\xCD.json", kModel)},
+            // Neither GBK nor UTF-8.
+            {"{undecodable-book}", folder_.file("\xFF\xFE.xlsx", book)},
+            {"{undecodable-missing}", folder_.path() / "\xFF\xFE.json"},
+#endif
+            {"{emoji-book}", folder_.file("\xF0\x9F\x93\x98.xlsx", book)},
+        };
+    }
+
+    std::vector<std::string> resolved(std::vector<std::string> arguments) const
+    {
+        for (std::string& argument : arguments)
+            for (const auto& [name, path] : files_)
+                if (argument == name)
+                    argument = commandLineName(path);
+        return arguments;
+    }
+    const fs::path& folder() const { return folder_.path(); }
+
+private:
+    Folder folder_;
+    std::vector<std::pair<std::string, fs::path>> files_;
+};
+
 struct BadRun {
     const char* label;
     const char* program;
@@ -120,63 +243,142 @@ class BadRuns : public ::testing::TestWithParam<BadRun> {};
 
 TEST_P(BadRuns, EndWithTheirCodeAndSayWhyAndWriteNothing)
 {
-    Folder folder;
-    const std::pair<std::string, fs::path> files[] = {
-        {"{model}", folder.file("model.json", kModel)},
-        {"{not-json}", folder.file("not-json.json", "{\"name\" \"A\"}")},
-        {"{wrong-type}", folder.file("wrong-type.json", "{\"name\": \"A\",\n \"history\": [1]}")},
-        {"{not-a-module}", folder.file("not-a-module.so", "not a module")},
-        {"{workbook}", folder.file("book.xlsx", fixture::makeXlsx({{"KQ_FILE_START"}, {"Cut", "切除"}}))},
-        {"{no-start}", folder.file("no-start.xlsx", fixture::makeXlsx({{"kq_file_start"}, {"Cut", "切除"}}))},
-        {"{missing}", folder.path() / "missing.json"},
-        {"{out}", folder.path() / "out.json"},
-        {"{host-library}", besideThisProgram(OSTREL_API_FILE_NAME)},
-    };
-    std::vector<std::string> arguments = GetParam().arguments;
-    for (std::string& argument : arguments)
-        for (const auto& [name, path] : files)
-            if (argument == name)
-                argument = path.string();
-
-    Outcome outcome = run(GetParam().program, arguments);
+    Fixtures fixtures;
+    Outcome outcome = run(GetParam().program, fixtures.resolved(GetParam().arguments));
     EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.out << outcome.err;
     EXPECT_NE(outcome.err.find(GetParam().message), std::string::npos) << outcome.err;
-    EXPECT_FALSE(fs::exists(folder.path() / "out.json"));
+    EXPECT_FALSE(fs::exists(fixtures.folder() / "out.json"));
 }
 
 INSTANTIATE_TEST_SUITE_P(OstrelSim, BadRuns, ::testing::Values(
-    BadRun{"no model", OSTREL_SIM_FILE_NAME, {}, 2, "no model file given"},
+    BadRun{"no model", OSTREL_SIM_FILE_NAME, {"--quiet"}, 2, "no model file given"},
     BadRun{"unknown option", OSTREL_SIM_FILE_NAME, {"{model}", "--fast"}, 2, "unknown option --fast"},
+    BadRun{"unknown short option", OSTREL_SIM_FILE_NAME, {"{model}", "-q"}, 2, "unknown option -q"},
     BadRun{"option without its value", OSTREL_SIM_FILE_NAME, {"{model}", "--run"}, 2, "--run needs a value"},
+    BadRun{"option with an empty value", OSTREL_SIM_FILE_NAME, {"{model}", "--run="}, 2, "--run needs a value"},
+    BadRun{"value for an option that takes none", OSTREL_SIM_FILE_NAME, {"{model}", "--quiet=yes"}, 2,
+           "--quiet takes no value"},
     BadRun{"two models", OSTREL_SIM_FILE_NAME, {"{model}", "{model}", "--out", "{out}"}, 2, "one model file only"},
-    BadRun{"model missing", OSTREL_SIM_FILE_NAME, {"{missing}", "--out", "{out}"}, 3, "missing.json: cannot be opened"},
-    BadRun{"model not JSON", OSTREL_SIM_FILE_NAME, {"{not-json}", "--out", "{out}"}, 3,
+    BadRun{"model missing", OSTREL_SIM_FILE_NAME, {"{missing}", "--out", "{out}"}, 3,
+           "missing.json: cannot be read (no such file or folder)"},
+    BadRun{"model a folder", OSTREL_SIM_FILE_NAME, {"{folder}", "--out", "{out}"}, 3, "cannot be read (it is a folder)"},
+    BadRun{"model's name empty", OSTREL_SIM_FILE_NAME, {"", "--out", "{out}"}, 3, "cannot be read (the name is empty)"},
+    BadRun{"model's name too long", OSTREL_SIM_FILE_NAME, {"{long-name}", "--out", "{out}"}, 3, "cannot be read ("},
+    BadRun{"an option after -- is a model", OSTREL_SIM_FILE_NAME, {"--out", "{out}", "--", "--quiet"}, 3,
+           "--quiet: cannot be read (no such file or folder)"},
+    BadRun{"model not JSON", OSTREL_SIM_FILE_NAME, {"{not-json}", "--out", "{out}"}, 1,
            "not-json.json: line 1, column 9: expected ':', found '\"'"},
-    BadRun{"model of the wrong shape", OSTREL_SIM_FILE_NAME, {"{wrong-type}", "--out", "{out}"}, 3,
+    BadRun{"model of the wrong shape", OSTREL_SIM_FILE_NAME, {"{wrong-type}", "--out", "{out}"}, 1,
            "wrong-type.json: $.history[0] (line 2, column 14): expected a string, found a number"},
+    BadRun{"model not UTF-8", OSTREL_SIM_FILE_NAME, {"{latin1-model}", "--out", "{out}"}, 1, "latin1.json: "},
+    BadRun{"empty model on standard input", OSTREL_SIM_FILE_NAME, {"-", "--out", "{out}"}, 1, "-: line 1"},
     BadRun{"module not loadable", OSTREL_SIM_FILE_NAME, {"{model}", "--plugin", "{not-a-module}", "--out", "{out}"},
            4, "cannot load the module"},
     BadRun{"module without PelmoraInit", OSTREL_SIM_FILE_NAME,
            {"{model}", "--plugin", "{host-library}", "--out", "{out}"}, 4, "has no PelmoraInit"},
     BadRun{"command nobody registered", OSTREL_SIM_FILE_NAME,
            {"{model}", "--run", "PelmoraSwap", "--run", "Nope", "--out", "{out}"}, 5,
-           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish)"}));
+           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish)"},
+    BadRun{"output in a folder that is not there", OSTREL_SIM_FILE_NAME, {"{model}", "--out", "{out-in-no-folder}"},
+           6, "out.json: cannot be written (no such file or folder)"}));
 
 INSTANTIATE_TEST_SUITE_P(PelmoraDict, BadRuns, ::testing::Values(
-    BadRun{"no command", PELMORA_DICT_FILE_NAME, {}, 2, "no command given"},
+    BadRun{"no command", PELMORA_DICT_FILE_NAME, {"--strict"}, 2, "no command given"},
     BadRun{"unknown command", PELMORA_DICT_FILE_NAME, {"fix", "{workbook}"}, 2, "unknown command fix"},
     BadRun{"no workbook", PELMORA_DICT_FILE_NAME, {"check"}, 2, "check needs a workbook"},
     BadRun{"two workbooks", PELMORA_DICT_FILE_NAME, {"dump", "{workbook}", "{workbook}"}, 2, "takes one workbook"},
     BadRun{"option of another command", PELMORA_DICT_FILE_NAME, {"check", "{workbook}", "--rows", "3"}, 2,
            "unknown option --rows for check"},
     BadRun{"preview without names", PELMORA_DICT_FILE_NAME, {"preview", "{workbook}"}, 2, "preview needs --names"},
-    BadRun{"preview with missing names", PELMORA_DICT_FILE_NAME, {"preview", "{workbook}", "--names", "{missing}"},
-           2, "missing.json: cannot be opened"},
+    BadRun{"standard input for two files", PELMORA_DICT_FILE_NAME, {"preview", "-", "--names", "-"}, 2,
+           "standard input (\"-\") can stand for one file only"},
+    BadRun{"direction empty", PELMORA_DICT_FILE_NAME, {"preview", "{workbook}", "--names", "{names}", "--to="}, 2,
+           "--to needs a value"},
+    BadRun{"direction unknown", PELMORA_DICT_FILE_NAME, {"preview", "{workbook}", "--names={names}", "--to=french"},
+           2, "--to needs chinese, english or swap, not 'french'"},
     BadRun{"rows not a number", PELMORA_DICT_FILE_NAME, {"dump", "{workbook}", "--rows", "12x"}, 2,
            "--rows needs a number from 1 to 1048576, not 12x"},
     BadRun{"rows zero", PELMORA_DICT_FILE_NAME, {"dump", "{workbook}", "--rows", "0"}, 2, "not 0"},
-    BadRun{"workbook missing", PELMORA_DICT_FILE_NAME, {"dump", "{missing}"}, 1, "missing.json"},
-    BadRun{"workbook not a workbook", PELMORA_DICT_FILE_NAME, {"dump", "{model}"}, 1, "model.json"}));
+    BadRun{"rows negative", PELMORA_DICT_FILE_NAME, {"dump", "{workbook}", "--rows=-3"}, 2, "not -3"},
+    BadRun{"rows past any int", PELMORA_DICT_FILE_NAME, {"dump", "{workbook}", "--rows=99999999999999999999"}, 2,
+           "not 99999999999999999999"},
+    BadRun{"preview with missing names", PELMORA_DICT_FILE_NAME, {"preview", "{workbook}", "--names", "{missing}"},
+           3, "missing.json: cannot be read (no such file or folder)"},
+    BadRun{"workbook missing", PELMORA_DICT_FILE_NAME, {"dump", "{missing}"}, 3,
+           "missing.json: cannot be read (no such file or folder)"},
+    BadRun{"workbook a folder", PELMORA_DICT_FILE_NAME, {"check", "{folder}"}, 3, "cannot be read (it is a folder)"},
+    BadRun{"workbook's name empty", PELMORA_DICT_FILE_NAME, {"check", ""}, 3, "cannot be read (the name is empty)"},
+    BadRun{"workbook's name too long", PELMORA_DICT_FILE_NAME, {"check", "{long-name}"}, 3, "cannot be read ("},
+    BadRun{"an option after -- is a workbook", PELMORA_DICT_FILE_NAME, {"dump", "--", "--rows"}, 3,
+           "--rows: cannot be read (no such file or folder)"},
+    BadRun{"workbook not a workbook", PELMORA_DICT_FILE_NAME, {"dump", "{model}"}, 1,
+           "model.json: not a workbook that the plug-in can read"},
+    BadRun{"empty workbook on standard input", PELMORA_DICT_FILE_NAME, {"check", "-"}, 1,
+           "-: not a workbook that the plug-in can read"}));
+
+// A run on a file whose name is odd here: the program opens it or says why
+// not, in the console's encoding, and never aborts.
+struct NameRun {
+    const char* label;
+    const char* program;
+    std::vector<std::string> arguments;
+    const char* locale;     // natively; on Windows the suite's code page
+    int exitCode;
+    std::string shown;      // a part of standard output, in UTF-8
+    std::string said;       // a part of standard error, in UTF-8
+};
+
+void PrintTo(const NameRun& run, std::ostream* out) { *out << run.label; }
+
+class NameRuns : public ::testing::TestWithParam<NameRun> {};
+
+TEST_P(NameRuns, OpenTheFileOrSayWhyNot)
+{
+    Fixtures fixtures;
+    Outcome outcome = run(GetParam().program, fixtures.resolved(GetParam().arguments), {GetParam().locale, ""});
+    EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.shown << outcome.err;
+    EXPECT_NE(outcome.shown.find(GetParam().shown), std::string::npos) << outcome.shown;
+    EXPECT_NE(outcome.err.find(GetParam().said), std::string::npos) << outcome.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, NameRuns, ::testing::Values(
+    NameRun{"a workbook named in the system's encoding", PELMORA_DICT_FILE_NAME, {"check", "{local-book}"},
+            "zh_CN.GBK", 0, "\xE8\xAF\x8D\xE5\x85\xB8.xlsx\nStart marker: row 1", ""},
+    NameRun{"a missing workbook named so", PELMORA_DICT_FILE_NAME, {"dump", "{local-missing}"}, "zh_CN.GBK", 3, "",
+            "\xE7\xBC\xBA\xE5\xB0\x91.xlsx: cannot be read (no such file or folder)"},
+    NameRun{"names named so", PELMORA_DICT_FILE_NAME, {"preview", "{workbook}", "--names", "{local-missing}"},
+            "zh_CN.GBK", 3, "", "\xE7\xBC\xBA\xE5\xB0\x91.xlsx: cannot be read"},
+    NameRun{"a model named so", OSTREL_SIM_FILE_NAME, {"{local-model}", "--quiet"}, "zh_CN.GBK", 0,
+            "objects visited: 3", ""},
+    NameRun{"a model named so, missing", OSTREL_SIM_FILE_NAME, {"{local-missing}"}, "zh_CN.GBK", 3, "",
+            "\xE7\xBC\xBA\xE5\xB0\x91.xlsx: cannot be read (no such file or folder)"},
+    NameRun{"a workbook named beyond every ANSI code page", PELMORA_DICT_FILE_NAME, {"check", "{emoji-book}"},
+            "C.UTF-8", 0, "Workbook: ", ""},
+    NameRun{"a module named beyond every ANSI code page", OSTREL_SIM_FILE_NAME,
+            {"{model}", "--plugin", "{emoji-book}"}, "C.UTF-8", 4, "", "cannot load the module"}));
+
+#if defined(_WIN32)
+INSTANTIATE_TEST_SUITE_P(Windows, NameRuns, ::testing::Values(
+    NameRun{"a name with a character Windows refuses", PELMORA_DICT_FILE_NAME, {"check", "{refused-name}"}, "", 3,
+            "", "a?b.xlsx: cannot be read ("},
+    NameRun{"a model name with a character Windows refuses", OSTREL_SIM_FILE_NAME, {"{refused-name}"}, "", 3, "",
+            "a?b.xlsx: cannot be read ("}));
+#else
+INSTANTIATE_TEST_SUITE_P(Native, NameRuns, ::testing::Values(
+    // The name that aborted the checker: GBK bytes, which are no UTF-8.
+    NameRun{"a GBK name in a UTF-8 locale", PELMORA_DICT_FILE_NAME, {"check", "{local-book}"}, "C.UTF-8", 0,
+            "\xEF\xBF\xBD" ".xlsx\nStart marker: row 1", ""},
+    NameRun{"a GBK name in a UTF-8 locale, as JSON", PELMORA_DICT_FILE_NAME, {"check", "{local-book}", "--json"},
+            "C.UTF-8", 0, "\xEF\xBF\xBD" ".xlsx\",", ""},
+    NameRun{"a GBK model name in a UTF-8 locale", OSTREL_SIM_FILE_NAME, {"{local-model}", "--quiet"}, "C.UTF-8", 0,
+            "objects visited: 3", ""},
+    NameRun{"a name in no encoding, in the C locale", PELMORA_DICT_FILE_NAME, {"dump", "{undecodable-book}"}, "C", 0,
+            "?.xlsx, first sheet", ""},
+    NameRun{"a name in no encoding, in the GBK locale, as JSON", PELMORA_DICT_FILE_NAME,
+            {"check", "{undecodable-book}", "--json"}, "zh_CN.GBK", 0, "\"loads\": true", ""},
+    NameRun{"a model name in no encoding, missing", OSTREL_SIM_FILE_NAME, {"{undecodable-missing}"}, "zh_CN.GBK", 3,
+            "", "cannot be read (no such file or folder)"}));
+#endif
 
 using Json = nlohmann::json;
 
@@ -191,7 +393,7 @@ Json parsed(const std::string& text)
 
 TEST(PelmoraDict, TheShippedDictionaryLoadsWithoutConflictsOrChains)
 {
-    Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", besideThisProgram("PelmoraConfig.xlsx").string(), "--json"});
+    Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", commandLineName(besideThisProgram("PelmoraConfig.xlsx")), "--json"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     Json report = parsed(outcome.out);
     ASSERT_TRUE(report.is_object());
@@ -211,7 +413,7 @@ TEST(PelmoraDict, AnXlsDictionaryChecksAsTheSameDictionarySavedAsXlsx)
                                                              {"dictionary.xlsx", dictionaryAsXlsx()}};
     for (int i = 0; i < 2; ++i) {
         fs::path file = folder.file(workbooks[i].first, workbooks[i].second);
-        Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", file.string(), "--json"});
+        Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", commandLineName(file), "--json"});
         EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
         reports[i] = parsed(outcome.out);
         ASSERT_TRUE(reports[i].is_object());
@@ -240,7 +442,7 @@ TEST(PelmoraDict, CheckNamesEveryFaultOfAWorkbook)
         {"kq_file_end"},                  // not the end marker
         {"KQ_FILE_END"},
     }));
-    Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", book.string(), "--json"});
+    Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", commandLineName(book), "--json"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     Json report = parsed(outcome.out);
     ASSERT_TRUE(report.is_object());
@@ -285,7 +487,7 @@ TEST(PelmoraDict, WithoutAStartMarkerCheckSaysWhereItNearlyIs)
     rows.push_back({"KQ_FILE_START"});
     rows.push_back({"Cut", "切除"});
     fs::path book = folder.file("no-start.xlsx", fixture::makeXlsx(rows));
-    Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", book.string(), "--json"});
+    Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"check", commandLineName(book), "--json"});
     EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
     Json report = parsed(outcome.out);
     ASSERT_TRUE(report.is_object());
@@ -297,9 +499,9 @@ TEST(PelmoraDict, WithoutAStartMarkerCheckSaysWhereItNearlyIs)
     EXPECT_EQ(misses, (std::vector<std::string>{"A1: has blanks around it", "A2: is in another case",
                                                 "A151: is past row 101, the last row the plug-in looks in"}));
 
-    Outcome text = run(PELMORA_DICT_FILE_NAME, {"check", book.string()});
+    Outcome text = run(PELMORA_DICT_FILE_NAME, {"check", commandLineName(book)});
     EXPECT_EQ(text.exitCode, 1);
-    EXPECT_NE(text.out.find("The plug-in would not load this workbook."), std::string::npos) << text.out;
+    EXPECT_NE(text.shown.find("The plug-in would not load this workbook."), std::string::npos) << text.shown;
 }
 
 TEST(PelmoraDict, PreviewGivesTheNewNameOrWhyThereIsNone)
@@ -309,7 +511,7 @@ TEST(PelmoraDict, PreviewGivesTheNewNameOrWhyThereIsNone)
     Folder folder;
     fs::path names = folder.file("names.txt", "Extrude12_Sketch\r\n\xE6\x8B\x89\xE4\xBC\xB8" "3\n\nBracket\nFoo3\n");
     Outcome outcome = run(PELMORA_DICT_FILE_NAME,
-                          {"preview", besideThisProgram("PelmoraConfig.xlsx").string(), "--names", names.string(),
+                          {"preview", commandLineName(besideThisProgram("PelmoraConfig.xlsx")), "--names", commandLineName(names),
                            "--json"});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     Json report = parsed(outcome.out);
@@ -327,6 +529,205 @@ TEST(PelmoraDict, PreviewGivesTheNewNameOrWhyThereIsNone)
                      }));
 }
 
+// --- Conventions ------------------------------------------------------------------------
+
+// The program's name without ".exe".
+std::string programName(const char* program)
+{
+    const std::string name = program;
+    return name.substr(0, name.find('.'));
+}
+
+// The usage's line for an exit code, from "  3  " to the next code.
+std::string exitCodeLine(const std::string& usage, int code)
+{
+    const size_t start = usage.find("\n  " + std::to_string(code) + "  ");
+    return start == std::string::npos ? "" : usage.substr(start + 1, usage.find("\n  ", start + 1) - start - 1);
+}
+
+TEST(BothPrograms, SayTheirVersionAndTheirUsageWithTheSameExitCodes)
+{
+    for (const char* program : {PELMORA_DICT_FILE_NAME, OSTREL_SIM_FILE_NAME}) {
+        const std::string name = programName(program);
+        Outcome version = run(program, {"--version"});
+        EXPECT_EQ(version.exitCode, 0) << version.err;
+        EXPECT_EQ(version.shown, name + " " + kPelmoraVersion + "\n");
+        for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {"--help"}, {"-h"}}) {
+            Outcome usage = run(program, arguments);
+            EXPECT_EQ(usage.exitCode, 0) << usage.err;
+            EXPECT_EQ(usage.shown.rfind("usage: " + name, 0), 0u) << usage.shown;
+            EXPECT_NE(exitCodeLine(usage.shown, 2).find("bad arguments"), std::string::npos) << usage.shown;
+            EXPECT_NE(exitCodeLine(usage.shown, 3).find("cannot be read"), std::string::npos) << usage.shown;
+            EXPECT_NE(exitCodeLine(usage.shown, 8).find("out of memory"), std::string::npos) << usage.shown;
+        }
+    }
+}
+
+TEST(BothPrograms, ReadStandardInputForADashAndTakeOptionsInEitherForm)
+{
+    const std::string book = fixture::makeXlsx({{"KQ_FILE_START"}, {"Cut", "Trim"}, {"KQ_FILE_END"}});
+    Folder folder;
+    const std::string workbook = commandLineName(folder.file("book.xlsx", book));
+    const std::string names = commandLineName(folder.file("names.txt", "Trim4\n"));
+
+    Outcome fromInput = run(PELMORA_DICT_FILE_NAME, {"preview", workbook, "--names", "-", "--json"}, {"zh_CN.GBK", "Cut3\n"});
+    EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err;
+    Json preview = Json::parse(fromInput.out, nullptr, false);
+    ASSERT_TRUE(preview.is_object()) << fromInput.out;
+    EXPECT_EQ(preview.at("names").at(0).at("newName"), "Trim3");
+
+    Outcome inline_ = run(PELMORA_DICT_FILE_NAME, {"preview", "--names=" + names, "--to=english", "--json", "--", workbook});
+    EXPECT_EQ(inline_.exitCode, 0) << inline_.err;
+    preview = Json::parse(inline_.out, nullptr, false);
+    ASSERT_TRUE(preview.is_object()) << inline_.out;
+    EXPECT_EQ(preview.at("direction"), "english");
+    EXPECT_EQ(preview.at("names").at(0).at("newName"), "Cut4");
+
+    Outcome workbookFromInput = run(PELMORA_DICT_FILE_NAME, {"check", "-"}, {"zh_CN.GBK", book});
+    EXPECT_EQ(workbookFromInput.exitCode, 0) << workbookFromInput.err;
+    EXPECT_NE(workbookFromInput.shown.find("Workbook: -\n"), std::string::npos) << workbookFromInput.shown;
+
+    Outcome model = run(OSTREL_SIM_FILE_NAME, {"--quiet", "-"}, {"zh_CN.GBK", kModel});
+    EXPECT_EQ(model.exitCode, 0) << model.err;
+    EXPECT_NE(model.shown.find("objects visited: 3, entries: 7"), std::string::npos) << model.shown;
+}
+
+// A failure with --json, from the arguments or the files.
+struct JsonFailure {
+    const char* label;
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* command;   // null when the command was not known yet
+    const char* code;
+};
+
+void PrintTo(const JsonFailure& failure, std::ostream* out) { *out << failure.label; }
+
+class JsonFailures : public ::testing::TestWithParam<JsonFailure> {};
+
+TEST_P(JsonFailures, AreOneDocumentWithTheErrorInIt)
+{
+    Fixtures fixtures;
+    Outcome outcome = run(PELMORA_DICT_FILE_NAME, fixtures.resolved(GetParam().arguments));
+    EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.out << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    Json document = Json::parse(outcome.out, nullptr, false);
+    ASSERT_TRUE(document.is_object()) << outcome.out;
+    EXPECT_EQ(document.at("command"), GetParam().command ? Json(GetParam().command) : Json(nullptr));
+    EXPECT_EQ(document.at("version"), kPelmoraVersion);
+    EXPECT_EQ(document.at("schema"), 2);
+    EXPECT_EQ(document.at("error").at("code"), GetParam().code);
+    EXPECT_FALSE(document.at("error").at("message").get<std::string>().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(PelmoraDict, JsonFailures, ::testing::Values(
+    JsonFailure{"no command", {"--json"}, 2, nullptr, "bad-arguments"},
+    JsonFailure{"unknown option", {"check", "{workbook}", "--json", "--fast"}, 2, nullptr, "bad-arguments"},
+    JsonFailure{"no workbook", {"check", "--json"}, 2, "check", "bad-arguments"},
+    JsonFailure{"workbook missing", {"dump", "{missing}", "--json"}, 3, "dump", "cannot-read"},
+    JsonFailure{"names missing", {"preview", "{workbook}", "--names", "{missing}", "--json"}, 3, "preview",
+                "cannot-read"},
+    JsonFailure{"not a workbook", {"check", "{model}", "--json"}, 1, "check", "not-a-workbook"}));
+
+TEST(PelmoraDict, CheckStrictEndsWithItsOwnCodeOnWarningsAndJsonListsThePairsAndCodes)
+{
+    Folder folder;
+    const std::string clean = commandLineName(folder.file("clean.xlsx", fixture::makeXlsx({
+        {"KQ_FILE_START"}, {"Cut", "Trim"}, {"KQ_FILE_END"}})));
+    const std::string faulty = commandLineName(folder.file("faulty.xlsx", fixture::makeXlsx({
+        {"KQ_FILE_START"}, {"Cut", "Trim"}, {"Hole"}, {"Drill", "Bore"}, {"KQ_FILE_END "}})));
+
+    EXPECT_EQ(run(PELMORA_DICT_FILE_NAME, {"check", clean, "--strict"}).exitCode, 0);
+    EXPECT_EQ(run(PELMORA_DICT_FILE_NAME, {"check", faulty}).exitCode, 0);
+    Outcome strict = run(PELMORA_DICT_FILE_NAME, {"check", faulty, "--strict", "--json"});
+    EXPECT_EQ(strict.exitCode, 7) << strict.err;
+
+    Json report = Json::parse(strict.out, nullptr, false);
+    ASSERT_TRUE(report.is_object()) << strict.out;
+    EXPECT_EQ(report.at("error"), nullptr);
+    EXPECT_EQ(report.at("pairsEntered"), 2);
+    EXPECT_EQ(report.at("pairs"), Json::parse(R"([{"row": 2, "A": "Cut", "B": "Trim"},
+                                                  {"row": 4, "A": "Drill", "B": "Bore"}])"));
+    ASSERT_EQ(report.at("markerNearMisses").size(), 1u);
+    EXPECT_EQ(report.at("markerNearMisses")[0].at("code"), "blanks-around");
+    std::vector<std::string> codes;
+    for (const Json& warning : report.at("warnings")) {
+        codes.push_back(warning.at("code").get<std::string>());
+        EXPECT_FALSE(warning.at("text").get<std::string>().empty());
+    }
+    EXPECT_EQ(codes, (std::vector<std::string>{"no-end-marker", "marker-near-miss", "row-skipped", "row-skipped"}));
+}
+
+// The columns that a line of UTF-8 takes, for the ASCII and Chinese of these tests.
+size_t columns(const std::string& utf8)
+{
+    size_t width = 0;
+    for (unsigned char c : utf8)
+        width += c < 0x80 ? 1 : (c >= 0xE0 && c <= 0xEF) ? 2 : 0;
+    return width;
+}
+
+TEST(PelmoraDict, DumpStopsAtTheLastUsedRowPadsByWidthAndShowsNumbersInTheirShortestForm)
+{
+    Folder folder;
+    const std::string book = commandLineName(folder.file("book.xlsx", fixture::makeXlsx({
+        {"KQ_FILE_START"}, {"Rib", 0.1}, {"\xE5\x88\x87\xE9\x99\xA4", "Cut"}, {"KQ_FILE_END"}})));
+
+    Outcome json = run(PELMORA_DICT_FILE_NAME, {"dump", book, "--json"});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    Json dump = Json::parse(json.out, nullptr, false);
+    ASSERT_TRUE(dump.is_object()) << json.out;
+    EXPECT_EQ(dump.at("lastRow"), 4);
+    ASSERT_EQ(dump.at("rows").size(), 4u);
+    EXPECT_EQ(dump.at("rows")[1].at("B"), Json::parse(R"({"type": "number", "value": 0.1, "text": "0.1"})"));
+    EXPECT_NE(json.out.find("\"value\": 0.1,"), std::string::npos) << json.out;
+
+    Outcome more = run(PELMORA_DICT_FILE_NAME, {"dump", "--rows=6", book, "--json"});
+    EXPECT_EQ(Json::parse(more.out, nullptr, false).at("rows").size(), 6u) << more.out;
+
+    Outcome text = run(PELMORA_DICT_FILE_NAME, {"dump", book});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.shown.find("B: number 0.1 (read as \"0.1\")\n"), std::string::npos) << text.shown;
+    std::vector<size_t> columnB;
+    std::istringstream lines(text.shown);
+    for (std::string line; std::getline(lines, line);)
+        if (size_t at = line.find("  B: "); at != std::string::npos)
+            columnB.push_back(columns(line.substr(0, at)));
+    EXPECT_EQ(columnB, std::vector<size_t>(4, columnB.empty() ? 0 : columnB[0])) << text.shown;
+
+    Outcome check = run(PELMORA_DICT_FILE_NAME, {"check", book});
+    EXPECT_NE(check.shown.find("B2 holds the number 0.1, read as \"0.1\"\n"), std::string::npos) << check.shown;
+}
+
+TEST(PelmoraDict, TextIsInTheEncodingOfWhereItGoesAndJsonInUtf8)
+{
+    Folder folder;
+    const std::string book = commandLineName(folder.file("book.xlsx", fixture::makeXlsx({
+        {"KQ_FILE_START"}, {"Cut", "\xE5\x88\x87\xE9\x99\xA4"}, {"KQ_FILE_END"}})));
+    const std::string utf8 = "\xE5\x88\x87\xE9\x99\xA4";
+    struct Case {
+        const char* locale;
+        std::vector<std::string> arguments;
+        std::string bytes;   // what standard output holds for 切除
+    };
+    const Case cases[] = {
+#if defined(_WIN32)
+        // Redirected to a file: UTF-8 whatever the code page.
+        {"", {"dump", book}, utf8},
+#else
+        {"zh_CN.GBK", {"dump", book}, "\xC7\xD0\xB3\xFD"},
+        {"zh_CN.UTF-8", {"dump", book}, utf8},
+        {"C", {"dump", book}, "\"??\""},
+#endif
+        {"zh_CN.GBK", {"dump", book, "--json"}, utf8},
+    };
+    for (const Case& c : cases) {
+        Outcome outcome = run(PELMORA_DICT_FILE_NAME, c.arguments, {c.locale, ""});
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        EXPECT_NE(outcome.out.find(c.bytes), std::string::npos) << c.locale << ": " << outcome.out;
+    }
+}
+
 TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
 {
     if (!inChineseSetting())
@@ -334,14 +735,14 @@ TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
     Folder folder;
     fs::path model = folder.file("model.json", kModel);
     fs::path out = folder.path() / "out.json";
-    Outcome outcome = run(OSTREL_SIM_FILE_NAME, {model.string(), "--out", out.string()});
+    Outcome outcome = run(OSTREL_SIM_FILE_NAME, {commandLineName(model), "--out", commandLineName(out)});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_NE(outcome.out.find("/Gearbox/Shaft/Key\n  Cut3" + std::string(11, ' ') + " -> \xE5\x88\x87\xE9\x99\xA4" "3\n"),
+    EXPECT_NE(outcome.shown.find("/Gearbox/Shaft/Key\n  Cut3" + std::string(11, ' ') + " -> \xE5\x88\x87\xE9\x99\xA4" "3\n"),
               std::string::npos)
-        << outcome.out;
-    EXPECT_NE(outcome.out.find("objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n"),
+        << outcome.shown;
+    EXPECT_NE(outcome.shown.find("objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n"),
               std::string::npos)
-        << outcome.out;
+        << outcome.shown;
 
     Json written = parsed(readWhole(out));
     ASSERT_TRUE(written.is_object());
@@ -362,15 +763,15 @@ TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
     EXPECT_EQ(written.at("sent")[0], "$CdPlayAutoHist");
 
     // A module named without a folder is the one in the current folder, not one on the library path.
-    Outcome nearby = run(OSTREL_SIM_FILE_NAME, {model.string(), "--plugin", PELMORA_MODULE_FILE_NAME, "--quiet"});
+    Outcome nearby = run(OSTREL_SIM_FILE_NAME, {commandLineName(model), "--plugin", PELMORA_MODULE_FILE_NAME, "--quiet"});
     EXPECT_EQ(nearby.exitCode, 0) << nearby.err;
-    EXPECT_EQ(nearby.out, "objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n");
+    EXPECT_EQ(nearby.shown, "objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n");
 
     // Run on its own output, the plug-in swaps every name back.
     fs::path back = folder.path() / "back.json";
-    Outcome again = run(OSTREL_SIM_FILE_NAME, {out.string(), "--out", back.string(), "--quiet"});
+    Outcome again = run(OSTREL_SIM_FILE_NAME, {commandLineName(out), "--out", commandLineName(back), "--quiet"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
-    EXPECT_EQ(again.out, "objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n");
+    EXPECT_EQ(again.shown, "objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n");
     Json restored = parsed(readWhole(back));
     ASSERT_TRUE(restored.is_object());
     EXPECT_EQ(names(restored),
@@ -385,15 +786,15 @@ TEST(OstrelSim, ShowsTheHostsMessagesAsTheyArrive)
     fs::path module = folder.path() / PELMORA_MODULE_FILE_NAME;
     fs::copy_file(besideThisProgram(PELMORA_MODULE_FILE_NAME), module);
     fs::path model = folder.file("model.json", kModel);
-    Outcome outcome = run(OSTREL_SIM_FILE_NAME, {model.string(), "--plugin", module.string()});
+    Outcome outcome = run(OSTREL_SIM_FILE_NAME, {commandLineName(model), "--plugin", commandLineName(module)});
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    // "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。", shown in UTF-8.
-    EXPECT_EQ(outcome.out.substr(0, outcome.out.find('\n')),
+    // "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。", shown in the console's encoding.
+    EXPECT_EQ(outcome.shown.substr(0, outcome.shown.find('\n')),
               "[message, level 5] \xE6\x89\x93\xE5\xBC\x80" "Excel\xE5\xA4\xB1\xE8\xB4\xA5!"
               "\xE6\x89\xBE\xE4\xB8\x8D\xE5\x88\xB0" "dll\xE5\x90\x8C\xE7\xBA\xA7\xE7\x9B\xAE\xE5\xBD\x95"
               "\xE4\xB8\x8B\xE7\x9A\x84" "PelmoraConfig.xlsx\xE3\x80\x82");
     // Without a dictionary only the coordinate system's name changes.
-    EXPECT_NE(outcome.out.find("changed: 1, unchanged: 6, messages: 1\n"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.shown.find("changed: 1, unchanged: 6, messages: 1\n"), std::string::npos) << outcome.shown;
 }
 
 // The examples of the repository are exactly what the commands make of

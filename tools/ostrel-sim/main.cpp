@@ -1,12 +1,14 @@
 // ostrel-sim: runs a plug-in module against the simulated host on a model
 // file, as Ostrel would: load the module, start it, run its commands, stop it,
 // unload it; then shows what became of the model's history.
+#include "console.h"
+#include "exit_code.h"
+#include "files.h"
 #include "model_file.h"
 #include "ostrel_sim.h"
-#include "tool_support.h"
+#include "tool_main.h"
 
-#include <clocale>
-#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,14 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace sim = ostrelsim;
+using tools::Argument;
 
-enum ExitCode {
-    kOk = 0,
-    kBadArguments = 2,
-    kBadModel = 3,
-    kBadModule = 4,
-    kUnknownCommand = 5,
-};
+constexpr char kProgram[] = "ostrel-sim";
 
 #if defined(_WIN32)
 constexpr char kDefaultModule[] = "Pelmora.dll";
@@ -36,6 +33,7 @@ constexpr char kDefaultModule[] = "Pelmora.so";
 #endif
 
 constexpr char kUsage[] = R"(usage: ostrel-sim MODEL.json [--plugin PATH] [--run COMMAND]... [--out OUT.json] [--quiet]
+       ostrel-sim --help | --version
 
 Loads the model into the simulated Ostrel host, loads the plug-in module as the
 host does, calls its PelmoraInit, runs each COMMAND by the name a plug-in
@@ -46,30 +44,44 @@ PelmoraExit and unloads the module.
                     "components": [{"name": ..., "history": ..., "components": ...}]}
                     in UTF-8; "history" and "components" may be absent. Names go
                     into the host in the ANSI code page (the locale's codeset).
+                    "-" reads the model from standard input.
   --plugin PATH     the module to load (default: )" "Pelmora.so / Pelmora.dll" R"( beside ostrel-sim)
   --run COMMAND     a command to run; may be given more than once
   --out OUT.json    writes the resulting model, with the host's messages
                     ("messages": [{"level": N, "text": "..."}]) and the commands
                     the plug-in sent ("sent": ["..."])
   --quiet           prints only the summary line
-  --help            prints this text
+  --help            prints this text (as does no argument at all)
+  --version         prints the program's version
+  --                ends the options; what follows is the model
+Options take their value as "--run NAME" or "--run=NAME".
 
 Shows each host message as it arrives with its level, then every history entry
 that changed, per object path (old name, new name), then a summary line:
-objects visited, entries, changed, unchanged, messages.
+objects visited, entries, changed, unchanged, messages. Text is shown in the
+encoding of the terminal or, redirected, in UTF-8 on Windows and in the
+locale's encoding elsewhere.
 
 Exit codes:
   0  the run finished
-  2  bad arguments, or OUT.json cannot be written
-  3  the model file cannot be read or is not a model (line and column, or the
-     JSON path of the value at fault)
+  1  the model file is not a model (line and column, or the JSON path of the
+     value at fault)
+  2  bad arguments
+  3  the model file cannot be read
   4  the module cannot be loaded or has no PelmoraInit
   5  a command that no plug-in registered
+  6  OUT.json cannot be written
+  8  out of memory, or an unexpected failure
 Nothing is written when the run ends in an error.
 )";
 
+constexpr tools::OptionSpec kOptions[] = {
+    {"--help", false}, {"-h", false},   {"--version", false}, {"--plugin", true},
+    {"--run", true},   {"--out", true}, {"--quiet", false},
+};
+
 struct Options {
-    fs::path model;
+    std::optional<Argument> model;
     fs::path plugin;
     std::vector<std::string> commands;
     fs::path out;
@@ -78,62 +90,50 @@ struct Options {
 
 int fail(int code, const std::string& message)
 {
-    std::fprintf(stderr, "ostrel-sim: %s\n", message.c_str());
-    if (code == kBadArguments)
-        std::fprintf(stderr, "Try 'ostrel-sim --help'.\n");
+    if (code == tools::kBadArguments)
+        return tools::badArguments(kProgram, message);
+    tools::writeText(tools::Stream::Err, std::string(kProgram) + ": " + message + "\n");
     return code;
 }
 
-// Fills `options`; a code other than kOk ends the program (kOk with `help`
-// set asks for the usage text).
-int parseArguments(const std::vector<std::string>& arguments, Options& options, bool& help, std::string& error)
+// Fills `options`; a code other than kOk ends the program (kOk with `text`
+// set asks for that text: the usage or the version).
+int parseArguments(const std::vector<Argument>& arguments, Options& options, std::string& text, std::string& error)
 {
-    bool haveModel = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        auto value = [&](fs::path* path, std::string* text) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-                error = argument + " needs a value";
-                return false;
-            }
-            ++i;
-            if (path)
-                *path = tools::pathFromArgument(arguments[i]);
-            if (text)
-                *text = arguments[i];
-            return true;
-        };
-        if (argument == "--help" || argument == "-h") {
-            help = true;
-            return kOk;
-        } else if (argument == "--plugin") {
-            if (!value(&options.plugin, nullptr))
-                return kBadArguments;
-        } else if (argument == "--run") {
-            std::string command;
-            if (!value(nullptr, &command))
-                return kBadArguments;
-            options.commands.push_back(command);
-        } else if (argument == "--out") {
-            if (!value(&options.out, nullptr))
-                return kBadArguments;
-        } else if (argument == "--quiet") {
+    if (arguments.empty()) {
+        text = kUsage;
+        return tools::kOk;
+    }
+    tools::ParsedArguments parsed;
+    if (!tools::parseArguments(arguments, kOptions, parsed, error))
+        return tools::kBadArguments;
+    for (const tools::ParsedOption& option : parsed.options) {
+        const std::string_view name = option.spec->name;
+        if (name == "--help" || name == "-h") {
+            text = kUsage;
+            return tools::kOk;
+        } else if (name == "--version") {
+            text = tools::versionText(kProgram);
+            return tools::kOk;
+        } else if (name == "--plugin") {
+            options.plugin = option.value.path();
+        } else if (name == "--run") {
+            options.commands.push_back(option.value.text());
+        } else if (name == "--out") {
+            options.out = option.value.path();
+        } else if (name == "--quiet") {
             options.quiet = true;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            error = "unknown option " + argument;
-            return kBadArguments;
-        } else if (haveModel) {
-            error = "one model file only (" + argument + " is a second one)";
-            return kBadArguments;
-        } else {
-            options.model = tools::pathFromArgument(argument);
-            haveModel = true;
         }
     }
-    if (!haveModel) {
+    if (parsed.operands.empty()) {
         error = "no model file given";
-        return kBadArguments;
+        return tools::kBadArguments;
     }
+    if (parsed.operands.size() > 1) {
+        error = "one model file only (" + parsed.operands[1].text() + " is a second one)";
+        return tools::kBadArguments;
+    }
+    options.model = parsed.operands[0];
     if (options.commands.empty())
         options.commands.push_back("PelmoraSwap");
     if (options.plugin.empty())
@@ -142,7 +142,7 @@ int parseArguments(const std::vector<std::string>& arguments, Options& options, 
     std::error_code ignored;
     if (fs::path absolute = fs::absolute(options.plugin, ignored); !absolute.empty())
         options.plugin = absolute;
-    return kOk;
+    return tools::kOk;
 }
 
 // The plug-in module, loaded while this lives.
@@ -212,10 +212,11 @@ void collectEntries(int32_t object, const std::string& parentPath, std::vector<E
         collectEntries(child, path, entries, objects);
 }
 
+void show(const std::string& utf8) { tools::writeText(tools::Stream::Out, utf8); }
+
 void showMessage(const sim::Message& message, void*)
 {
-    std::printf("[message, level %d] %s\n", static_cast<int>(message.level), sim::ansiToUtf8(message.text).c_str());
-    std::fflush(stdout);
+    show("[message, level " + std::to_string(message.level) + "] " + sim::ansiToUtf8(message.text) + "\n");
 }
 
 void showChanges(const std::vector<Entry>& entries)
@@ -226,44 +227,40 @@ void showChanges(const std::vector<Entry>& entries)
         if (sim::entityName(entry.entity) != entry.nameBefore && entryWidth > width)
             width = entryWidth;
     }
+    std::string text;
     std::string lastPath;
-    bool any = false;
     for (const Entry& entry : entries) {
         std::string after = sim::entityName(entry.entity);
         if (after == entry.nameBefore)
             continue;
-        if (!any)
-            std::printf("Changed history entries (old name -> new name):\n");
-        any = true;
+        if (text.empty())
+            text = "Changed history entries (old name -> new name):\n";
         if (entry.objectPath != lastPath)
-            std::printf("%s\n", entry.objectPath.c_str());
+            text += entry.objectPath + "\n";
         lastPath = entry.objectPath;
-        std::string before = sim::ansiToUtf8(entry.nameBefore);
-        std::string padding(width - tools::displayWidth(before), ' ');
-        std::printf("  %s%s -> %s\n", before.c_str(), padding.c_str(), sim::ansiToUtf8(after).c_str());
+        text += "  " + tools::padded(sim::ansiToUtf8(entry.nameBefore), width) + " -> " + sim::ansiToUtf8(after) + "\n";
     }
-    if (!any)
-        std::printf("No history entry changed.\n");
+    show(text.empty() ? "No history entry changed.\n" : text);
 }
 
-int run(const std::vector<std::string>& arguments)
+int run(const std::vector<Argument>& arguments)
 {
     Options options;
-    bool help = false;
+    std::string text;
     std::string error;
-    if (int code = parseArguments(arguments, options, help, error); code != kOk)
+    if (int code = parseArguments(arguments, options, text, error); code != tools::kOk)
         return fail(code, error);
-    if (help) {
-        std::fputs(kUsage, stdout);
-        return kOk;
+    if (!text.empty()) {
+        show(text);
+        return tools::kOk;
     }
 
     std::string json;
-    if (!tools::readFile(options.model, json, error))
-        return fail(kBadModel, tools::displayPath(options.model) + ": " + error);
+    if (!tools::readInput(*options.model, json, error))
+        return fail(tools::kCannotRead, error);
     sim::ModelReadResult read = sim::readModel(json);
     if (!read.ok)
-        return fail(kBadModel, tools::displayPath(options.model) + ": " + read.error);
+        return fail(tools::kUnusableInput, options.model->text() + ": " + read.error);
 
     std::vector<Entry> entries;
     int objects = 0;
@@ -274,11 +271,12 @@ int run(const std::vector<std::string>& arguments)
     {
         Module module(options.plugin);
         if (!module.loaded())
-            return fail(kBadModule, "cannot load the module " + tools::displayPath(options.plugin) + ": " +
-                                        module.error());
+            return fail(tools::kModuleNotLoaded, "cannot load the module " + tools::displayName(options.plugin) +
+                                                     ": " + module.error());
         Module::EntryPoint init = module.entry("PelmoraInit");
         if (!init)
-            return fail(kBadModule, "the module " + tools::displayPath(options.plugin) + " has no PelmoraInit");
+            return fail(tools::kModuleNotLoaded,
+                        "the module " + tools::displayName(options.plugin) + " has no PelmoraInit");
         init();
         for (const std::string& command : options.commands) {
             if (sim::runCommand(command))
@@ -288,7 +286,7 @@ int run(const std::vector<std::string>& arguments)
                 registered += (registered.empty() ? "" : ", ") + name;
             if (Module::EntryPoint exit = module.entry("PelmoraExit"))
                 exit();
-            return fail(kUnknownCommand, "no plug-in registered the command \"" + command + "\" (registered: " +
+            return fail(tools::kUnknownCommand, "no plug-in registered the command \"" + command + "\" (registered: " +
                                              (registered.empty() ? "none" : registered) + ")");
         }
         if (Module::EntryPoint exit = module.entry("PelmoraExit"))
@@ -301,20 +299,16 @@ int run(const std::vector<std::string>& arguments)
         changed += sim::entityName(entry.entity) != entry.nameBefore;
     if (!options.quiet)
         showChanges(entries);
-    std::printf("objects visited: %d, entries: %zu, changed: %zu, unchanged: %zu, messages: %zu\n", objects,
-                entries.size(), changed, entries.size() - changed, sim::messages().size());
+    show("objects visited: " + std::to_string(objects) + ", entries: " + std::to_string(entries.size()) +
+         ", changed: " + std::to_string(changed) + ", unchanged: " + std::to_string(entries.size() - changed) +
+         ", messages: " + std::to_string(sim::messages().size()) + "\n");
 
     if (!options.out.empty() && !tools::writeFile(options.out, sim::writeModel(), error))
-        return fail(kBadArguments, tools::displayPath(options.out) + ": " + error);
-    return kOk;
+        return fail(tools::kCannotWrite, error);
+    return tools::kOk;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    // Names go into the host in the code page of the user's locale, as they would on their system.
-    std::setlocale(LC_ALL, "");
-    tools::useUtf8Output();
-    return run(tools::arguments(argc, argv));
-}
+// Names go into the host in the code page of the user's locale, as they would on their system.
+int main(int argc, char** argv) { return tools::runTool(argc, argv, kProgram, run); }

@@ -17,19 +17,14 @@ const char* cellTypeName(int type)
     return "unknown";
 }
 
-std::optional<SheetDump> dumpSheet(const std::u16string& path, int rows, std::string& error)
+std::optional<SheetDump> dumpSheet(xl::Book& book, std::optional<int> rows)
 {
-    xl::BookHandle book = openWorkbook(path, error);
-    if (!book)
+    xl::Sheet* sheet = book.getSheet(0);
+    if (sheet == nullptr)
         return std::nullopt;
-    xl::Sheet* sheet = book->getSheet(0);
-    if (sheet == nullptr) {
-        error = "the workbook has no sheet";
-        return std::nullopt;
-    }
     SheetDump dump;
     dump.lastRow = sheet->lastRow();
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row < rows.value_or(dump.lastRow); ++row) {
         std::array<DumpedCell, 2>& cells = dump.rows.emplace_back();
         for (int col = 0; col < 2; ++col) {
             DumpedCell& cell = cells[static_cast<size_t>(col)];

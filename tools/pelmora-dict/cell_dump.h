@@ -3,6 +3,8 @@
 // in the loader.
 #pragma once
 
+#include "xlbook.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -19,9 +21,9 @@ struct SheetDump {
     std::vector<std::array<DumpedCell, 2>> rows;
 };
 
-// The first `rows` rows of the workbook at `path`; nullopt with `error` set
-// when it cannot be read or has no sheet.
-std::optional<SheetDump> dumpSheet(const std::u16string& path, int rows, std::string& error);
+// The first `rows` rows of the open workbook `book`, or its rows through the
+// last used one; nullopt when it has no sheet.
+std::optional<SheetDump> dumpSheet(xl::Book& book, std::optional<int> rows);
 
 // "number", "string" ... for a cell type.
 const char* cellTypeName(int type);

@@ -44,37 +44,46 @@ std::u16string folded(std::u16string text)
     return text;
 }
 
-// Why `text` is nearly `marker` but not quite, or empty when it is not close.
-std::string nearMiss(const std::u16string& text, const std::u16string& marker)
+// A reason in its code and its words.
+struct Reason {
+    const char* code;
+    std::string why;
+};
+
+constexpr char kUnwritable[] = "unwritable";
+
+// Why `text` is nearly `marker` but not quite; no code when it is not close.
+Reason nearMiss(const std::u16string& text, const std::u16string& marker)
 {
     if (text == marker)
         return {};
     bool blanks = trimmed(text) != text;
     std::u16string core = trimmed(text);
     if (core == marker)
-        return "has blanks around it";
+        return {"blanks-around", "has blanks around it"};
     if (folded(core) == folded(marker))
-        return blanks ? "is in another case and has blanks around it" : "is in another case";
+        return blanks ? Reason{"other-case-and-blanks", "is in another case and has blanks around it"}
+                      : Reason{"other-case", "is in another case"};
     return {};
 }
 
 // Why a history name can never hold `term` where the naming rule looks for
-// it; empty when it can.
-std::vector<std::string> unmatchableReasons(const std::u16string& term)
+// it; none when it can.
+std::vector<Reason> unmatchableReasons(const std::u16string& term)
 {
-    std::vector<std::string> reasons;
+    std::vector<Reason> reasons;
     if (looksEmpty(term)) {
-        reasons.push_back("looks empty: it holds only blanks or invisible characters");
+        reasons.push_back({"looks-empty", "looks empty: it holds only blanks or invisible characters"});
         return reasons;
     }
     const std::optional<std::string> narrow = wideToNarrowExact(term);
     if (!narrow)
-        reasons.push_back(kUnwritable);
+        reasons.push_back({kUnwritable, "cannot be written in " + systemCodePageName()});
     else if (std::any_of(narrow->begin(), narrow->end(), [](char c) { return c >= '0' && c <= '9'; }))
-        reasons.push_back("holds a digit, so it can never be the leading term (that ends at the name's first "
-                          "digit); only the term after the '_'");
+        reasons.push_back({"holds-digit", "holds a digit, so it can never be the leading term (that ends at the "
+                                          "name's first digit); only the term after the '_'"});
     if (isBlank(term.front()) || isBlank(term.back()))
-        reasons.push_back("begins or ends with a blank, so it matches only names that carry that blank");
+        reasons.push_back({"blank-at-edge", "begins or ends with a blank, so it matches only names that carry that blank"});
     return reasons;
 }
 
@@ -111,46 +120,45 @@ void analyseColumns(CheckReport& report)
     report.columnsReversed = hanInA && !hanInB;
 
     for (const InBothColumns& term : report.inBothColumns)
-        report.warnings.push_back("\"" + utf8(term.term) + "\" stands in column A (" +
+        report.warnings.push_back({"in-both-columns", "\"" + utf8(term.term) + "\" stands in column A (" +
                                   xl::formatCellReference(term.rowA, 0) + ") and in column B (" +
                                   xl::formatCellReference(term.rowB, 1) +
-                                  "): PelmoraToChinese and PelmoraToEnglish keep it as it is");
+                                  "): PelmoraToChinese and PelmoraToEnglish keep it as it is"});
     if (report.columnsReversed)
-        report.warnings.push_back("column A holds Chinese characters and column B none: PelmoraToChinese turns column A "
-                                  "terms into column B ones, so with these columns it would run backwards");
+        report.warnings.push_back({"columns-reversed",
+                                   "column A holds Chinese characters and column B none: PelmoraToChinese turns "
+                                   "column A terms into column B ones, so with these columns it would run backwards"});
 }
 
-void analyse(CheckReport& report, xl::Book* book)
+void analyse(CheckReport& report, xl::Book& book)
 {
     const LoadRecord& load = report.load;
     const TermDictionary& dictionary = report.dictionary;
-    if (!load.opened()) {
-        report.warnings.push_back("the workbook cannot be read: " + load.read.openError);
-        return;
-    }
     if (!load.hasSheet()) {
-        report.warnings.push_back("the workbook has no sheet");
+        report.warnings.push_back({"no-sheet", "the workbook has no sheet"});
         return;
     }
     const std::u16string start = kStartMarker;
     const std::u16string end = kEndMarker;
     if (load.read.startRow < 0) {
         for (const auto& [row, text] : load.candidates)
-            if (std::string why = nearMiss(text, start); !why.empty())
-                report.nearMisses.push_back({start, row, text, why});
+            if (Reason reason = nearMiss(text, start); reason.code)
+                report.nearMisses.push_back({start, row, text, reason.code, reason.why});
         // The loader looks no further; the rest of the column says whether the marker is just too low.
-        xl::Sheet* sheet = book ? book->getSheet(0) : nullptr;
-        for (int row = kLastStartMarkerRow + 1; sheet && row < sheet->lastRow(); ++row) {
+        xl::Sheet* sheet = book.getSheet(0);
+        for (int row = kLastStartMarkerRow + 1; row < sheet->lastRow(); ++row) {
             const char16_t* cell = sheet->readStr(row, 0, nullptr);
             std::u16string text = cell ? cell : u"";
-            std::string why = text == start ? "is past row " + std::to_string(kLastStartMarkerRow + 1) +
-                                                  ", the last row the plug-in looks in"
-                                            : nearMiss(text, start);
-            if (!why.empty())
-                report.nearMisses.push_back({start, row, text, why});
+            Reason reason = text == start ? Reason{"past-last-row", "is past row " +
+                                                                        std::to_string(kLastStartMarkerRow + 1) +
+                                                                        ", the last row the plug-in looks in"}
+                                          : nearMiss(text, start);
+            if (reason.code)
+                report.nearMisses.push_back({start, row, text, reason.code, reason.why});
         }
-        report.warnings.push_back("no start marker " + utf8(start) + " in A1:A" +
-                                  std::to_string(kLastStartMarkerRow + 1) + ", so the plug-in enters no pair");
+        report.warnings.push_back({"no-start-marker", "no start marker " + utf8(start) + " in A1:A" +
+                                                          std::to_string(kLastStartMarkerRow + 1) +
+                                                          ", so the plug-in enters no pair"});
     }
 
     // Who sets what, in order: each pair enters both directions.
@@ -174,12 +182,13 @@ void analyse(CheckReport& report, xl::Book* book)
             report.skipped.push_back({pair.row, pair.first.empty() ? 0 : 1});
         }
         if (load.read.endRow < 0)
-            if (std::string why = nearMiss(pair.first, end); !why.empty())
-                report.nearMisses.push_back({end, pair.row, pair.first, why});
+            if (Reason reason = nearMiss(pair.first, end); reason.code)
+                report.nearMisses.push_back({end, pair.row, pair.first, reason.code, reason.why});
     }
     if (load.read.startRow >= 0 && load.read.endRow < 0)
-        report.warnings.push_back("no end marker " + utf8(end) +
-                                  ": the pairs run to the sheet's last used row, and the load reports failure");
+        report.warnings.push_back({"no-end-marker", "no end marker " + utf8(end) +
+                                                        ": the pairs run to the sheet's last used row, and the load "
+                                                        "reports failure"});
 
     for (const std::u16string& term : order) {
         const auto& set = settings[term];
@@ -190,36 +199,38 @@ void analyse(CheckReport& report, xl::Book* book)
         std::u16string then = dictionary.lookup(counterpart);
         if (!then.empty() && then != term)
             report.chains.push_back({term, counterpart, then});
-        for (std::string& why : unmatchableReasons(term))
-            report.unmatchable.push_back({firstSeen[term].first, firstSeen[term].second, term, why});
+        for (Reason& reason : unmatchableReasons(term))
+            report.unmatchable.push_back({firstSeen[term].first, firstSeen[term].second, term, reason.code,
+                                          std::move(reason.why)});
     }
 
     for (const NearMiss& miss : report.nearMisses)
-        report.warnings.push_back(xl::formatCellReference(miss.row, 0) + " \"" + utf8(miss.text) + "\" looks like the marker " +
-                                  utf8(miss.marker) + " but " + miss.why);
+        report.warnings.push_back({"marker-near-miss", xl::formatCellReference(miss.row, 0) + " \"" + utf8(miss.text) +
+                                                           "\" looks like the marker " + utf8(miss.marker) + " but " +
+                                                           miss.why});
     for (const SkippedRow& skipped : report.skipped)
-        report.warnings.push_back("row " + std::to_string(skipped.row + 1) + " is skipped: " +
-                                  xl::formatCellReference(skipped.row, skipped.emptyCol) +
-                                  " is empty");
+        report.warnings.push_back({"row-skipped", "row " + std::to_string(skipped.row + 1) + " is skipped: " +
+                                                      xl::formatCellReference(skipped.row, skipped.emptyCol) +
+                                                      " is empty"});
     for (const Conflict& conflict : report.conflicts) {
         std::string text = "\"" + utf8(conflict.term) + "\" is entered with different counterparts:";
         for (const auto& [row, counterpart] : conflict.counterparts)
             text += " \"" + utf8(counterpart) + "\" (row " + std::to_string(row + 1) + ")";
-        report.warnings.push_back(text + "; \"" + utf8(conflict.wins) + "\" wins, the last one entered");
+        report.warnings.push_back({"conflict", text + "; \"" + utf8(conflict.wins) + "\" wins, the last one entered"});
     }
     for (const Chain& chain : report.chains)
-        report.warnings.push_back("chain: \"" + utf8(chain.term) + "\" turns into \"" + utf8(chain.counterpart) +
-                                  "\", which turns into \"" + utf8(chain.then) +
-                                  "\", so a name swapped twice does not come back");
+        report.warnings.push_back({"chain", "chain: \"" + utf8(chain.term) + "\" turns into \"" +
+                                                utf8(chain.counterpart) + "\", which turns into \"" +
+                                                utf8(chain.then) + "\", so a name swapped twice does not come back"});
     analyseColumns(report);
     // Terms of another script in the wrong locale would bury every other warning.
     std::vector<std::string> unwritable;
     for (const Unmatchable& term : report.unmatchable) {
         std::string where = xl::formatCellReference(term.row, term.col) + " \"" + utf8(term.term) + "\"";
-        if (term.why == kUnwritable)
+        if (term.code == kUnwritable)
             unwritable.push_back(where);
         else
-            report.warnings.push_back(where + " " + term.why);
+            report.warnings.push_back({"unmatchable-term", where + " " + term.why});
     }
     if (!unwritable.empty()) {
         std::string text = unwritable.size() == 1 ? "1 term cannot" : std::to_string(unwritable.size()) + " terms cannot";
@@ -227,21 +238,16 @@ void analyse(CheckReport& report, xl::Book* book)
                 ": no name holds them here, and names that would take them as counterparts stay as they are:";
         for (size_t i = 0; i < unwritable.size() && i < 5; ++i)
             text += " " + unwritable[i];
-        report.warnings.push_back(text + (unwritable.size() > 5 ? " ..." : ""));
+        report.warnings.push_back({"unwritable-terms", text + (unwritable.size() > 5 ? " ..." : "")});
     }
 }
 
 } // namespace
 
-CheckReport checkWorkbook(const std::u16string& path)
+CheckReport checkWorkbook(xl::Book& book)
 {
     CheckReport report;
-    report.load.read = readDictionaryWorkbook(report.dictionary, path, kStartMarker, kEndMarker, &report.load);
-    // Read again only to look past the rows the loader searches.
-    xl::BookHandle book;
-    std::string ignored;
-    if (report.load.read.status == WorkbookStatus::NoStartMarker)
-        book = openWorkbook(path, ignored);
-    analyse(report, book.get());
+    report.load.read = readDictionaryBook(report.dictionary, book, kStartMarker, kEndMarker, &report.load);
+    analyse(report, book);
     return report;
 }

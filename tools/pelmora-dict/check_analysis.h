@@ -1,7 +1,9 @@
 // The analysis behind `pelmora-dict check`: what the plug-in's loader makes of
 // a dictionary workbook, and what in it would surprise the person who keeps
 // it (markers that nearly match, rows skipped, terms entered twice, chains,
-// terms that no history name can hold). Rows and columns count from 0.
+// terms that no history name can hold). Rows and columns count from 0. Each
+// finding is said twice: in a sentence for people and in a stable code
+// ("marker-near-miss") for programs.
 #pragma once
 
 #include "term_dictionary.h"
@@ -36,7 +38,6 @@ struct LoadRecord : LoadObserver {
         pairs.push_back({row, first, second, entered});
     }
 
-    bool opened() const { return read.status != WorkbookStatus::NotOpened; }
     bool hasSheet() const { return read.status != WorkbookStatus::NoSheet; }
 
     WorkbookRead read;
@@ -49,6 +50,7 @@ struct NearMiss {
     std::u16string marker;
     int row;
     std::u16string text;
+    std::string code;
     std::string why;
 };
 
@@ -66,6 +68,7 @@ struct Unmatchable {
     int row;
     int col;
     std::u16string term;
+    std::string code;
     std::string why;
 };
 
@@ -82,6 +85,11 @@ struct SkippedRow {
     int emptyCol;
 };
 
+struct Warning {
+    std::string code;
+    std::string text;   // UTF-8
+};
+
 struct CheckReport {
     LoadRecord load;
     TermDictionary dictionary;
@@ -95,14 +103,10 @@ struct CheckReport {
     // Chinese characters in column A and none in column B: the commands
     // toward one language would run backwards.
     bool columnsReversed = false;
-    // Each finding in a sentence, in UTF-8.
-    std::vector<std::string> warnings;
+    std::vector<Warning> warnings;
 
     bool loads() const { return load.read.hasRegion(); }
 };
 
-// Reads the workbook at `path` as the plug-in does and explains it.
-CheckReport checkWorkbook(const std::u16string& path);
-
-// What a term that cannot be written in the ANSI code page is told.
-inline constexpr char kUnwritable[] = "cannot be written in the ANSI code page of this locale";
+// Reads the open workbook `book` as the plug-in does and explains it.
+CheckReport checkWorkbook(xl::Book& book);

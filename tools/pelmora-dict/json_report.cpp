@@ -4,6 +4,7 @@
 
 #include "common/cell_reference.h"
 #include "common/utf8.h"
+#include "pelmora_version.h"
 
 namespace {
 
@@ -27,6 +28,13 @@ Json arrayOf(const std::vector<T>& items, Convert convert)
     return array;
 }
 
+Json withCode(Json object, const std::string& code, const std::string& why)
+{
+    object["code"] = code.empty() ? Json(nullptr) : Json(code);
+    object["why"] = why.empty() ? Json(nullptr) : Json(why);
+    return object;
+}
+
 Json cellJson(const DumpedCell& cell)
 {
     Json json = {{"type", cellTypeName(cell.type)}};
@@ -37,30 +45,50 @@ Json cellJson(const DumpedCell& cell)
     return json;
 }
 
+Json nullIfEmpty(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
+
 } // namespace
 
-Json checkJson(const CheckReport& report, const std::string& workbook)
+Json jsonDocument(const DocumentHead& head, const Json& error, const Json& body)
+{
+    Json document = {
+        {"command", nullIfEmpty(head.command)},
+        {"version", kPelmoraVersion},
+        {"schema", kJsonSchema},
+        {"workbook", nullIfEmpty(head.workbook)},
+        {"error", error},
+    };
+    for (const auto& [key, value] : body.items())
+        document[key] = value;
+    return document;
+}
+
+Json jsonError(const std::string& code, const std::string& message) { return {{"code", code}, {"message", message}}; }
+
+Json checkJson(const CheckReport& report)
 {
     const LoadRecord& load = report.load;
+    Json pairs = Json::array();
+    for (const LoadRecord::Pair& pair : load.pairs)
+        if (pair.entered)
+            pairs.push_back({{"row", pair.row + 1}, {"A", utf8(pair.first)}, {"B", utf8(pair.second)}});
     return {
-        {"command", "check"},
-        {"workbook", workbook},
         {"loads", report.loads()},
-        {"openError", load.opened() ? Json(nullptr) : Json(load.read.openError)},
         {"startMarker", markerAt(load.read.startRow)},
         {"endMarker", markerAt(load.read.endRow)},
         {"pairsEntered", load.read.pairsEntered},
+        {"pairs", pairs},
         {"blankRows", report.blankRows},
         {"skippedRows", arrayOf(report.skipped, [](const SkippedRow& skipped) {
              return Json{{"row", skipped.row + 1},
                          {"emptyCell", xl::formatCellReference(skipped.row, skipped.emptyCol)}};
          })},
         {"markerNearMisses", arrayOf(report.nearMisses, [](const NearMiss& miss) {
-             return Json{{"marker", utf8(miss.marker)},
-                         {"row", miss.row + 1},
-                         {"cell", xl::formatCellReference(miss.row, 0)},
-                         {"text", utf8(miss.text)},
-                         {"why", miss.why}};
+             return withCode({{"marker", utf8(miss.marker)},
+                              {"row", miss.row + 1},
+                              {"cell", xl::formatCellReference(miss.row, 0)},
+                              {"text", utf8(miss.text)}},
+                             miss.code, miss.why);
          })},
         {"conflicts", arrayOf(report.conflicts, [](const Conflict& conflict) {
              return Json{{"term", utf8(conflict.term)},
@@ -76,10 +104,10 @@ Json checkJson(const CheckReport& report, const std::string& workbook)
                          {"then", utf8(chain.then)}};
          })},
         {"unmatchable", arrayOf(report.unmatchable, [](const Unmatchable& term) {
-             return Json{{"row", term.row + 1},
-                         {"cell", xl::formatCellReference(term.row, term.col)},
-                         {"term", utf8(term.term)},
-                         {"why", term.why}};
+             return withCode({{"row", term.row + 1},
+                              {"cell", xl::formatCellReference(term.row, term.col)},
+                              {"term", utf8(term.term)}},
+                             term.code, term.why);
          })},
         {"inBothColumns", arrayOf(report.inBothColumns, [](const InBothColumns& term) {
              return Json{{"term", utf8(term.term)},
@@ -93,34 +121,34 @@ Json checkJson(const CheckReport& report, const std::string& workbook)
                          {"value", number.value},
                          {"text", utf8(number.text)}};
          })},
-        {"warnings", report.warnings},
+        {"warnings", arrayOf(report.warnings, [](const Warning& warning) {
+             return Json{{"code", warning.code}, {"text", warning.text}};
+         })},
     };
 }
 
 Json previewJson(const PreviewContext& context, const std::vector<NamePreview>& previews)
 {
     return {
-        {"command", "preview"},
-        {"workbook", context.workbook},
         {"loads", context.load.read.hasRegion()},
         {"codePage", context.codePage},
         {"direction", context.direction},
         {"names", arrayOf(previews, [](const NamePreview& name) {
-             return Json{{"line", name.line},
-                         {"name", name.name},
-                         {"newName", name.newName ? Json(*name.newName) : Json(nullptr)},
-                         {"pattern", name.pattern},
-                         {"changed", name.changed},
-                         {"why", name.why.empty() ? Json(nullptr) : Json(name.why)}};
+             return withCode({{"line", name.line},
+                              {"name", name.name},
+                              {"newName", name.newName ? Json(*name.newName) : Json(nullptr)},
+                              {"pattern", name.pattern},
+                              {"changed", name.changed}},
+                             name.code, name.why);
          })},
     };
 }
 
-Json dumpJson(const SheetDump& dump, const std::string& workbook)
+Json dumpJson(const SheetDump& dump)
 {
     Json rows = Json::array();
     int row = 0;
     for (const auto& cells : dump.rows)
         rows.push_back({{"row", ++row}, {"A", cellJson(cells[0])}, {"B", cellJson(cells[1])}});
-    return {{"command", "dump"}, {"workbook", workbook}, {"lastRow", dump.lastRow}, {"rows", rows}};
+    return {{"lastRow", dump.lastRow}, {"rows", rows}};
 }

@@ -2,38 +2,37 @@
 // the module's own loader and names with the module's own naming rule, so
 // that what it says is what the plug-in does. This file takes the arguments
 // and runs a command; the analyses and the reports are units of their own.
+#include "console.h"
+#include "exit_code.h"
+#include "files.h"
 #include "reports.h"
 #include "text.h"
-#include "tool_support.h"
+#include "common/utf8.h"
+#include "tool_main.h"
 
 #include <algorithm>
-#include <clocale>
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
+using tools::Argument;
+using Json = nlohmann::ordered_json;
 
-enum ExitCode {
-    kOk = 0,
-    kWouldNotLoad = 1,
-    kBadArguments = 2,
-};
+constexpr char kProgram[] = "pelmora-dict";
 
-constexpr int kDefaultDumpRows = 200;
-
-constexpr char kUsage[] = R"(usage: pelmora-dict check WORKBOOK [--json]
+constexpr char kUsage[] = R"(usage: pelmora-dict check WORKBOOK [--strict] [--json]
        pelmora-dict preview WORKBOOK --names FILE [--to chinese|english|swap] [--json]
        pelmora-dict dump WORKBOOK [--rows N] [--json]
+       pelmora-dict --help | --version
 
 Explains a Pelmora dictionary workbook (.xlsx, or .xls by its extension) the
 way the plug-in reads it: on the first sheet, the pairs between a row whose
 column A is KQ_FILE_START (looked for in rows 1 to 101) and a row whose column
 A is KQ_FILE_END, term in column A, counterpart in column B. Rows are numbered
-as in the spreadsheet, from 1. Output is UTF-8.
+as in the spreadsheet, from 1.
 
   check     where the markers are, or why none was found (a marker in another
             case, with blanks, or past row 101); pairs entered; rows skipped
@@ -43,6 +42,7 @@ as in the spreadsheet, from 1. Output is UTF-8.
             history name; terms in both columns, which PelmoraToChinese and
             PelmoraToEnglish keep as they are; columns that look the wrong way
             round (Chinese in column A); number cells and the text they read as.
+  --strict  with check: exit code 7 when the workbook loads but has warnings.
   preview   for each line of FILE (UTF-8), the name the plug-in would give it,
             the name's pattern, and why it stays unchanged when it does. Names
             are taken in the ANSI code page of the current locale, as the host
@@ -50,50 +50,65 @@ as in the spreadsheet, from 1. Output is UTF-8.
             (column A terms to their column B counterparts), --to english what
             PelmoraToEnglish does (B to A); the default, swap, what
             PelmoraSwap does.
-  dump      columns A and B of the first N rows (default 200) with each cell's
-            type and its text or number as the spreadsheet layer reads them.
-  --json    one JSON document on stdout instead of text:
-            check:   {"command": "check", "workbook": S, "loads": B,
-                      "openError": S|null, "startMarker": {"row": N, "cell": S}|null,
-                      "endMarker": {"row": N, "cell": S}|null, "pairsEntered": N,
-                      "blankRows": N, "skippedRows": [{"row": N, "emptyCell": S}],
-                      "markerNearMisses": [{"marker": S, "row": N, "cell": S, "text": S, "why": S}],
-                      "conflicts": [{"term": S, "counterparts": [{"row": N, "counterpart": S}], "wins": S}],
-                      "chains": [{"term": S, "counterpart": S, "then": S}],
-                      "unmatchable": [{"row": N, "cell": S, "term": S, "why": S}],
-                      "inBothColumns": [{"term": S, "cellA": S, "cellB": S}],
-                      "columnsReversed": B,
-                      "numberCells": [{"row": N, "cell": S, "value": N, "text": S}],
-                      "warnings": [S]}
-            preview: {"command": "preview", "workbook": S, "loads": B, "codePage": S,
-                      "direction": "swap"|"chinese"|"english",
-                      "names": [{"line": N, "name": S, "newName": S|null, "pattern": S,
-                                 "changed": B, "why": S|null}]}
-            dump:    {"command": "dump", "workbook": S, "lastRow": N,
-                      "rows": [{"row": N, "A": CELL, "B": CELL}]}
+  dump      columns A and B with each cell's type and its text or number as
+            the spreadsheet layer reads them, through the last used row, or
+            the first N rows with --rows N.
+  --json    one JSON document (UTF-8) on standard output instead of text, also
+            when the command fails. Every document begins with
+              "command": S|null, "version": S, "schema": N, "workbook": S|null,
+              "error": null | {"code": S, "message": S}
+            and, when "error" is null, goes on with the command's fields:
+            check:   "loads": B, "startMarker": {"row": N, "cell": S}|null,
+                     "endMarker": {"row": N, "cell": S}|null, "pairsEntered": N,
+                     "pairs": [{"row": N, "A": S, "B": S}], "blankRows": N,
+                     "skippedRows": [{"row": N, "emptyCell": S}],
+                     "markerNearMisses": [{"marker": S, "row": N, "cell": S, "text": S, "code": S, "why": S}],
+                     "conflicts": [{"term": S, "counterparts": [{"row": N, "counterpart": S}], "wins": S}],
+                     "chains": [{"term": S, "counterpart": S, "then": S}],
+                     "unmatchable": [{"row": N, "cell": S, "term": S, "code": S, "why": S}],
+                     "inBothColumns": [{"term": S, "cellA": S, "cellB": S}],
+                     "columnsReversed": B,
+                     "numberCells": [{"row": N, "cell": S, "value": N, "text": S}],
+                     "warnings": [{"code": S, "text": S}]
+            preview: "loads": B, "codePage": S, "direction": "swap"|"chinese"|"english",
+                     "names": [{"line": N, "name": S, "newName": S|null, "pattern": S,
+                                "changed": B, "code": S|null, "why": S|null}]
+            dump:    "lastRow": N, "rows": [{"row": N, "A": CELL, "B": CELL}]
                      CELL: {"type": "empty"|"number"|"string"|"boolean"|"blank"|"error",
                             "text": S (string), "value": N and "text": S (number, as the loader reads it)}
+            The codes are stable; the texts beside them are for people.
 
-Exit codes: 0 the plug-in would load the workbook (warnings allowed); 1 it would
-not (the file cannot be read, or there is no start marker); 2 bad arguments.
+"-" as WORKBOOK or FILE reads standard input; "--" ends the options; an
+option takes its value as "--rows 20" or "--rows=20". Without arguments, or
+with --help, this text.
+Text is shown in the encoding of the terminal or, redirected, in UTF-8 on
+Windows and in the locale's encoding elsewhere.
+
+Exit codes:
+  0  done; for check and preview, the plug-in loads the workbook
+  1  the plug-in would not load the workbook: it is no workbook, has no sheet
+     or has no start marker
+  2  bad arguments
+  3  an input file (the workbook or the names) cannot be read
+  7  check --strict: the workbook loads, with warnings
+  8  out of memory, or an unexpected failure
 )";
 
-void printJson(const nlohmann::ordered_json& document)
-{
-    // File names that are not UTF-8 must not cost the whole document.
-    std::printf("%s\n", document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
-}
+constexpr tools::OptionSpec kOptions[] = {
+    {"--help", false},   {"-h", false},     {"--version", false}, {"--json", false},
+    {"--strict", false}, {"--names", true}, {"--to", true},       {"--rows", true},
+};
 
-int check(const fs::path& workbook, bool json)
-{
-    const CheckReport report = checkWorkbook(workbook.u16string());
-    const std::string name = tools::displayPath(workbook);
-    if (json)
-        printJson(checkJson(report, name));
-    else
-        printCheckText(report, name);
-    return report.loads() ? kOk : kWouldNotLoad;
-}
+// A command and the options it takes beside --json.
+struct Command {
+    std::string_view name;
+    std::string_view options[2];
+};
+constexpr Command kCommands[] = {
+    {"check", {"--strict"}},
+    {"preview", {"--names", "--to"}},
+    {"dump", {"--rows"}},
+};
 
 // The rule that `preview --to` names.
 struct PreviewDirection {
@@ -106,122 +121,212 @@ constexpr PreviewDirection kPreviewDirections[] = {
     {"english", Direction::ToColumnA},
 };
 
-int preview(const fs::path& workbook, const fs::path& namesFile, const PreviewDirection& direction, bool json)
+// A sheet holds at most 1048576 rows.
+constexpr int kMostRows = 1048576;
+
+// What the command line asks for.
+struct Request {
+    const Command* command = nullptr;
+    std::optional<Argument> workbook;
+    std::optional<Argument> names;
+    const PreviewDirection* direction = &kPreviewDirections[0];
+    std::optional<int> rows;
+    bool strict = false;
+};
+
+// Where the outcome goes: text for people, or one JSON document.
+class Reply {
+public:
+    explicit Reply(bool json) : json_(json) {}
+
+    bool json() const { return json_; }
+    DocumentHead head;
+
+    void text(const std::string& utf8) const { tools::writeText(tools::Stream::Out, utf8); }
+    void document(const Json& body) const { writeDocument(jsonDocument(head, nullptr, body)); }
+
+    // Says why the command could not do its work, and returns `exitCode`.
+    int fail(int exitCode, const char* code, const std::string& message) const
+    {
+        if (json_)
+            writeDocument(jsonDocument(head, jsonError(code, message), Json::object()));
+        else if (exitCode == tools::kBadArguments)
+            tools::badArguments(kProgram, message);
+        else
+            tools::writeText(tools::Stream::Err, std::string(kProgram) + ": " + message + "\n");
+        return exitCode;
+    }
+
+private:
+    static void writeDocument(const Json& document)
+    {
+        // Every text in it is UTF-8 already; a slip must not cost the whole document.
+        tools::writeUtf8(tools::Stream::Out, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+    }
+
+    bool json_;
+};
+
+int badArguments(const Reply& reply, const std::string& message)
+{
+    return reply.fail(tools::kBadArguments, "bad-arguments", message);
+}
+
+// --- Commands ------------------------------------------------------------------------
+
+int check(xl::Book& book, const Request& request, const Reply& reply)
+{
+    const CheckReport report = checkWorkbook(book);
+    if (reply.json())
+        reply.document(checkJson(report));
+    else
+        reply.text(checkText(report, reply.head.workbook));
+    if (!report.loads())
+        return tools::kUnusableInput;
+    return request.strict && !report.warnings.empty() ? tools::kWarnings : tools::kOk;
+}
+
+int preview(xl::Book& book, const Request& request, const Reply& reply)
 {
     std::string names;
     std::string error;
-    if (!tools::readFile(namesFile, names, error)) {
-        std::fprintf(stderr, "pelmora-dict: %s: %s\n", tools::displayPath(namesFile).c_str(), error.c_str());
-        return kBadArguments;
-    }
+    if (!tools::readInput(*request.names, names, error))
+        return reply.fail(tools::kCannotRead, "cannot-read", error);
     TermDictionary dictionary;
     TermColumns columns;
     LoadRecord load;
-    load.read = readDictionaryWorkbook(dictionary, workbook.u16string(), kStartMarker, kEndMarker, &load, &columns);
-    const PreviewContext context{tools::displayPath(workbook), load, systemCodePageName(), direction.name};
+    load.read = readDictionaryBook(dictionary, book, kStartMarker, kEndMarker, &load, &columns);
+    const PreviewContext context{reply.head.workbook, load, systemCodePageName(), request.direction->name};
     const std::vector<NamePreview> previews =
-        previewNames(names, NamingRule(dictionary, columns, direction.direction));
-    if (json)
-        printJson(previewJson(context, previews));
+        previewNames(names, NamingRule(dictionary, columns, request.direction->direction));
+    if (reply.json())
+        reply.document(previewJson(context, previews));
     else
-        printPreviewText(context, previews);
-    return load.read.hasRegion() ? kOk : kWouldNotLoad;
+        reply.text(previewText(context, previews));
+    return load.read.hasRegion() ? tools::kOk : tools::kUnusableInput;
 }
 
-int dump(const fs::path& workbook, int rows, bool json)
+int dump(xl::Book& book, const Request& request, const Reply& reply)
 {
-    std::string error;
-    const std::optional<SheetDump> dump = dumpSheet(workbook.u16string(), rows, error);
-    const std::string name = tools::displayPath(workbook);
-    if (!dump) {
-        std::fprintf(stderr, "pelmora-dict: %s: %s\n", name.c_str(), error.c_str());
-        return kWouldNotLoad;
-    }
-    if (json)
-        printJson(dumpJson(*dump, name));
+    const std::optional<SheetDump> dump = dumpSheet(book, request.rows);
+    if (!dump)
+        return reply.fail(tools::kUnusableInput, "no-sheet", reply.head.workbook + ": the workbook has no sheet");
+    if (reply.json())
+        reply.document(dumpJson(*dump));
     else
-        printDumpText(*dump, name);
-    return kOk;
+        reply.text(dumpText(*dump, reply.head.workbook));
+    return tools::kOk;
+}
+
+int execute(const Request& request, const Reply& reply)
+{
+    xl::BookHandle book;
+    {
+        std::string bytes;
+        std::string error;
+        if (!tools::readInput(*request.workbook, bytes, error))
+            return reply.fail(tools::kCannotRead, "cannot-read", error);
+        // The extension alone chooses the kind of book, as in the plug-in.
+        book = openWorkbookBytes(bytes, xl::utf8ToUtf16(request.workbook->text()), error);
+        if (!book)
+            return reply.fail(tools::kUnusableInput, "not-a-workbook",
+                              reply.head.workbook + ": not a workbook that the plug-in can read: " + error);
+    }
+    if (request.command->name == "check")
+        return check(*book, request, reply);
+    if (request.command->name == "preview")
+        return preview(*book, request, reply);
+    return dump(*book, request, reply);
 }
 
 // --- Arguments -----------------------------------------------------------------------
 
-int badArguments(const std::string& message)
+// Fills `request` from the parsed options; an error message when one does not fit.
+std::optional<std::string> takeOptions(const tools::ParsedArguments& parsed, Request& request)
 {
-    std::fprintf(stderr, "pelmora-dict: %s\nTry 'pelmora-dict --help'.\n", message.c_str());
-    return kBadArguments;
-}
-
-int run(const std::vector<std::string>& arguments)
-{
-    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end() ||
-        std::find(arguments.begin(), arguments.end(), "-h") != arguments.end()) {
-        std::fputs(kUsage, stdout);
-        return kOk;
-    }
-    if (arguments.empty())
-        return badArguments("no command given (check, preview or dump)");
-    const std::string& command = arguments[0];
-    if (command != "check" && command != "preview" && command != "dump")
-        return badArguments("unknown command " + command + " (check, preview or dump)");
-
-    std::vector<std::string> positional;
-    bool json = false;
-    std::string namesFile;
-    const PreviewDirection* direction = &kPreviewDirections[0];
-    int rows = kDefaultDumpRows;
-    for (size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--json") {
-            json = true;
-        } else if (argument == "--names" && command == "preview") {
-            if (i + 1 >= arguments.size() || arguments[i + 1].empty())
-                return badArguments("--names needs a file");
-            namesFile = arguments[++i];
-        } else if (argument == "--to" && command == "preview") {
-            const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
+    for (const tools::ParsedOption& option : parsed.options) {
+        const std::string_view name = option.spec->name;
+        if (name == "--json")
+            continue;
+        const auto& taken = request.command->options;
+        if (std::find(std::begin(taken), std::end(taken), name) == std::end(taken))
+            return "unknown option " + std::string(name) + " for " + std::string(request.command->name);
+        const std::string& value = option.value.text();
+        if (name == "--strict") {
+            request.strict = true;
+        } else if (name == "--names") {
+            request.names = option.value;
+        } else if (name == "--to") {
             const auto named = std::find_if(std::begin(kPreviewDirections), std::end(kPreviewDirections),
                                             [&](const PreviewDirection& known) { return value == known.name; });
             if (named == std::end(kPreviewDirections))
-                return badArguments("--to needs chinese, english or swap, not '" + value + "'");
-            direction = named;
-        } else if (argument == "--rows" && command == "dump") {
-            if (i + 1 >= arguments.size())
-                return badArguments("--rows needs a number");
-            const std::string& value = arguments[++i];
-            char* end = nullptr;
-            long parsed = std::strtol(value.c_str(), &end, 10);
-            // A sheet holds at most 1048576 rows.
-            if (value.empty() || *end != '\0' || parsed < 1 || parsed > 1048576)
-                return badArguments("--rows needs a number from 1 to 1048576, not " + value);
-            rows = static_cast<int>(parsed);
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            return badArguments("unknown option " + argument + " for " + command);
-        } else {
-            positional.push_back(argument);
+                return "--to needs chinese, english or swap, not '" + value + "'";
+            request.direction = named;
+        } else if (name == "--rows") {
+            int rows = 0;
+            const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), rows);
+            if (status != std::errc() || end != value.data() + value.size() || rows < 1 || rows > kMostRows)
+                return "--rows needs a number from 1 to " + std::to_string(kMostRows) + ", not " + value;
+            request.rows = rows;
         }
     }
-    if (positional.size() != 1)
-        return badArguments(positional.empty() ? command + " needs a workbook"
-                                               : command + " takes one workbook, not " +
-                                                     std::to_string(positional.size()));
-    fs::path workbook = tools::pathFromArgument(positional[0]);
-    if (command == "check")
-        return check(workbook, json);
-    if (command == "preview") {
-        if (namesFile.empty())
-            return badArguments("preview needs --names FILE");
-        return preview(workbook, tools::pathFromArgument(namesFile), *direction, json);
+    return std::nullopt;
+}
+
+int run(const std::vector<Argument>& arguments)
+{
+    // Known before anything can fail, so that every failure is a JSON document too.
+    const auto optionsEnd = std::find_if(arguments.begin(), arguments.end(),
+                                         [](const Argument& argument) { return argument.text() == "--"; });
+    const bool json = std::any_of(arguments.begin(), optionsEnd,
+                                  [](const Argument& argument) { return argument.text() == "--json"; });
+    Reply reply(json);
+    if (arguments.empty()) {
+        reply.text(kUsage);
+        return tools::kOk;
     }
-    return dump(workbook, rows, json);
+    tools::ParsedArguments parsed;
+    std::string error;
+    if (!tools::parseArguments(arguments, kOptions, parsed, error))
+        return badArguments(reply, error);
+    for (const tools::ParsedOption& option : parsed.options) {
+        if (option.spec->name == "--help" || option.spec->name == "-h") {
+            reply.text(kUsage);
+            return tools::kOk;
+        }
+        if (option.spec->name == "--version") {
+            reply.text(tools::versionText(kProgram));
+            return tools::kOk;
+        }
+    }
+    if (parsed.operands.empty())
+        return badArguments(reply, "no command given (check, preview or dump)");
+
+    Request request;
+    const std::string& command = parsed.operands[0].text();
+    const auto known = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                    [&](const Command& candidate) { return candidate.name == command; });
+    if (known == std::end(kCommands))
+        return badArguments(reply, "unknown command " + command + " (check, preview or dump)");
+    request.command = known;
+    reply.head.command = command;
+    if (std::optional<std::string> misfit = takeOptions(parsed, request))
+        return badArguments(reply, *misfit);
+    if (parsed.operands.size() != 2)
+        return badArguments(reply, parsed.operands.size() == 1
+                                       ? command + " needs a workbook"
+                                       : command + " takes one workbook, not " +
+                                             std::to_string(parsed.operands.size() - 1));
+    request.workbook = parsed.operands[1];
+    reply.head.workbook = request.workbook->text();
+    if (command == "preview" && !request.names)
+        return badArguments(reply, "preview needs --names FILE");
+    if (request.names && request.names->isStandardStream() && request.workbook->isStandardStream())
+        return badArguments(reply, "standard input (\"-\") can stand for one file only");
+    return tools::guarded([&] { return execute(request, reply); },
+                          [&](int code, const std::string& message) { return reply.fail(code, "internal-error", message); });
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    // Names are taken in the code page of the user's locale, as the host would hold them.
-    std::setlocale(LC_ALL, "");
-    tools::useUtf8Output();
-    return run(tools::arguments(argc, argv));
-}
+int main(int argc, char** argv) { return tools::runTool(argc, argv, kProgram, run); }

@@ -20,30 +20,36 @@ const char* patternName(NamePattern pattern)
     return "";
 }
 
-std::string whyUnchanged(const NameTranslation& analysis)
+// Sets why the name stays as it is, in a code and in words.
+void explainUnchanged(const NameTranslation& analysis, NamePreview& preview)
 {
+    auto say = [&](const char* code, std::string why) {
+        preview.code = code;
+        preview.why = std::move(why);
+    };
     switch (analysis.outcome) {
-    case NameOutcome::Translated: return {};
-    case NameOutcome::NoDigit: return "it holds no digit, so there is no number to split it at";
+    case NameOutcome::Translated: return;
+    case NameOutcome::NoDigit: return say("no-digit", "it holds no digit, so there is no number to split it at");
     case NameOutcome::NoUnderscoreAfterDigit:
-        return "it has a '_' before its first digit but none after it";
+        return say("no-underscore-after-digit", "it has a '_' before its first digit but none after it");
     case NameOutcome::EmptySegment:
-        return analysis.prefix.empty() ? "it starts with its number, so there is no leading term"
-                                       : "nothing follows the '_', so there is no second term";
+        return analysis.prefix.empty()
+                   ? say("no-leading-term", "it starts with its number, so there is no leading term")
+                   : say("no-second-term", "nothing follows the '_', so there is no second term");
     case NameOutcome::NoCounterpart: {
         std::string why;
         if (!analysis.prefixKnown)
             why = "\"" + utf8FromHost(analysis.prefix) + "\" has no counterpart";
         if (analysis.pattern == NamePattern::TwoTerm && !analysis.restKnown)
             why += (why.empty() ? "\"" : " and \"") + utf8FromHost(analysis.rest) + "\" has no counterpart";
-        return why;
+        return say("no-counterpart", why);
     }
     case NameOutcome::CounterpartNotWritable:
-        return "the counterpart \"" + xl::utf16ToUtf8(analysis.notWritable) + "\" cannot be written in " +
-               systemCodePageName() + ", so the plug-in leaves the name as it is";
-    case NameOutcome::AlreadyInTarget: return "it is in that language already";
+        return say("counterpart-not-writable", "the counterpart \"" + xl::utf16ToUtf8(analysis.notWritable) +
+                                                   "\" cannot be written in " + systemCodePageName() +
+                                                   ", so the plug-in leaves the name as it is");
+    case NameOutcome::AlreadyInTarget: return say("already-in-target", "it is in that language already");
     }
-    return {};
 }
 
 NamePreview preview(size_t line, std::string name, NameTranslator& translator)
@@ -55,13 +61,14 @@ NamePreview preview(size_t line, std::string name, NameTranslator& translator)
                                                 ? wideToNarrowExact(xl::utf8ToUtf16(result.name))
                                                 : std::nullopt;
     if (!host) {
+        result.code = "name-not-writable";
         result.why = "the name cannot be written in " + systemCodePageName();
         return result;
     }
     const NameTranslation analysis = translator.analyse(*host);
     result.newName = utf8FromHost(analysis.name);
     result.pattern = patternName(analysis.pattern);
-    result.why = whyUnchanged(analysis);
+    explainUnchanged(analysis, result);
     result.changed = *result.newName != result.name;
     return result;
 }

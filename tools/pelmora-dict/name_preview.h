@@ -14,7 +14,8 @@ struct NamePreview {
     std::string name;                    // UTF-8, as written in the list
     std::optional<std::string> newName;  // UTF-8; none when the name cannot be a host name here
     std::string pattern;                 // the form the rule saw, for people
-    std::string why;                     // why it stays as it is; empty when it changes
+    std::string code;                    // why it stays as it is, for programs ("no-digit")
+    std::string why;                     // and for people; both empty when it changes
     bool changed = false;
 };
 

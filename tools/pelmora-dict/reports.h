@@ -11,6 +11,22 @@
 #include <string>
 #include <vector>
 
+// The number of the JSON documents' shape, raised whenever a field goes away
+// or changes its meaning.
+inline constexpr int kJsonSchema = 2;
+
+// What every JSON document begins with; an empty command or workbook is null.
+struct DocumentHead {
+    std::string command;
+    std::string workbook;
+};
+
+// A document: the head, then "error" (null, or what jsonError makes when the
+// command could not do its work), then the fields of `body`.
+nlohmann::ordered_json jsonDocument(const DocumentHead& head, const nlohmann::ordered_json& error,
+                                    const nlohmann::ordered_json& body);
+nlohmann::ordered_json jsonError(const std::string& code, const std::string& message);
+
 // What a preview was run with.
 struct PreviewContext {
     std::string workbook;    // the workbook's name, for people
@@ -19,11 +35,15 @@ struct PreviewContext {
     std::string direction;   // "swap", "chinese" or "english"
 };
 
-void printCheckText(const CheckReport& report, const std::string& workbook);
-nlohmann::ordered_json checkJson(const CheckReport& report, const std::string& workbook);
+// The texts are UTF-8, one line after another.
+std::string checkText(const CheckReport& report, const std::string& workbook);
+nlohmann::ordered_json checkJson(const CheckReport& report);
 
-void printPreviewText(const PreviewContext& context, const std::vector<NamePreview>& previews);
+std::string previewText(const PreviewContext& context, const std::vector<NamePreview>& previews);
 nlohmann::ordered_json previewJson(const PreviewContext& context, const std::vector<NamePreview>& previews);
 
-void printDumpText(const SheetDump& dump, const std::string& workbook);
-nlohmann::ordered_json dumpJson(const SheetDump& dump, const std::string& workbook);
+std::string dumpText(const SheetDump& dump, const std::string& workbook);
+nlohmann::ordered_json dumpJson(const SheetDump& dump);
+
+// `value` in the fewest digits that read back as exactly `value`.
+std::string shortestNumber(double value);

@@ -1,90 +1,102 @@
-// pelmora-dict's reports as text, in UTF-8.
+// pelmora-dict's reports as text for people, in UTF-8; the console writer
+// turns it into what the terminal shows.
 #include "reports.h"
 
 #include "common/cell_reference.h"
 #include "common/utf8.h"
+#include "console.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace {
 
 std::string utf8(const std::u16string& text) { return xl::utf16ToUtf8(text); }
 std::string cellName(int row, int col) { return xl::formatCellReference(row, col); }
+std::string count(size_t number) { return std::to_string(number); }
 
 } // namespace
 
-void printCheckText(const CheckReport& report, const std::string& workbook)
+std::string shortestNumber(double value)
+{
+    char digits[64];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, end.ptr);
+}
+
+std::string checkText(const CheckReport& report, const std::string& workbook)
 {
     const LoadRecord& load = report.load;
-    std::printf("Workbook: %s\n", workbook.c_str());
-    if (load.opened() && load.hasSheet()) {
+    std::string text = "Workbook: " + workbook + "\n";
+    if (load.hasSheet()) {
         if (load.read.startRow >= 0)
-            std::printf("Start marker: row %d (%s)\n", load.read.startRow + 1, cellName(load.read.startRow, 0).c_str());
+            text += "Start marker: row " + count(load.read.startRow + 1) + " (" + cellName(load.read.startRow, 0) + ")\n";
         else
-            std::printf("Start marker: none in A1:A%d\n", kLastStartMarkerRow + 1);
+            text += "Start marker: none in A1:A" + count(kLastStartMarkerRow + 1) + "\n";
         if (load.read.endRow >= 0)
-            std::printf("End marker: row %d (%s)\n", load.read.endRow + 1, cellName(load.read.endRow, 0).c_str());
+            text += "End marker: row " + count(load.read.endRow + 1) + " (" + cellName(load.read.endRow, 0) + ")\n";
         else if (load.read.startRow >= 0)
-            std::printf("End marker: none\n");
-        std::printf("Pairs entered: %d\n", load.read.pairsEntered);
-        std::printf("Rows skipped: %zu with an empty cell, %d blank\n", report.skipped.size(), report.blankRows);
-        std::printf("Terms entered twice with different counterparts: %zu\n", report.conflicts.size());
-        std::printf("Chains: %zu\n", report.chains.size());
-        std::printf("Terms that can never match: %zu\n", report.unmatchable.size());
-        std::printf("Terms in both columns: %zu\n", report.inBothColumns.size());
-        std::printf("Number cells: %zu\n", load.numbers.size());
+            text += "End marker: none\n";
+        text += "Pairs entered: " + count(load.read.pairsEntered) + "\n";
+        text += "Rows skipped: " + count(report.skipped.size()) + " with an empty cell, " + count(report.blankRows) +
+                " blank\n";
+        text += "Terms entered twice with different counterparts: " + count(report.conflicts.size()) + "\n";
+        text += "Chains: " + count(report.chains.size()) + "\n";
+        text += "Terms that can never match: " + count(report.unmatchable.size()) + "\n";
+        text += "Terms in both columns: " + count(report.inBothColumns.size()) + "\n";
+        text += "Number cells: " + count(load.numbers.size()) + "\n";
         for (const LoadRecord::Number& number : load.numbers)
-            std::printf("  %s holds the number %.17g, read as \"%s\"\n", cellName(number.row, number.col).c_str(),
-                        number.value, utf8(number.text).c_str());
+            text += "  " + cellName(number.row, number.col) + " holds the number " + shortestNumber(number.value) +
+                    ", read as \"" + utf8(number.text) + "\"\n";
     }
     if (!report.warnings.empty()) {
-        std::printf("Warnings:\n");
-        for (const std::string& warning : report.warnings)
-            std::printf("  %s\n", warning.c_str());
+        text += "Warnings:\n";
+        for (const Warning& warning : report.warnings)
+            text += "  " + warning.text + "\n";
     }
+    const size_t warnings = report.warnings.size();
     if (report.loads())
-        std::printf("The plug-in loads this workbook: %d pairs, %zu warning%s.\n", load.read.pairsEntered,
-                    report.warnings.size(), report.warnings.size() == 1 ? "" : "s");
+        text += "The plug-in loads this workbook: " + count(load.read.pairsEntered) + " pairs, " + count(warnings) +
+                (warnings == 1 ? " warning.\n" : " warnings.\n");
     else
-        std::printf("The plug-in would not load this workbook.\n");
+        text += "The plug-in would not load this workbook.\n";
+    return text;
 }
 
-void printPreviewText(const PreviewContext& context, const std::vector<NamePreview>& previews)
+std::string previewText(const PreviewContext& context, const std::vector<NamePreview>& previews)
 {
-    const char* state = context.load.read.hasRegion() ? "loaded"
-                         : context.load.opened()      ? "no start marker: no terms"
-                                                      : "cannot be read: no terms";
-    std::printf("Workbook: %s (%s)\n", context.workbook.c_str(), state);
-    std::printf("Names taken in %s, %s\n", context.codePage.c_str(),
-                context.direction == "swap" ? "as PelmoraSwap renames them"
-                : context.direction == "chinese" ? "as PelmoraToChinese renames them"
-                                                 : "as PelmoraToEnglish renames them");
+    const char* state = context.load.read.hasRegion() ? "loaded" : "no start marker: no terms";
+    std::string text = "Workbook: " + context.workbook + " (" + state + ")\n";
+    text += "Names taken in " + context.codePage + ", " +
+            (context.direction == "swap"      ? "as PelmoraSwap renames them\n"
+             : context.direction == "chinese" ? "as PelmoraToChinese renames them\n"
+                                              : "as PelmoraToEnglish renames them\n");
     for (const NamePreview& name : previews) {
         if (name.changed)
-            std::printf("%s -> %s  [%s]\n", name.name.c_str(), name.newName->c_str(), name.pattern.c_str());
+            text += name.name + " -> " + *name.newName + "  [" + name.pattern + "]\n";
         else
-            std::printf("%s unchanged%s%s%s: %s\n", name.name.c_str(), name.pattern.empty() ? "" : "  [",
-                        name.pattern.c_str(), name.pattern.empty() ? "" : "]", name.why.c_str());
+            text += name.name + " unchanged" + (name.pattern.empty() ? "" : "  [" + name.pattern + "]") + ": " +
+                    name.why + "\n";
     }
+    return text;
 }
 
-void printDumpText(const SheetDump& dump, const std::string& workbook)
+std::string dumpText(const SheetDump& dump, const std::string& workbook)
 {
-    std::printf("Workbook: %s, first sheet, last used row %d\n", workbook.c_str(), dump.lastRow);
+    std::string text = "Workbook: " + workbook + ", first sheet, last used row " + count(dump.lastRow) + "\n";
     int row = 0;
     for (const auto& cells : dump.rows) {
         std::string described[2];
         for (size_t col = 0; col < 2; ++col) {
             const DumpedCell& cell = cells[col];
             described[col] = cellTypeName(cell.type);
-            if (cell.value) {
-                char value[64];
-                std::snprintf(value, sizeof value, "%.17g", *cell.value);
-                described[col] += std::string(" ") + value + " (read as \"" + utf8(*cell.text) + "\")";
-            } else if (cell.text) {
+            if (cell.value)
+                described[col] += " " + shortestNumber(*cell.value) + " (read as \"" + utf8(*cell.text) + "\")";
+            else if (cell.text)
                 described[col] += " \"" + utf8(*cell.text) + "\"";
-            }
         }
-        std::printf("%5d  A: %-40s  B: %s\n", ++row, described[0].c_str(), described[1].c_str());
+        const std::string number = count(++row);
+        text += std::string(number.size() < 5 ? 5 - number.size() : 0, ' ') + number + "  A: " +
+                tools::padded(described[0], 40) + "  B: " + described[1] + "\n";
     }
+    return text;
 }

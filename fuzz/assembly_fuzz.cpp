@@ -1,0 +1,163 @@
+// Fuzz target for the commands over whole assemblies in the simulated host,
+// in code page 936. Each input builds a dictionary and an assembly whose
+// parts may be used by several occurrences, at any depth; the run aborts when
+// a command breaks one of its promises:
+//   - a swap sets each history entry at most once, however many occurrences
+//     use its part;
+//   - with a dictionary whose terms each stand in one pair and hold no digit
+//     and no '_', a swap run twice gives back every name byte for byte;
+//   - a command toward one language, run twice, sets no name the second time;
+//   - no command writes a name that the code page cannot hold exactly: what it
+//     sets is the name it read, or text that converts both ways unchanged.
+#include "command.h"
+#include "ostrel_sim.h"
+#include "text.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace sim = ostrelsim;
+
+// English and Chinese terms that hold no digit and no '_' in GBK, and one
+// counterpart that GBK cannot hold.
+const std::vector<std::u16string> kEnglish = {u"Extrude", u"Sketch", u"Fillet", u"Hole", u"Boss", u"Rib", u"Cut"};
+const std::vector<std::u16string> kChinese = {u"拉伸", u"草图", u"圆角", u"孔", u"凸台", u"筋", u"Größe"};
+
+[[noreturn]] void fail(const char* what, const std::string& name)
+{
+    std::fprintf(stderr, "assembly_fuzz: %s, name of %zu bytes:", what, name.size());
+    for (unsigned char byte : name)
+        std::fprintf(stderr, " %02X", byte);
+    std::fprintf(stderr, "\n");
+    std::abort();
+}
+
+// A history name: mostly what the naming rule looks for, sometimes anything.
+std::string historyName(FuzzedDataProvider& input)
+{
+    auto term = [&] {
+        const bool chinese = input.ConsumeBool();
+        const size_t index = input.ConsumeIntegralInRange<size_t>(0, kEnglish.size());
+        if (index == kEnglish.size())
+            return std::string("Knurl");
+        return wideToNarrow(chinese ? kChinese[index] : kEnglish[index]);
+    };
+    switch (input.ConsumeIntegralInRange(0, 4)) {
+    case 0: return term() + std::to_string(input.ConsumeIntegralInRange(0, 99));
+    case 1:
+        return term() + std::to_string(input.ConsumeIntegralInRange(0, 99)) + "_" + term();
+    case 2: return input.ConsumeBool() ? "Default CSYS" : "\xC4\xAC\xC8\xCF" "CSYS";
+    default: return input.ConsumeRandomLengthString(24);
+    }
+}
+
+struct Assembly {
+    std::vector<int32_t> objects;
+};
+
+// Objects use only objects made after them, so that the assembly ends; any
+// object may be used many times and from several parents.
+Assembly buildAssembly(FuzzedDataProvider& input)
+{
+    Assembly assembly;
+    const int count = input.ConsumeIntegralInRange(1, 10);
+    for (int i = 0; i < count; ++i) {
+        const int32_t object = sim::addObject("P" + std::to_string(i));
+        const int entries = input.ConsumeIntegralInRange(0, 6);
+        for (int e = 0; e < entries; ++e)
+            sim::addHistoryEntry(object, historyName(input));
+        assembly.objects.push_back(object);
+    }
+    for (int i = 0; i < count; ++i) {
+        const int uses = input.ConsumeIntegralInRange(0, 4);
+        for (int u = 0; u < uses && i + 1 < count; ++u)
+            sim::addComponent(assembly.objects[i],
+                              assembly.objects[input.ConsumeIntegralInRange(i + 1, count - 1)]);
+    }
+    return assembly;
+}
+
+std::map<int32_t, std::string> allNames(const Assembly& assembly)
+{
+    std::map<int32_t, std::string> names;
+    for (int32_t object : assembly.objects)
+        for (int32_t entry : sim::history(object))
+            names[entry] = sim::entityName(entry);
+    return names;
+}
+
+// What a run set, entity by entity, checked against what the host held before.
+std::map<int32_t, int> checkSets(const std::map<int32_t, std::string>& before)
+{
+    std::map<int32_t, int> sets;
+    for (const sim::Call& call : sim::calls()) {
+        if (call.op != "hostSetEntityName" || call.values.empty())
+            continue;
+        const int32_t entity = static_cast<int32_t>(call.values[0]);
+        ++sets[entity];
+        const auto old = before.find(entity);
+        const bool unchanged = old != before.end() && old->second == call.subject;
+        if (!unchanged && wideToNarrowExact(narrowToWide(call.subject)) != call.subject)
+            fail("a name the code page cannot hold was written", call.subject);
+    }
+    return sets;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!std::setlocale(LC_ALL, "zh_CN.GBK")) {
+        std::fprintf(stderr, "assembly_fuzz: needs the zh_CN.GBK locale (scripts/setup.sh makes it)\n");
+        std::exit(1);
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzedDataProvider input(data, size);
+    sim::reset();
+    // A dictionary of some of the pairs, each term in one pair, with the
+    // columns that the commands toward one language need.
+    TermDictionary terms;
+    TermColumns columns;
+    for (size_t i = 0; i < kEnglish.size(); ++i) {
+        if (!input.ConsumeBool())
+            continue;
+        terms.set(kEnglish[i], kChinese[i]);
+        terms.set(kChinese[i], kEnglish[i]);
+        columns.enterRow(kEnglish[i], kChinese[i]);
+    }
+    const Assembly assembly = buildAssembly(input);
+    const Direction direction = input.PickValueInArray({Direction::Swap, Direction::ToColumnA, Direction::ToColumnB});
+    const NamingRule rule(terms, columns, direction);
+
+    const std::map<int32_t, std::string> first = allNames(assembly);
+    runTranslateCommand(rule);
+    for (const auto& [entity, count] : checkSets(first))
+        if (count > 1)
+            fail("an entry was set twice in one run", first.at(entity));
+
+    const std::map<int32_t, std::string> once = allNames(assembly);
+    sim::clearCalls();
+    runTranslateCommand(rule);
+    const std::map<int32_t, int> secondSets = checkSets(once);
+    const std::map<int32_t, std::string> twice = allNames(assembly);
+    if (direction == Direction::Swap) {
+        for (const auto& [entity, name] : first)
+            if (twice.at(entity) != name)
+                fail("a name swapped twice did not come back", name);
+    } else if (!secondSets.empty()) {
+        fail("a command toward one language set names on its own result", once.at(secondSets.begin()->first));
+    }
+    return 0;
+}

@@ -1,0 +1,148 @@
+// File reading and writing through the C library with the system's own kind
+// of name (_wfopen on Windows), so that errno says why an open failed.
+#include "files.h"
+
+#include "console.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#if defined(_WIN32)
+#  include <fcntl.h>
+#  include <io.h>
+#  include <windows.h>
+#endif
+
+namespace tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The system's own text for an error is in the locale's codeset and language;
+// these are the ones a user meets, the same on every system.
+std::string reasonFor(int error)
+{
+    switch (error) {
+    case ENOENT: return "no such file or folder";
+    case EACCES: return "permission denied";
+    case EISDIR: return "it is a folder";
+    case ENOTDIR: return "a part of the path is not a folder";
+    case ENAMETOOLONG: return "the name is too long";
+    case EINVAL: return "the system refuses the name";
+    case EMFILE:
+    case ENFILE: return "too many files are open";
+    case ENOSPC: return "the disk is full";
+    case EROFS: return "the file system is read-only";
+    case 0: return "unknown reason";
+    default: return "system error " + std::to_string(error);
+    }
+}
+
+struct FileClose {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileClose>;
+
+File openFile(const fs::path& path, const char* mode)
+{
+    errno = 0;
+#if defined(_WIN32)
+    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return File(_wfopen(path.c_str(), wideMode.c_str()));
+#else
+    return File(std::fopen(path.c_str(), mode));
+#endif
+}
+
+bool readAll(std::FILE* file, std::string& bytes, std::string& why)
+{
+    char buffer[65536];
+    bytes.clear();
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof buffer, file);
+        if (bytes.size() + got > kMaxInputSize) {
+            why = "it holds more than " + std::to_string(kMaxInputSize >> 20) + " MiB";
+            return false;
+        }
+        bytes.append(buffer, got);
+        if (got < sizeof buffer) {
+            if (std::ferror(file)) {
+                why = reasonFor(errno);
+                return false;
+            }
+            return true;
+        }
+    }
+}
+
+} // namespace
+
+bool readInput(const Argument& argument, std::string& bytes, std::string& error)
+{
+    std::string why;
+    if (argument.isStandardStream()) {
+#if defined(_WIN32)
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        if (readAll(stdin, bytes, why))
+            return true;
+        error = "standard input cannot be read: " + why;
+        return false;
+    }
+    const fs::path path = argument.path();
+    std::error_code status;
+    if (path.empty())
+        why = "the name is empty";
+    else if (fs::is_directory(path, status))
+        why = reasonFor(EISDIR);
+    else if (File file = openFile(path, "rb"); !file)
+        why = reasonFor(errno);
+    else if (readAll(file.get(), bytes, why))
+        return true;
+    error = displayName(path) + ": cannot be read (" + why + ")";
+    return false;
+}
+
+bool writeFile(const fs::path& path, const std::string& bytes, std::string& error)
+{
+    File file = openFile(path, "wb");
+    bool written = false;
+    if (file) {
+        written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+        // Closing flushes: only then is a full disk known.
+        written = std::fclose(file.release()) == 0 && written;
+    }
+    if (!written)
+        error = displayName(path) + ": cannot be written (" + reasonFor(errno) + ")";
+    return written;
+}
+
+#if defined(_WIN32)
+
+fs::path ownExecutable()
+{
+    for (DWORD capacity = 256; capacity <= 32768; capacity *= 2) {
+        std::wstring buffer(capacity, L'\0');
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), capacity);
+        if (length == 0)
+            return {};
+        if (length < capacity)
+            return fs::path(buffer.substr(0, length));
+    }
+    return {};
+}
+
+#else
+
+fs::path ownExecutable()
+{
+    std::error_code error;
+    fs::path path = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : path;
+}
+
+#endif
+
+} // namespace tools
