@@ -1,0 +1,82 @@
+// The prologue that every operation of the simulated host shares: the call
+// holds the host's lock while it runs, is recorded as it comes in, and is
+// answered by an injected fault, when one is set for it, instead of running.
+#pragma once
+
+#include "host_state.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace ostrelsim {
+
+// What a call is about, as its record says: a text, or the object that a path
+// names, described when the call is recorded.
+class Subject {
+public:
+    Subject() = default;
+    Subject(const char* text) : text_(text != nullptr ? text : "") {}
+    Subject(const std::string& text) : text_(text) {}
+    // A null path names nothing: "?".
+    static Subject objectAt(const EntityPath* path);
+
+    // The text; `described` holds it when it is a path's description.
+    std::string_view text(const Document& document, std::string& described) const;
+
+private:
+    std::string_view text_;
+    bool describes_ = false;
+    const EntityPath* path_ = nullptr;
+};
+
+struct CallFacts {
+    CallFacts(Subject about = {}, CallValues numbers = {}, const EntityPath* whole = nullptr)
+        : subject(about), values(numbers), path(whole)
+    {
+    }
+
+    Subject subject;
+    CallValues values;
+    const EntityPath* path;   // kept whole in the record
+};
+
+class HostCall {
+public:
+    HostCall() : lock_(stateMutex()) {}
+    State& state() { return ostrelsim::state(); }
+    // Records the call as operation `op`; the status of a fault injected for
+    // it, when one is.
+    std::optional<int32_t> record(Op op, const CallFacts& facts);
+    // Settles the status recorded for the call, and answers it.
+    int32_t answer(int32_t status) { return state().log.answer(status); }
+
+private:
+    Lock lock_;
+};
+
+// Runs `body(call)` as operation `op` unless a fault answers the call: with
+// the fault's status, or no text for an operation that answers with text.
+// `facts` are what the call is recorded with, or a function of the state
+// that gives them, for a record that tells what the host holds.
+template <typename Facts, typename Body>
+auto serve(Op op, const Facts& facts, Body body)
+{
+    HostCall call;
+    std::optional<int32_t> fault;
+    if constexpr (std::is_invocable_v<const Facts&, const State&>)
+        fault = call.record(op, facts(call.state()));
+    else
+        fault = call.record(op, facts);
+    using Answer = decltype(body(call));
+    if (fault) {
+        if constexpr (std::is_same_v<Answer, int32_t>)
+            return *fault;
+        else
+            return Answer{};
+    }
+    return body(call);
+}
+
+} // namespace ostrelsim
