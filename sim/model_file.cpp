@@ -3,101 +3,17 @@
 // name converted before the document is touched, so a bad file changes nothing.
 #include "model_file.h"
 
+#include "text.h"
+#include "text_codec.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <cerrno>
-#  include <clocale>
-#  include <iconv.h>
-#  include <langinfo.h>
-#  include <locale.h>
-#endif
-
 namespace ostrelsim {
 namespace {
-
-// --- Host text ----------------------------------------------------------------
-
-#if defined(_WIN32)
-
-std::wstring wideFrom(UINT codePage, DWORD flags, std::string_view narrow)
-{
-    int length = static_cast<int>(narrow.size());
-    int needed = MultiByteToWideChar(codePage, flags, narrow.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(needed), L'\0');
-    if (needed > 0)
-        MultiByteToWideChar(codePage, flags, narrow.data(), length, wide.data(), needed);
-    return wide;
-}
-
-std::string codePageName() { return "code page " + std::to_string(GetACP()); }
-
-#else
-
-std::string globalCodeset()
-{
-    const char* name = std::setlocale(LC_CTYPE, nullptr);
-    locale_t locale = newlocale(LC_CTYPE_MASK, name ? name : "C", locale_t(0));
-    std::string codeset = locale ? nl_langinfo_l(CODESET, locale) : "ANSI_X3.4-1968";
-    if (locale)
-        freelocale(locale);
-    return codeset;
-}
-
-std::string codePageName() { return "codeset " + globalCodeset(); }
-
-// Runs `input` through iconv from `from` to `to`. Where the input cannot be
-// converted, `onFailure(output)` decides: false gives up (nullopt), true
-// passes one input byte over.
-template <typename OnFailure>
-std::optional<std::string> convert(const std::string& from, const std::string& to, std::string_view input,
-                                   OnFailure onFailure)
-{
-    iconv_t descriptor = iconv_open(to.c_str(), from.c_str());
-    if (descriptor == iconv_t(-1))
-        return std::nullopt;
-    std::string output;
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    char buffer[256];
-    bool failed = false;
-    while (inLeft > 0 && !failed) {
-        char* out = buffer;
-        size_t outLeft = sizeof buffer;
-        size_t result = iconv(descriptor, &in, &inLeft, &out, &outLeft);
-        output.append(buffer, static_cast<size_t>(out - buffer));
-        if (result == size_t(-1) && errno == E2BIG)
-            continue;
-        // A conversion that is not reversible counts as one that failed.
-        if (result != 0) {
-            if (!onFailure(output)) {
-                failed = true;
-            } else if (result == size_t(-1)) {
-                ++in;
-                --inLeft;
-                iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
-            }
-        }
-    }
-    char* out = buffer;
-    size_t outLeft = sizeof buffer;
-    iconv(descriptor, nullptr, nullptr, &out, &outLeft);
-    output.append(buffer, static_cast<size_t>(out - buffer));
-    iconv_close(descriptor);
-    if (failed)
-        return std::nullopt;
-    return output;
-}
-
-#endif
-
-bool isValidUtf8(std::string_view text);
 
 // --- JSON ---------------------------------------------------------------------
 
@@ -410,7 +326,7 @@ private:
         unsigned char lead = peek();
         size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
         std::string_view sequence = text_.substr(offset_, length);
-        if (length == 0 || sequence.size() != length || !isValidUtf8(sequence))
+        if (length == 0 || sequence.size() != length || !xl::isValidUtf8(sequence))
             fail("text that is not UTF-8 (" + here() + ")");
         out.append(sequence);
         for (size_t i = 0; i < length; ++i)
@@ -448,26 +364,6 @@ private:
     Position position_;
 };
 
-bool isValidUtf8(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0;
-        if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
-            (c == 0xF4 && second > 0x8F))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // --- The model's shape ----------------------------------------------------------
 
 struct ModelObject {
@@ -494,7 +390,7 @@ std::string hostName(const JsonValue& value, const std::string& path)
         failValue(path, value, "a name cannot hold U+0000");
     std::optional<std::string> narrow = utf8ToAnsi(value.text);
     if (!narrow)
-        failValue(path, value, jsonQuoted(value.text) + " cannot be held in the host's " + codePageName());
+        failValue(path, value, jsonQuoted(value.text) + " cannot be held in the host's " + systemCodePageName());
     return *narrow;
 }
 
@@ -613,53 +509,6 @@ void writeObject(std::string& out, int32_t object, const std::string& indent, st
 }
 
 } // namespace
-
-std::optional<std::string> utf8ToAnsi(std::string_view utf8)
-{
-    if (!isValidUtf8(utf8))
-        return std::nullopt;
-    if (utf8.empty())
-        return std::string();
-#if defined(_WIN32)
-    std::wstring wide = wideFrom(CP_UTF8, MB_ERR_INVALID_CHARS, utf8);
-    UINT codePage = GetACP();
-    if (codePage == CP_UTF8)
-        return std::string(utf8);
-    BOOL usedDefault = FALSE;
-    int length = static_cast<int>(wide.size());
-    int needed = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr,
-                                     &usedDefault);
-    if (needed <= 0 || usedDefault)
-        return std::nullopt;
-    std::string narrow(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(), needed, nullptr,
-                        &usedDefault);
-    return narrow;
-#else
-    return convert("UTF-8", globalCodeset(), utf8, [](std::string&) { return false; });
-#endif
-}
-
-std::string ansiToUtf8(std::string_view ansi)
-{
-    if (ansi.empty())
-        return {};
-#if defined(_WIN32)
-    std::wstring wide = wideFrom(CP_ACP, 0, ansi);
-    int length = static_cast<int>(wide.size());
-    int needed = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
-    if (needed > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
-    return utf8;
-#else
-    std::optional<std::string> utf8 = convert(globalCodeset(), "UTF-8", ansi, [](std::string& output) {
-        output += "\xEF\xBF\xBD";
-        return true;
-    });
-    return utf8 ? *utf8 : std::string("\xEF\xBF\xBD");
-#endif
-}
 
 std::string jsonQuoted(std::string_view utf8)
 {

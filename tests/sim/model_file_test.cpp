@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -86,6 +87,38 @@ INSTANTIATE_TEST_SUITE_P(WrongShape, ModelFileErrors, ::testing::Values(
              "{\"name\": \"A\", \"messages\": [{\"level\": \"5\", \"text\": \"x\"}]}",
              "$.messages[0].level (line 1, column 38): expected a number, found a string"},
     BadModel{"name holding NUL", "{\"name\": \"A\\u0000B\"}", "$.name (line 1, column 10): a name cannot hold U+0000"}));
+
+struct HostText {
+    const char* label;
+    int codePage;
+    std::string utf8;
+    std::optional<std::string> ansi;   // none when the code page cannot hold the text exactly
+};
+
+void PrintTo(const HostText& text, std::ostream* out) { *out << text.label; }
+
+class HostTextConversion : public ::testing::TestWithParam<HostText> {};
+
+TEST_P(HostTextConversion, GoesIntoTheCodePageExactlyOrNotAtAllAndComesBack)
+{
+    IN_CODE_PAGE(GetParam().codePage);
+    EXPECT_EQ(sim::utf8ToAnsi(GetParam().utf8), GetParam().ansi);
+    if (GetParam().ansi) {
+        EXPECT_EQ(sim::ansiToUtf8(*GetParam().ansi), GetParam().utf8);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCodePages, HostTextConversion, ::testing::Values(
+    HostText{"empty", 936, "", ""},
+    HostText{"ASCII", 936, "Sketch1", "Sketch1"},
+    HostText{"Chinese in GBK", 936, "\xE6\x8B\x89\xE4\xBC\xB8" "1", "\xC0\xAD\xC9\xEC" "1"},
+    HostText{"emoji in GBK", 936, "Gear \xF0\x9F\x98\x80", std::nullopt},
+    HostText{"not UTF-8", 936, "Cut\xFF", std::nullopt},
+    HostText{"Western in CP1252", 1252, "caf\xC3\xA9 \xE2\x82\xAC", "caf\xE9 \x80"},
+    HostText{"Chinese in CP1252", 1252, "\xE6\x8B\x89\xE4\xBC\xB8", std::nullopt},
+    // Windows would write 'A' for it, a look-alike that reads back as another name.
+    HostText{"a look-alike only in CP1252", 1252, "\xC4\x80" "1", std::nullopt},
+    HostText{"overlong UTF-8", 1252, "\xC0\xAF", std::nullopt}));
 
 class ModelFile : public SimTest {};
 
