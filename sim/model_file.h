@@ -24,8 +24,10 @@ namespace ostrelsim {
 
 struct ModelReadResult {
     bool ok = false;
-    // What is wrong and where: "line 3, column 7: ..." for text that is not
-    // JSON, "$.components[2].history[0]: ..." for a JSON value that does not fit.
+    // What is wrong and where: "line 3, column 7: ..." (columns in
+    // characters) for text that is not JSON, "$.components[2].history[0]: ..."
+    // for a value that does not fit, a field given twice or values nested more
+    // than 200 deep.
     std::string error;
 };
 
