@@ -30,27 +30,24 @@ Op opNamed(std::string_view name)
     throw std::invalid_argument("the host has no operation named " + std::string(name));
 }
 
-std::optional<int32_t> CallLog::record(Op op, std::string_view subject, const CallValues& values,
-                                       const EntityPath* path)
+bool CallLog::record(Op op, std::string_view subject, const CallValues& values, const EntityPath* path,
+                     int32_t& fault)
 {
-    std::optional<int32_t> fault;
+    fault = 0;
+    bool faulted = false;
     for (Fault& candidate : faults_) {
         if (candidate.op != op)
             continue;
         ++candidate.seen;
-        if (!fault && (candidate.nth == 0 || candidate.seen == candidate.nth))
+        if (!faulted && (candidate.nth == 0 || candidate.seen == candidate.nth)) {
             fault = candidate.status;
+            faulted = true;
+        }
     }
     subjects_.append(subject);
-    records_.push_back({op, values.count, fault.value_or(0), values.values,
-                        path != nullptr ? keepPath(*path) : kNoPath, subjects_.size()});
-    return fault;
-}
-
-int32_t CallLog::answer(int32_t status)
-{
-    records_.back().status = status;
-    return status;
+    records_.push_back(
+        {op, values.count, fault, values.values, path != nullptr ? keepPath(*path) : kNoPath, subjects_.size()});
+    return faulted;
 }
 
 std::vector<Call> CallLog::calls() const

@@ -9,7 +9,6 @@
 #include <array>
 #include <concepts>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -54,12 +53,17 @@ struct CallValues {
 
 class CallLog {
 public:
-    // Records a call of `op`; `path` is kept whole when given. Answers the
-    // status of a fault injected for the call, when one is.
-    std::optional<int32_t> record(Op op, std::string_view subject, const CallValues& values,
-                                  const EntityPath* path);
+    // Records a call of `op`; `path` is kept whole when given. True when a
+    // fault injected for the call answers it, with `fault` set to its status.
+    // (A flag and a status rather than an optional: GCC hands an optional back
+    // through the stack, which stalled every host call.)
+    bool record(Op op, std::string_view subject, const CallValues& values, const EntityPath* path, int32_t& fault);
     // Settles the status of the call recorded last.
-    int32_t answer(int32_t status);
+    int32_t answer(int32_t status)
+    {
+        records_.back().status = status;
+        return status;
+    }
     std::vector<Call> calls() const;
     void clear();
 

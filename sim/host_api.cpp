@@ -156,13 +156,14 @@ int32_t hostGetEntityName(int32_t id, char* buffer, int32_t size)
 
 int32_t hostSetEntityName(int32_t id, const char* name)
 {
-    return serve(Op::hostSetEntityName, CallFacts{name, {id}}, [&](HostCall& call) {
+    std::string_view text = name != nullptr ? name : "";
+    return serve(Op::hostSetEntityName, CallFacts{text, {id}}, [&](HostCall& call) {
         std::string* entity = call.state().document.findEntityName(id);
         if (entity == nullptr)
             return call.answer(STATUS_NO_SUCH_ENTITY);
         if (name == nullptr)
             return call.answer(STATUS_BAD_ARGUMENT);
-        *entity = name;
+        *entity = text;
         return 0;
     });
 }
@@ -173,13 +174,12 @@ int32_t hostFreeMemory(void* addressOfPointer)
 {
     void** pointer = static_cast<void**>(addressOfPointer);
     HostCall call;
-    std::optional<int32_t> refused =
-        call.record(Op::hostFreeMemory, {{}, {pointer == nullptr || *pointer == nullptr}});
+    int32_t status = 0;
+    bool refused = call.record(Op::hostFreeMemory, {{}, {pointer == nullptr || *pointer == nullptr}}, status);
     // A refused release still releases: the caller could do nothing about it,
     // and the records would otherwise blame it for a leak.
     if (pointer == nullptr)
-        return call.answer(refused.value_or(STATUS_BAD_ARGUMENT));
-    int32_t status = refused.value_or(0);
+        return call.answer(refused ? status : STATUS_BAD_ARGUMENT);
     if (*pointer == nullptr)
         return status;
     if (!call.state().log.giveBack(*pointer))

@@ -5,7 +5,6 @@
 
 #include "host_state.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -18,16 +17,24 @@ class Subject {
 public:
     Subject() = default;
     Subject(const char* text) : text_(text != nullptr ? text : "") {}
+    Subject(std::string_view text) : text_(text) {}
     Subject(const std::string& text) : text_(text) {}
     // A null path names nothing: "?".
-    static Subject objectAt(const EntityPath* path);
+    static Subject objectAt(const EntityPath* path)
+    {
+        Subject subject;
+        subject.isObject_ = true;
+        subject.path_ = path;
+        return subject;
+    }
 
-    // The text; `described` holds it when it is a path's description.
-    std::string_view text(const Document& document, std::string& described) const;
+    bool isObject() const { return isObject_; }
+    std::string_view text() const { return text_; }
+    std::string describe(const Document& document) const { return path_ != nullptr ? document.describe(*path_) : "?"; }
 
 private:
     std::string_view text_;
-    bool describes_ = false;
+    bool isObject_ = false;
     const EntityPath* path_ = nullptr;
 };
 
@@ -44,16 +51,23 @@ struct CallFacts {
 
 class HostCall {
 public:
-    HostCall() : lock_(stateMutex()) {}
-    State& state() { return ostrelsim::state(); }
-    // Records the call as operation `op`; the status of a fault injected for
-    // it, when one is.
-    std::optional<int32_t> record(Op op, const CallFacts& facts);
+    HostCall() : lock_(stateMutex()), state_(ostrelsim::state()) {}
+    State& state() { return state_; }
+    // Records the call as operation `op`; true when a fault injected for it
+    // answers it, with `fault` set to its status.
+    bool record(Op op, const CallFacts& facts, int32_t& fault)
+    {
+        CallLog& log = state_.log;
+        if (facts.subject.isObject())
+            return log.record(op, facts.subject.describe(state_.document), facts.values, facts.path, fault);
+        return log.record(op, facts.subject.text(), facts.values, facts.path, fault);
+    }
     // Settles the status recorded for the call, and answers it.
     int32_t answer(int32_t status) { return state().log.answer(status); }
 
 private:
     Lock lock_;
+    State& state_;
 };
 
 // Runs `body(call)` as operation `op` unless a fault answers the call: with
@@ -64,15 +78,16 @@ template <typename Facts, typename Body>
 auto serve(Op op, const Facts& facts, Body body)
 {
     HostCall call;
-    std::optional<int32_t> fault;
+    int32_t fault = 0;
+    bool faulted = false;
     if constexpr (std::is_invocable_v<const Facts&, const State&>)
-        fault = call.record(op, facts(call.state()));
+        faulted = call.record(op, facts(call.state()), fault);
     else
-        fault = call.record(op, facts);
+        faulted = call.record(op, facts, fault);
     using Answer = decltype(body(call));
-    if (fault) {
+    if (faulted) {
         if constexpr (std::is_same_v<Answer, int32_t>)
-            return *fault;
+            return fault;
         else
             return Answer{};
     }
