@@ -71,13 +71,6 @@ std::vector<int32_t> Document::children(int32_t object) const
     return children;
 }
 
-std::string* Document::findEntityName(int32_t id)
-{
-    if (id < 0 || static_cast<size_t>(id) >= entityNames.size() || !entityNames[static_cast<size_t>(id)])
-        return nullptr;
-    return &*entityNames[static_cast<size_t>(id)];
-}
-
 int32_t Document::resolve(const EntityPath& path) const
 {
     int length = usedLength(path);

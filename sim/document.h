@@ -34,7 +34,15 @@ struct Document {
     // The child objects of `object`, in order.
     std::vector<int32_t> children(int32_t object) const;
     // The name of the history entry `id`, or null when no entry has that id.
-    std::string* findEntityName(int32_t id);
+    // Here rather than out of line, as a run looks up every name it reads or
+    // writes.
+    std::string* findEntityName(int32_t id)
+    {
+        auto at = static_cast<size_t>(id);
+        if (id < 0 || at >= entityNames.size() || !entityNames[at])
+            return nullptr;
+        return &*entityNames[at];
+    }
     // The object that `path` names, or 0.
     int32_t resolve(const EntityPath& path) const;
     // "/Root/A/A1" for a path, "?" when it names nothing.

@@ -7,6 +7,7 @@
 #include "document.h"
 #include "ostrel_sim.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -19,7 +20,10 @@ namespace ostrelsim {
 struct State {
     using Commands = std::vector<std::pair<std::string, HostCommandHandler>>;
     // The command registered under `name`, or commands.end().
-    Commands::iterator findCommand(std::string_view name);
+    Commands::iterator findCommand(std::string_view name)
+    {
+        return std::find_if(commands.begin(), commands.end(), [&](const auto& entry) { return entry.first == name; });
+    }
 
     Document document;
     CallLog log;
@@ -35,9 +39,19 @@ struct State {
     std::map<int32_t, std::string> errorTexts;
 };
 
-std::mutex& stateMutex();
+// Both inline, as every host call takes them.
+inline std::mutex& stateMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 // Only to be used under stateMutex().
-State& state();
+inline State& state()
+{
+    static State* instance = new State;   // outlives every static that might still call the host
+    return *instance;
+}
 
 using Lock = std::lock_guard<std::mutex>;
 
