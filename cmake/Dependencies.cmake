@@ -1,8 +1,8 @@
 # The directions that the project's dependencies keep: the module's core needs
-# no host, the dictionary checker needs only the core, the spreadsheet layer
-# needs nothing of the module. Checked once every target exists, so that a link
-# against what a target must not need stops the configuration, whichever file
-# added it.
+# no host, the module knows the host only by its API, the dictionary checker
+# needs only the core, the spreadsheet layer needs nothing of the module.
+# Checked once every target exists, so that a link against what a target must
+# not need stops the configuration, whichever file added it.
 
 # Every target that `target` links, directly or through others.
 function(pelmora_link_closure target result)
@@ -47,4 +47,5 @@ endfunction()
 pelmora_forbid_links(xlbook pelmora_text pelmora_core pelmora_plugin ostrelapi)
 pelmora_forbid_links(pelmora_text xlbook pelmora_core pelmora_plugin ostrelapi)
 pelmora_forbid_links(pelmora_core pelmora_plugin ostrelapi)
+pelmora_forbid_links(Pelmora ostrel_sim)
 pelmora_forbid_links(pelmora-dict pelmora_plugin ostrelapi)

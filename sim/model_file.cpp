@@ -1,474 +1,60 @@
-// Model files: a small JSON reader that keeps where each value stood, the
-// check of a model's shape, and the writer. The model is checked and every
-// name converted before the document is touched, so a bad file changes nothing.
+// Model files: the shape of a model, checked in the JSON tree that
+// json_tree.h reads and then put into the document, and the document written
+// back as JSON text. The model is checked and every name converted before the
+// document is touched, so a bad file changes nothing.
+//
+// The writer builds its text itself, as nlohmann-json's dump() would write
+// some control characters otherwise (\b, \f, lower-case \u001f) and could
+// not keep a message on one line.
 #include "model_file.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cstdio>
-#include <utility>
-#include <vector>
+#include "json_tree.h"
+#include "text.h"
 
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <cerrno>
-#  include <clocale>
-#  include <iconv.h>
-#  include <langinfo.h>
-#  include <locale.h>
-#endif
+#include <algorithm>
+#include <cstdio>
+#include <vector>
 
 namespace ostrelsim {
 namespace {
-
-// --- Host text ----------------------------------------------------------------
-
-#if defined(_WIN32)
-
-std::wstring wideFrom(UINT codePage, DWORD flags, std::string_view narrow)
-{
-    int length = static_cast<int>(narrow.size());
-    int needed = MultiByteToWideChar(codePage, flags, narrow.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(needed), L'\0');
-    if (needed > 0)
-        MultiByteToWideChar(codePage, flags, narrow.data(), length, wide.data(), needed);
-    return wide;
-}
-
-std::string codePageName() { return "code page " + std::to_string(GetACP()); }
-
-#else
-
-std::string globalCodeset()
-{
-    const char* name = std::setlocale(LC_CTYPE, nullptr);
-    locale_t locale = newlocale(LC_CTYPE_MASK, name ? name : "C", locale_t(0));
-    std::string codeset = locale ? nl_langinfo_l(CODESET, locale) : "ANSI_X3.4-1968";
-    if (locale)
-        freelocale(locale);
-    return codeset;
-}
-
-std::string codePageName() { return "codeset " + globalCodeset(); }
-
-// Runs `input` through iconv from `from` to `to`. Where the input cannot be
-// converted, `onFailure(output)` decides: false gives up (nullopt), true
-// passes one input byte over.
-template <typename OnFailure>
-std::optional<std::string> convert(const std::string& from, const std::string& to, std::string_view input,
-                                   OnFailure onFailure)
-{
-    iconv_t descriptor = iconv_open(to.c_str(), from.c_str());
-    if (descriptor == iconv_t(-1))
-        return std::nullopt;
-    std::string output;
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    char buffer[256];
-    bool failed = false;
-    while (inLeft > 0 && !failed) {
-        char* out = buffer;
-        size_t outLeft = sizeof buffer;
-        size_t result = iconv(descriptor, &in, &inLeft, &out, &outLeft);
-        output.append(buffer, static_cast<size_t>(out - buffer));
-        if (result == size_t(-1) && errno == E2BIG)
-            continue;
-        // A conversion that is not reversible counts as one that failed.
-        if (result != 0) {
-            if (!onFailure(output)) {
-                failed = true;
-            } else if (result == size_t(-1)) {
-                ++in;
-                --inLeft;
-                iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
-            }
-        }
-    }
-    char* out = buffer;
-    size_t outLeft = sizeof buffer;
-    iconv(descriptor, nullptr, nullptr, &out, &outLeft);
-    output.append(buffer, static_cast<size_t>(out - buffer));
-    iconv_close(descriptor);
-    if (failed)
-        return std::nullopt;
-    return output;
-}
-
-#endif
-
-bool isValidUtf8(std::string_view text);
-
-// --- JSON ---------------------------------------------------------------------
-
-struct Position {
-    int line = 1;
-    int column = 1;
-};
-
-std::string describe(Position at)
-{
-    return "line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
-}
-
-struct JsonField;
-
-struct JsonValue {
-    enum class Kind { Null, Boolean, Number, String, Array, Object };
-    Kind kind = Kind::Null;
-    Position at;
-    std::string text;   // a string's UTF-8 text, a number as written
-    std::vector<JsonValue> items;
-    std::vector<JsonField> fields;   // an object's members, in the order written
-};
-
-struct JsonField {
-    std::string name;
-    JsonValue value;
-};
-
-const char* kindName(JsonValue::Kind kind)
-{
-    switch (kind) {
-    case JsonValue::Kind::Null: return "null";
-    case JsonValue::Kind::Boolean: return "a boolean";
-    case JsonValue::Kind::Number: return "a number";
-    case JsonValue::Kind::String: return "a string";
-    case JsonValue::Kind::Array: return "an array";
-    case JsonValue::Kind::Object: return "an object";
-    }
-    return "a value";
-}
 
 struct Failure {
     std::string text;
 };
 
-// Deep enough for any real assembly; it keeps hostile nesting off the stack.
-constexpr int kMaxNesting = 200;
+// The kinds of value a model tells apart: one kind of number, whichever way
+// the library keeps it, and Other for binary data and discarded values, which
+// JSON text never gives.
+enum class Kind { Null, Boolean, Number, String, Array, Object, Other };
 
-class Parser {
-public:
-    explicit Parser(std::string_view text) : text_(text)
-    {
-        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-        if (text_.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-            offset_ = kByteOrderMark.size();
-    }
-
-    JsonValue document()
-    {
-        skipBlanks();
-        JsonValue value = parseValue(0);
-        skipBlanks();
-        if (!atEnd())
-            fail("expected the end of the text, found " + here());
-        return value;
-    }
-
-private:
-    bool atEnd() const { return offset_ >= text_.size(); }
-    unsigned char peek() const { return static_cast<unsigned char>(text_[offset_]); }
-
-    void advance()
-    {
-        unsigned char c = peek();
-        ++offset_;
-        if (c == '\n') {
-            ++position_.line;
-            position_.column = 1;
-        } else if ((c & 0xC0) != 0x80) {   // columns count characters, not bytes
-            ++position_.column;
-        }
-    }
-
-    [[noreturn]] void fail(const std::string& what) const { failAt(position_, what); }
-    [[noreturn]] static void failAt(Position at, const std::string& what) { throw Failure{describe(at) + ": " + what}; }
-
-    std::string here() const
-    {
-        if (atEnd())
-            return "the end of the text";
-        unsigned char c = peek();
-        if (c >= 0x20 && c < 0x7F)
-            return std::string("'") + static_cast<char>(c) + "'";
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "byte 0x%02X", c);
-        return hex;
-    }
-
-    void skipBlanks()
-    {
-        while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r'))
-            advance();
-    }
-
-    void expect(char c)
-    {
-        if (atEnd() || peek() != static_cast<unsigned char>(c))
-            fail(std::string("expected '") + c + "', found " + here());
-        advance();
-    }
-
-    JsonValue parseValue(int depth)
-    {
-        if (depth > kMaxNesting)
-            fail("values nested more than " + std::to_string(kMaxNesting) + " deep");
-        JsonValue value;
-        value.at = position_;
-        if (atEnd())
-            fail("expected a value, found the end of the text");
-        switch (peek()) {
-        case '{': parseObject(value, depth); break;
-        case '[': parseArray(value, depth); break;
-        case '"':
-            value.kind = JsonValue::Kind::String;
-            value.text = parseString();
-            break;
-        case 't': parseWord("true", value, JsonValue::Kind::Boolean); break;
-        case 'f': parseWord("false", value, JsonValue::Kind::Boolean); break;
-        case 'n': parseWord("null", value, JsonValue::Kind::Null); break;
-        default:
-            if (peek() == '-' || (peek() >= '0' && peek() <= '9'))
-                parseNumber(value);
-            else
-                fail("expected a value, found " + here());
-        }
-        return value;
-    }
-
-    void parseWord(std::string_view word, JsonValue& value, JsonValue::Kind kind)
-    {
-        if (text_.substr(offset_, word.size()) != word)
-            fail("expected a value, found " + here());
-        for (size_t i = 0; i < word.size(); ++i)
-            advance();
-        value.kind = kind;
-        value.text = word;
-    }
-
-    void digits()
-    {
-        if (atEnd() || peek() < '0' || peek() > '9')
-            fail("expected a digit, found " + here());
-        while (!atEnd() && peek() >= '0' && peek() <= '9')
-            advance();
-    }
-
-    void parseNumber(JsonValue& value)
-    {
-        size_t start = offset_;
-        if (peek() == '-')
-            advance();
-        if (!atEnd() && peek() == '0')
-            advance();
-        else
-            digits();
-        if (!atEnd() && peek() == '.') {
-            advance();
-            digits();
-        }
-        if (!atEnd() && (peek() == 'e' || peek() == 'E')) {
-            advance();
-            if (!atEnd() && (peek() == '+' || peek() == '-'))
-                advance();
-            digits();
-        }
-        value.kind = JsonValue::Kind::Number;
-        value.text = text_.substr(start, offset_ - start);
-    }
-
-    void parseArray(JsonValue& value, int depth)
-    {
-        value.kind = JsonValue::Kind::Array;
-        advance();
-        skipBlanks();
-        if (!atEnd() && peek() == ']') {
-            advance();
-            return;
-        }
-        for (;;) {
-            skipBlanks();
-            value.items.push_back(parseValue(depth + 1));
-            skipBlanks();
-            if (!atEnd() && peek() == ',') {
-                advance();
-                continue;
-            }
-            if (atEnd() || peek() != ']')
-                fail("expected ',' or ']', found " + here());
-            advance();
-            return;
-        }
-    }
-
-    void parseObject(JsonValue& value, int depth)
-    {
-        value.kind = JsonValue::Kind::Object;
-        advance();
-        skipBlanks();
-        if (!atEnd() && peek() == '}') {
-            advance();
-            return;
-        }
-        for (;;) {
-            skipBlanks();
-            Position keyAt = position_;
-            if (atEnd() || peek() != '"')
-                fail("expected a field name in double quotes, found " + here());
-            std::string key = parseString();
-            for (const auto& field : value.fields)
-                if (field.name == key)
-                    failAt(keyAt, "field \"" + key + "\" appears twice");
-            skipBlanks();
-            expect(':');
-            skipBlanks();
-            value.fields.push_back({std::move(key), parseValue(depth + 1)});
-            skipBlanks();
-            if (!atEnd() && peek() == ',') {
-                advance();
-                continue;
-            }
-            if (atEnd() || peek() != '}')
-                fail("expected ',' or '}', found " + here());
-            advance();
-            return;
-        }
-    }
-
-    unsigned hexQuad()
-    {
-        unsigned value = 0;
-        for (int i = 0; i < 4; ++i) {
-            if (atEnd() || !std::isxdigit(peek()))
-                fail("expected four hexadecimal digits after \\u, found " + here());
-            unsigned char c = peek();
-            value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-            advance();
-        }
-        return value;
-    }
-
-    static void appendUtf8(std::string& out, unsigned code)
-    {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | code >> 6);
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | code >> 12);
-            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | code >> 18);
-            out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-
-    void parseEscape(std::string& out)
-    {
-        Position escapeAt = position_;
-        advance();   // the backslash
-        if (atEnd())
-            fail("expected an escape, found the end of the text");
-        char c = static_cast<char>(peek());
-        advance();
-        switch (c) {
-        case '"': out += '"'; return;
-        case '\\': out += '\\'; return;
-        case '/': out += '/'; return;
-        case 'b': out += '\b'; return;
-        case 'f': out += '\f'; return;
-        case 'n': out += '\n'; return;
-        case 'r': out += '\r'; return;
-        case 't': out += '\t'; return;
-        case 'u': break;
-        default: failAt(escapeAt, std::string("unknown escape \\") + c);
-        }
-        unsigned code = hexQuad();
-        if (code >= 0xDC00 && code <= 0xDFFF)
-            failAt(escapeAt, "a low surrogate without a high one before it");
-        if (code >= 0xD800 && code <= 0xDBFF) {
-            if (text_.substr(offset_, 2) != "\\u")
-                failAt(escapeAt, "a high surrogate without a low one after it");
-            advance();
-            advance();
-            unsigned low = hexQuad();
-            if (low < 0xDC00 || low > 0xDFFF)
-                failAt(escapeAt, "a high surrogate without a low one after it");
-            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        }
-        appendUtf8(out, code);
-    }
-
-    // One UTF-8 character, checked: no overlong forms, surrogates or values past U+10FFFF.
-    void copyCharacter(std::string& out)
-    {
-        unsigned char lead = peek();
-        size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
-        std::string_view sequence = text_.substr(offset_, length);
-        if (length == 0 || sequence.size() != length || !isValidUtf8(sequence))
-            fail("text that is not UTF-8 (" + here() + ")");
-        out.append(sequence);
-        for (size_t i = 0; i < length; ++i)
-            advance();
-    }
-
-    std::string parseString()
-    {
-        Position start = position_;
-        advance();   // the opening quote
-        std::string out;
-        for (;;) {
-            if (atEnd())
-                failAt(start, "a string that does not end");
-            unsigned char c = peek();
-            if (c == '"') {
-                advance();
-                return out;
-            }
-            if (c < 0x20)
-                fail("a control character in a string; write it as an escape");
-            if (c == '\\') {
-                parseEscape(out);
-            } else if (c < 0x80) {
-                out += static_cast<char>(c);
-                advance();
-            } else {
-                copyCharacter(out);
-            }
-        }
-    }
-
-    std::string_view text_;
-    size_t offset_ = 0;
-    Position position_;
-};
-
-bool isValidUtf8(std::string_view text)
+Kind kindOf(const JsonTree& value)
 {
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0;
-        if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
-            (c == 0xF4 && second > 0x8F))
-            return false;
-        i += length;
+    switch (value.type()) {
+    case JsonTree::value_t::null: return Kind::Null;
+    case JsonTree::value_t::boolean: return Kind::Boolean;
+    case JsonTree::value_t::number_integer:
+    case JsonTree::value_t::number_unsigned:
+    case JsonTree::value_t::number_float: return Kind::Number;
+    case JsonTree::value_t::string: return Kind::String;
+    case JsonTree::value_t::array: return Kind::Array;
+    case JsonTree::value_t::object: return Kind::Object;
+    default: return Kind::Other;
     }
-    return true;
 }
 
-// --- The model's shape ----------------------------------------------------------
+const char* kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Null: return "null";
+    case Kind::Boolean: return "a boolean";
+    case Kind::Number: return "a number";
+    case Kind::String: return "a string";
+    case Kind::Array: return "an array";
+    case Kind::Object: return "an object";
+    case Kind::Other: break;
+    }
+    return "a value";
+}
 
 struct ModelObject {
     std::string name;   // in the ANSI code page
@@ -476,84 +62,93 @@ struct ModelObject {
     std::vector<ModelObject> components;
 };
 
-[[noreturn]] void failValue(const std::string& path, const JsonValue& value, const std::string& what)
+[[noreturn]] void fail(const std::string& path, const std::string& what) { throw Failure{path + ": " + what}; }
+
+void require(const JsonTree& value, Kind kind, const std::string& path)
 {
-    throw Failure{path + " (" + describe(value.at) + "): " + what};
+    if (kindOf(value) != kind)
+        fail(path, std::string("expected ") + kindName(kind) + ", found " + kindName(kindOf(value)));
 }
 
-void require(const JsonValue& value, JsonValue::Kind kind, const std::string& path)
+// The items of an array, which `value` must be.
+const JsonTree::array_t& items(const JsonTree& value, const std::string& path)
 {
-    if (value.kind != kind)
-        failValue(path, value, std::string("expected ") + kindName(kind) + ", found " + kindName(value.kind));
+    require(value, Kind::Array, path);
+    return value.get_ref<const JsonTree::array_t&>();
 }
 
-std::string hostName(const JsonValue& value, const std::string& path)
+// The fields of an object, which `value` must be, in the order written.
+const JsonTree::object_t& fields(const JsonTree& value, const std::string& path)
 {
-    require(value, JsonValue::Kind::String, path);
-    if (value.text.find('\0') != std::string::npos)
-        failValue(path, value, "a name cannot hold U+0000");
-    std::optional<std::string> narrow = utf8ToAnsi(value.text);
+    require(value, Kind::Object, path);
+    return value.get_ref<const JsonTree::object_t&>();
+}
+
+std::string hostName(const JsonTree& value, const std::string& path)
+{
+    require(value, Kind::String, path);
+    const std::string& text = value.get_ref<const std::string&>();
+    if (text.find('\0') != std::string::npos)
+        fail(path, "a name cannot hold U+0000");
+    std::optional<std::string> narrow = utf8ToAnsi(text);
     if (!narrow)
-        failValue(path, value, jsonQuoted(value.text) + " cannot be held in the host's " + codePageName());
+        fail(path, jsonQuoted(text) + " cannot be held in the host's " + systemCodePageName());
     return *narrow;
 }
 
-void checkMessages(const JsonValue& value, const std::string& path)
+void checkMessages(const JsonTree& value, const std::string& path)
 {
-    require(value, JsonValue::Kind::Array, path);
-    for (size_t i = 0; i < value.items.size(); ++i) {
-        const JsonValue& message = value.items[i];
-        std::string messagePath = path + "[" + std::to_string(i) + "]";
-        require(message, JsonValue::Kind::Object, messagePath);
-        for (const auto& [key, field] : message.fields) {
+    const JsonTree::array_t& messages = items(value, path);
+    for (size_t i = 0; i < messages.size(); ++i) {
+        std::string messagePath = jsonItemPath(path, i);
+        for (const auto& [key, field] : fields(messages[i], messagePath)) {
+            std::string fieldPath = jsonFieldPath(messagePath, key);
             if (key == "level")
-                require(field, JsonValue::Kind::Number, messagePath + ".level");
+                require(field, Kind::Number, fieldPath);
             else if (key == "text")
-                require(field, JsonValue::Kind::String, messagePath + ".text");
+                require(field, Kind::String, fieldPath);
             else
-                failValue(messagePath + "." + key, field, "unknown field (a message has \"level\" and \"text\")");
+                fail(fieldPath, "unknown field (a message has \"level\" and \"text\")");
         }
     }
 }
 
-void checkStrings(const JsonValue& value, const std::string& path)
+void checkStrings(const JsonTree& value, const std::string& path)
 {
-    require(value, JsonValue::Kind::Array, path);
-    for (size_t i = 0; i < value.items.size(); ++i)
-        require(value.items[i], JsonValue::Kind::String, path + "[" + std::to_string(i) + "]");
+    const JsonTree::array_t& strings = items(value, path);
+    for (size_t i = 0; i < strings.size(); ++i)
+        require(strings[i], Kind::String, jsonItemPath(path, i));
 }
 
-ModelObject modelObject(const JsonValue& value, const std::string& path, bool top)
+ModelObject modelObject(const JsonTree& value, const std::string& path, bool top)
 {
-    require(value, JsonValue::Kind::Object, path);
     ModelObject object;
     bool named = false;
-    for (const auto& [key, field] : value.fields) {
-        std::string fieldPath = path + "." + key;
+    for (const auto& [key, field] : fields(value, path)) {
+        std::string fieldPath = jsonFieldPath(path, key);
         if (key == "name") {
             object.name = hostName(field, fieldPath);
             named = true;
         } else if (key == "history") {
-            require(field, JsonValue::Kind::Array, fieldPath);
-            for (size_t i = 0; i < field.items.size(); ++i)
-                object.history.push_back(hostName(field.items[i], fieldPath + "[" + std::to_string(i) + "]"));
+            const JsonTree::array_t& entries = items(field, fieldPath);
+            for (size_t i = 0; i < entries.size(); ++i)
+                object.history.push_back(hostName(entries[i], jsonItemPath(fieldPath, i)));
         } else if (key == "components") {
-            require(field, JsonValue::Kind::Array, fieldPath);
-            for (size_t i = 0; i < field.items.size(); ++i)
-                object.components.push_back(
-                    modelObject(field.items[i], fieldPath + "[" + std::to_string(i) + "]", false));
+            const JsonTree::array_t& components = items(field, fieldPath);
+            for (size_t i = 0; i < components.size(); ++i)
+                object.components.push_back(modelObject(components[i], jsonItemPath(fieldPath, i), false));
         } else if (top && key == "messages") {
             checkMessages(field, fieldPath);
         } else if (top && key == "sent") {
             checkStrings(field, fieldPath);
         } else {
-            failValue(fieldPath, field,
-                      top ? "unknown field (a model has \"name\", \"history\", \"components\", \"messages\", \"sent\")"
-                          : "unknown field (a component has \"name\", \"history\", \"components\")");
+            fail(fieldPath,
+                 top ? "unknown field (a model has \"name\", \"history\", \"components\", \"messages\", \"sent\")"
+                     : "unknown field (a component has \"name\", \"history\", \"components\")");
         }
     }
     if (!named)
-        failValue(path, value, "no \"name\" field");
+        fail(path, "no \"name\" field");
     return object;
 }
 
@@ -567,8 +162,6 @@ void addToDocument(const ModelObject& model, int32_t object)
         addToDocument(component, child);
     }
 }
-
-// --- Writing --------------------------------------------------------------------
 
 void writeStrings(std::string& out, const std::vector<std::string>& utf8, const std::string& indent)
 {
@@ -614,53 +207,6 @@ void writeObject(std::string& out, int32_t object, const std::string& indent, st
 
 } // namespace
 
-std::optional<std::string> utf8ToAnsi(std::string_view utf8)
-{
-    if (!isValidUtf8(utf8))
-        return std::nullopt;
-    if (utf8.empty())
-        return std::string();
-#if defined(_WIN32)
-    std::wstring wide = wideFrom(CP_UTF8, MB_ERR_INVALID_CHARS, utf8);
-    UINT codePage = GetACP();
-    if (codePage == CP_UTF8)
-        return std::string(utf8);
-    BOOL usedDefault = FALSE;
-    int length = static_cast<int>(wide.size());
-    int needed = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, nullptr,
-                                     &usedDefault);
-    if (needed <= 0 || usedDefault)
-        return std::nullopt;
-    std::string narrow(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(), needed, nullptr,
-                        &usedDefault);
-    return narrow;
-#else
-    return convert("UTF-8", globalCodeset(), utf8, [](std::string&) { return false; });
-#endif
-}
-
-std::string ansiToUtf8(std::string_view ansi)
-{
-    if (ansi.empty())
-        return {};
-#if defined(_WIN32)
-    std::wstring wide = wideFrom(CP_ACP, 0, ansi);
-    int length = static_cast<int>(wide.size());
-    int needed = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
-    if (needed > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
-    return utf8;
-#else
-    std::optional<std::string> utf8 = convert(globalCodeset(), "UTF-8", ansi, [](std::string& output) {
-        output += "\xEF\xBF\xBD";
-        return true;
-    });
-    return utf8 ? *utf8 : std::string("\xEF\xBF\xBD");
-#endif
-}
-
 std::string jsonQuoted(std::string_view utf8)
 {
     std::string out = "\"";
@@ -686,10 +232,13 @@ std::string jsonQuoted(std::string_view utf8)
 
 ModelReadResult readModel(std::string_view json)
 {
+    std::string error;
+    std::optional<JsonTree> tree = readJsonTree(json, error);
+    if (!tree)
+        return {false, error};
     ModelObject model;
     try {
-        JsonValue document = Parser(json).document();
-        model = modelObject(document, "$", true);
+        model = modelObject(*tree, "$", true);
     } catch (const Failure& failure) {
         return {false, failure.text};
     }

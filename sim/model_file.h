@@ -8,8 +8,10 @@
 // "messages": [{"level": N, "text": "..."}] and "sent": ["..."], which reading
 // accepts at the top and passes over, so that a written model reads again.
 //
-// The host keeps names as narrow text in the ANSI code page: on Windows the
-// system's (CP_ACP), elsewhere the codeset of the process's global locale.
+// The host keeps names as narrow text in the ANSI code page, converted as the
+// module converts it (text.h): into the system's code page (on Windows CP_ACP,
+// elsewhere the codeset of the process's global locale) and out of the calling
+// thread's, which is the same unless the thread chose a locale of its own.
 #pragma once
 
 #include "ostrel_sim.h"
@@ -22,8 +24,10 @@ namespace ostrelsim {
 
 struct ModelReadResult {
     bool ok = false;
-    // What is wrong and where: "line 3, column 7: ..." for text that is not
-    // JSON, "$.components[2].history[0]: ..." for a JSON value that does not fit.
+    // What is wrong and where: "line 3, column 7: ..." (columns in
+    // characters) for text that is not JSON, "$.components[2].history[0]: ..."
+    // for a value that does not fit, a field given twice or values nested more
+    // than 200 deep.
     std::string error;
 };
 
@@ -36,9 +40,9 @@ OSTREL_SIM_API ModelReadResult readModel(std::string_view json);
 // UTF-8 JSON text ending in a newline.
 OSTREL_SIM_API std::string writeModel();
 
-// Host text and UTF-8. toAnsi is empty when the code page cannot hold every
-// character (or the text is not UTF-8); fromAnsi turns bytes that begin no
-// character into U+FFFD.
+// Host text and UTF-8. utf8ToAnsi is empty when the code page cannot hold
+// every character exactly, look-alikes not taken (or the text is not UTF-8);
+// ansiToUtf8 turns bytes that begin no character into U+FFFD.
 OSTREL_SIM_API std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 OSTREL_SIM_API std::string ansiToUtf8(std::string_view ansi);
 

@@ -110,6 +110,10 @@ OSTREL_SIM_API void setErrorText(int32_t status, const std::string& text);
 // other throws std::invalid_argument.
 OSTREL_SIM_API std::vector<Call> calls();
 OSTREL_SIM_API void clearCalls();
+// Forgets the calls, the commands sent and the messages shown, and keeps the
+// document, the registrations and the faults: for a test that runs commands
+// thousands of times and measures what the module holds, not the records.
+OSTREL_SIM_API void clearRecords();
 // Makes the nth call (1-based, counted from now) of `op` fail with `status`
 // without doing anything else; nth = 0 fails every call.
 OSTREL_SIM_API void failCall(const std::string& op, int nth, int32_t status);

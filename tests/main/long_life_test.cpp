@@ -156,7 +156,7 @@ TEST_F(LongLife, EachCommandRunTenThousandTimes)
             if (run == 1)
                 afterFirst = allNames();
             // The simulated host records every call; a real host does not.
-            sim::clearCalls();
+            sim::clearRecords();
             if (run == 10)
                 afterTen = usageNow();
             if (run % 1000 == 0) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -32,60 +33,156 @@ TEST_P(ModelFileErrors, SaysWhatAndWhereAndLeavesTheDocumentAlone)
     EXPECT_EQ(historyNames(before), std::vector<std::string>{"Sketch1"});
 }
 
+// Deep enough to pass the reader's limit: `extra` arrays nested inside the
+// history of a model, whose own array is already one level down.
+std::string historyNestedIn(int extra)
+{
+    return "{\"name\": \"A\", \"history\": [" + std::string(extra, '[') + std::string(extra, ']') + "]}";
+}
+
+// A model with `depth` components, each inside the one before.
+std::string componentsNestedIn(int depth)
+{
+    std::string model = "{\"name\": \"A\"";
+    for (int i = 0; i < depth; ++i)
+        model += ", \"components\": [{\"name\": \"A\"";
+    for (int i = 0; i < depth; ++i)
+        model += "}]";
+    return model + "}";
+}
+
+std::string repeated(const std::string& text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += text;
+    return all;
+}
+
+// Where the text is not JSON the reader says where, in characters, and then
+// why in the words of the JSON library.
 INSTANTIATE_TEST_SUITE_P(NotJson, ModelFileErrors, ::testing::Values(
-    BadModel{"empty", "", "line 1, column 1: expected a value, found the end of the text"},
-    BadModel{"only blanks", " \n  ", "line 2, column 3: expected a value, found the end of the text"},
+    BadModel{"empty", "",
+             "line 1, column 1: syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
+             "literal"},
+    BadModel{"only blanks", " \n  ",
+             "line 2, column 3: syntax error while parsing value - unexpected end of input; expected '[', '{', or a "
+             "literal"},
     BadModel{"missing comma", "{\"name\": \"A\"\n \"history\": []}",
-             "line 2, column 2: expected ',' or '}', found '\"'"},
+             "line 2, column 10: syntax error while parsing object - unexpected string literal; expected '}'"},
     BadModel{"trailing comma in an array", "{\"name\": \"A\", \"history\": [\"S1\",]}",
-             "line 1, column 32: expected a value, found ']'"},
-    BadModel{"unterminated string", "{\"name\": \"A", "line 1, column 10: a string that does not end"},
+             "line 1, column 32: syntax error while parsing value - unexpected ']'; expected '[', '{', or a literal"},
+    BadModel{"unterminated string", "{\"name\": \"A",
+             "line 1, column 12: syntax error while parsing value - invalid string: missing closing quote"},
     BadModel{"raw tab in a string", "{\"name\": \"A\tB\"}",
-             "line 1, column 12: a control character in a string; write it as an escape"},
-    BadModel{"unknown escape", "{\"name\": \"A\\qB\"}", "line 1, column 12: unknown escape \\q"},
+             "line 1, column 12: syntax error while parsing value - invalid string: control character U+0009 (HT) "
+             "must be escaped to \\u0009 or \\t"},
+    BadModel{"unknown escape", "{\"name\": \"A\\qB\"}",
+             "line 1, column 13: syntax error while parsing value - invalid string: forbidden character after "
+             "backslash"},
     BadModel{"short unicode escape", "{\"name\": \"\\u12\"}",
-             "line 1, column 15: expected four hexadecimal digits after \\u, found '\"'"},
+             "line 1, column 15: syntax error while parsing value - invalid string: '\\u' must be followed by 4 hex "
+             "digits"},
     BadModel{"lone high surrogate", "{\"name\": \"\\uD83D\"}",
-             "line 1, column 11: a high surrogate without a low one after it"},
+             "line 1, column 17: syntax error while parsing value - invalid string: surrogate U+D800..U+DBFF must be "
+             "followed by U+DC00..U+DFFF"},
     BadModel{"lone low surrogate", "{\"name\": \"\\uDE00\"}",
-             "line 1, column 11: a low surrogate without a high one before it"},
-    // Columns count characters: the two Chinese characters are two columns.
+             "line 1, column 16: syntax error while parsing value - invalid string: surrogate U+DC00..U+DFFF must "
+             "follow U+D800..U+DBFF"},
+    // Columns count characters: the two Chinese characters are two columns,
+    // and the bytes that are not UTF-8 are not echoed.
     BadModel{"not UTF-8, columns in characters", "{\"name\": \"\xE6\x8B\x89\xE4\xBC\xB8\xFF\"}",
-             "line 1, column 13: text that is not UTF-8 (byte 0xFF)"},
-    BadModel{"overlong UTF-8", "{\"name\": \"\xC0\xAF\"}", "line 1, column 11: text that is not UTF-8 (byte 0xC0)"},
+             "line 1, column 13: syntax error while parsing value - invalid string: ill-formed UTF-8 byte"},
+    BadModel{"not UTF-8 on the second line",
+             "{\"name\": \"A\",\n \"history\": [\"\xE6\x8B\x89\xE4\xBC\xB8\", \"\xFF\"]}",
+             "line 2, column 21: syntax error while parsing value - invalid string: ill-formed UTF-8 byte"},
+    BadModel{"overlong UTF-8", "{\"name\": \"\xC0\xAF\"}",
+             "line 1, column 11: syntax error while parsing value - invalid string: ill-formed UTF-8 byte"},
+    BadModel{"a byte order mark takes no column", "\xEF\xBB\xBF{x",
+             "line 1, column 2: syntax error while parsing object key - invalid literal; expected string literal"},
     BadModel{"text after the model", "{\"name\": \"A\"} {}",
-             "line 1, column 15: expected the end of the text, found '{'"},
-    BadModel{"bad number", "{\"name\": -x}", "line 1, column 11: expected a digit, found 'x'"},
-    BadModel{"bare word", "{\"name\": nope}", "line 1, column 10: expected a value, found 'n'"},
-    BadModel{"duplicate field", "{\"name\": \"A\",\n\"name\": \"B\"}", "line 2, column 1: field \"name\" appears twice"},
-    BadModel{"nested too deep", "{\"name\": \"A\", \"history\": " + std::string(500, '[') + std::string(500, ']') + "}",
-             "line 1, column 226: values nested more than 200 deep"}));
+             "line 1, column 15: syntax error while parsing value - unexpected '{'; expected end of input"},
+    BadModel{"bad number", "{\"name\": -x}",
+             "line 1, column 11: syntax error while parsing value - invalid number; expected digit after '-'"},
+    BadModel{"number out of range", "{\"name\": \"A\", \"messages\": [{\"level\": 1e999, \"text\": \"x\"}]}",
+             "line 1, column 42: number overflow parsing '1e999'"},
+    BadModel{"bare word", "{\"name\": nope}",
+             "line 1, column 11: syntax error while parsing value - invalid literal"}));
+
+// What the JSON library would take and a model must not hold.
+INSTANTIATE_TEST_SUITE_P(RefusedOnTheWay, ModelFileErrors, ::testing::Values(
+    BadModel{"duplicate field", "{\"name\": \"A\",\n\"name\": \"B\"}", "$: field \"name\" appears twice"},
+    BadModel{"duplicate field in a component",
+             "{\"name\": \"A\", \"components\": [{\"name\": \"B\"},\n"
+             " {\"name\": \"C\", \"history\": [], \"history\": []}]}",
+             "$.components[1]: field \"history\" appears twice"},
+    BadModel{"duplicate field in a message", "{\"name\": \"A\", \"messages\": [{\"level\": 1, \"level\": 2}]}",
+             "$.messages[0]: field \"level\" appears twice"},
+    BadModel{"arrays nested too deep", historyNestedIn(500),
+             "$.history" + repeated("[0]", 200) + ": values nested more than 200 deep"},
+    BadModel{"the first array past the limit", historyNestedIn(200),
+             "$.history" + repeated("[0]", 200) + ": values nested more than 200 deep"},
+    // Each component is two levels down from the one above it, so the
+    // hundredth one's name lies 201 deep.
+    BadModel{"components nested too deep", componentsNestedIn(100),
+             "$" + repeated(".components[0]", 100) + ".name: values nested more than 200 deep"}));
 
 INSTANTIATE_TEST_SUITE_P(WrongShape, ModelFileErrors, ::testing::Values(
-    BadModel{"not an object", "[]", "$ (line 1, column 1): expected an object, found an array"},
-    BadModel{"no name", "{\"history\": []}", "$ (line 1, column 1): no \"name\" field"},
-    BadModel{"name a number", "{\"name\": 12}", "$.name (line 1, column 10): expected a string, found a number"},
+    BadModel{"not an object", "[]", "$: expected an object, found an array"},
+    BadModel{"no name", "{\"history\": []}", "$: no \"name\" field"},
+    BadModel{"name a number", "{\"name\": 12}", "$.name: expected a string, found a number"},
     BadModel{"history an object", "{\"name\": \"A\", \"history\": {}}",
-             "$.history (line 1, column 26): expected an array, found an object"},
+             "$.history: expected an array, found an object"},
     BadModel{"history entry null", "{\"name\": \"A\", \"history\": [\"S1\", null]}",
-             "$.history[1] (line 1, column 33): expected a string, found null"},
+             "$.history[1]: expected a string, found null"},
     BadModel{"component without a name",
              "{\"name\": \"A\", \"components\": [{\"name\": \"B\"},\n  {\"history\": [\"S1\"]}]}",
-             "$.components[1] (line 2, column 3): no \"name\" field"},
+             "$.components[1]: no \"name\" field"},
     BadModel{"deep history entry a boolean",
              "{\"name\": \"A\", \"components\": [{\"name\": \"B\", \"components\": [{\"name\": \"C\", "
              "\"history\": [true]}]}]}",
-             "$.components[0].components[0].history[0] (line 1, column 85): expected a string, found a boolean"},
+             "$.components[0].components[0].history[0]: expected a string, found a boolean"},
+    BadModel{"arrays as deep as the limit", historyNestedIn(199), "$.history[0]: expected a string, found an array"},
     BadModel{"unknown field at the top", "{\"name\": \"A\", \"parts\": []}",
-             "$.parts (line 1, column 24): unknown field (a model has \"name\", \"history\", \"components\", "
-             "\"messages\", \"sent\")"},
+             "$.parts: unknown field (a model has \"name\", \"history\", \"components\", \"messages\", \"sent\")"},
     BadModel{"run records only at the top", "{\"name\": \"A\", \"components\": [{\"name\": \"B\", \"sent\": []}]}",
-             "$.components[0].sent (line 1, column 52): unknown field (a component has \"name\", \"history\", "
-             "\"components\")"},
+             "$.components[0].sent: unknown field (a component has \"name\", \"history\", \"components\")"},
     BadModel{"message without a number level",
              "{\"name\": \"A\", \"messages\": [{\"level\": \"5\", \"text\": \"x\"}]}",
-             "$.messages[0].level (line 1, column 38): expected a number, found a string"},
-    BadModel{"name holding NUL", "{\"name\": \"A\\u0000B\"}", "$.name (line 1, column 10): a name cannot hold U+0000"}));
+             "$.messages[0].level: expected a number, found a string"},
+    BadModel{"name holding NUL", "{\"name\": \"A\\u0000B\"}", "$.name: a name cannot hold U+0000"}));
+
+struct HostText {
+    const char* label;
+    int codePage;
+    std::string utf8;
+    std::optional<std::string> ansi;   // none when the code page cannot hold the text exactly
+};
+
+void PrintTo(const HostText& text, std::ostream* out) { *out << text.label; }
+
+class HostTextConversion : public ::testing::TestWithParam<HostText> {};
+
+TEST_P(HostTextConversion, GoesIntoTheCodePageExactlyOrNotAtAllAndComesBack)
+{
+    IN_CODE_PAGE(GetParam().codePage);
+    EXPECT_EQ(sim::utf8ToAnsi(GetParam().utf8), GetParam().ansi);
+    if (GetParam().ansi) {
+        EXPECT_EQ(sim::ansiToUtf8(*GetParam().ansi), GetParam().utf8);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCodePages, HostTextConversion, ::testing::Values(
+    HostText{"empty", 936, "", ""},
+    HostText{"ASCII", 936, "Sketch1", "Sketch1"},
+    HostText{"Chinese in GBK", 936, "\xE6\x8B\x89\xE4\xBC\xB8" "1", "\xC0\xAD\xC9\xEC" "1"},
+    HostText{"emoji in GBK", 936, "Gear \xF0\x9F\x98\x80", std::nullopt},
+    HostText{"not UTF-8", 936, "Cut\xFF", std::nullopt},
+    HostText{"Western in CP1252", 1252, "caf\xC3\xA9 \xE2\x82\xAC", "caf\xE9 \x80"},
+    HostText{"Chinese in CP1252", 1252, "\xE6\x8B\x89\xE4\xBC\xB8", std::nullopt},
+    // Windows would write 'A' for it, a look-alike that reads back as another name.
+    HostText{"a look-alike only in CP1252", 1252, "\xC4\x80" "1", std::nullopt},
+    HostText{"overlong UTF-8", 1252, "\xC0\xAF", std::nullopt}));
 
 class ModelFile : public SimTest {};
 
@@ -98,7 +195,7 @@ TEST_F(ModelFile, ANameTheCodePageCannotHoldIsAnErrorWithItsPath)
         sim::ModelReadResult result = sim::readModel(model);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.error.substr(0, result.error.find(" cannot")),
-                  "$.components[2].history[0] (line 2, column 31): \"\xE6\x8B\x89\xE4\xBC\xB8" "1\"");
+                  "$.components[2].history[0]: \"\xE6\x8B\x89\xE4\xBC\xB8" "1\"");
         EXPECT_TRUE(sim::objects().empty());
     }
     {
@@ -108,7 +205,7 @@ TEST_F(ModelFile, ANameTheCodePageCannotHoldIsAnErrorWithItsPath)
         sim::ModelReadResult result = sim::readModel("{\"name\": \"Gear \xF0\x9F\x98\x80\"}");
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.error.substr(0, result.error.find(" cannot")),
-                  "$.name (line 1, column 10): \"Gear \xF0\x9F\x98\x80\"");
+                  "$.name: \"Gear \xF0\x9F\x98\x80\"");
     }
 }
 
@@ -178,6 +275,27 @@ TEST_F(ModelFile, WritesTheDocumentAndTheRunsRecordsAndReadsThemBack)
     std::string rewritten = sim::writeModel();
     EXPECT_EQ(rewritten.substr(0, rewritten.find("\"messages\"")), written.substr(0, written.find("\"messages\"")));
     EXPECT_NE(rewritten.find("\"messages\": [],\n  \"sent\": []\n}"), std::string::npos) << rewritten;
+}
+
+TEST_F(ModelFile, TheDeepestModelReadsAndWritesAsItReads)
+{
+    ASSERT_TRUE(sim::readModel(componentsNestedIn(99)).ok);
+    EXPECT_EQ(sim::objects().size(), 100u);
+    std::string written = sim::writeModel();
+    sim::ModelReadResult again = sim::readModel(written);
+    ASSERT_TRUE(again.ok) << again.error;
+    EXPECT_EQ(sim::writeModel(), written);
+}
+
+// Control characters as \u escapes with upper-case digits, but for tab,
+// carriage return and line feed, as the files written before have them.
+TEST_F(ModelFile, WritesControlCharactersAsEscapesOfItsOwn)
+{
+    addPart("\x01\b\f\x1F\t\r\n \"q\" \\ /\x7F");
+    std::string written = sim::writeModel();
+    EXPECT_NE(written.find("\"name\": \"\\u0001\\u0008\\u000C\\u001F\\t\\r\\n \\\"q\\\" \\\\ /\x7F\",\n"),
+              std::string::npos)
+        << written;
 }
 
 TEST_F(ModelFile, WritesNamesThatAreNotTextInTheCodePageAsUtf8)

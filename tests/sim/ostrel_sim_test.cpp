@@ -182,6 +182,149 @@ TEST_F(Sim, OperationsAreNamedAsInTheHostApi)
     EXPECT_NO_THROW(sim::setListing("hostListHistory", sim::Listing::NullArray));
 }
 
+constexpr int32_t kFault = -77;
+
+int32_t doNothing() { return 0; }
+
+// An operation made while every call of it fails with kFault, and what it
+// must have left alone.
+struct FaultedOperation {
+    const char* op;
+    void (*callAndCheck)();
+};
+
+void PrintTo(const FaultedOperation& operation, std::ostream* out) { *out << operation.op; }
+
+class FaultedCall : public SimTest, public ::testing::WithParamInterface<FaultedOperation> {};
+
+TEST_P(FaultedCall, AnswersTheFaultRecordsItAndChangesNothing)
+{
+    int32_t r = addPart("R", {"Sketch1"});
+    sim::addComponent(r, addPart("A"));
+    ASSERT_EQ(hostRegisterCommand("Go", doNothing, 0.0), 0);
+    char form[] = "Form";
+    ASSERT_EQ(hostCreateForm(form, 0), 0);
+    sim::setFormEntities(7, {r});
+    sim::setUserActionStatus(3);
+    sim::clearCalls();
+    sim::failCall(GetParam().op, 0, kFault);
+
+    GetParam().callAndCheck();
+    std::vector<sim::Call> recorded = sim::calls();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].op, GetParam().op);
+    EXPECT_EQ(recorded[0].status, kFault);
+    EXPECT_EQ(sim::outstandingArrays(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOperationButTheRelease, FaultedCall, ::testing::Values(
+    FaultedOperation{"hostRegisterCommand", [] {
+        EXPECT_EQ(hostRegisterCommand("New", doNothing, 0.0), kFault);
+        EXPECT_FALSE(sim::isRegistered("New"));
+    }},
+    FaultedOperation{"hostUnregisterCommand", [] {
+        EXPECT_EQ(hostUnregisterCommand("Go"), kFault);
+        EXPECT_TRUE(sim::isRegistered("Go"));
+    }},
+    FaultedOperation{"hostSendCommand", [] {
+        EXPECT_EQ(hostSendCommand("Go"), kFault);
+        EXPECT_TRUE(sim::sentCommands().empty());
+    }},
+    FaultedOperation{"hostPathToRoot", [] {
+        EntityPath path{};
+        EXPECT_EQ(hostPathToRoot(&path), kFault);
+        EXPECT_EQ(path.count, 0);
+    }},
+    FaultedOperation{"hostActivateEntity", [] {
+        EntityPath child{};
+        child.count = 2;
+        child.ids[0] = sim::root();
+        child.ids[1] = sim::objects()[1] + 1;   // ids are drawn in turn: A's occurrence came right after A
+        EntityPath previous{};
+        EXPECT_EQ(hostActivateEntity(&child, 0, 0, &previous), kFault);
+        EXPECT_EQ(previous.count, 0);
+        EXPECT_EQ(sim::activeObject(), sim::root());
+    }},
+    FaultedOperation{"hostListComponentPaths", [] {
+        int32_t count = 5;
+        EntityPath* paths = nullptr;
+        EXPECT_EQ(hostListComponentPaths(0, 1, 1, &count, &paths), kFault);
+        EXPECT_EQ(count, 5);
+        EXPECT_EQ(paths, nullptr);
+    }},
+    FaultedOperation{"hostListHistory", [] {
+        int32_t count = 5;
+        int32_t* ids = nullptr;
+        EXPECT_EQ(hostListHistory(0, &count, &ids), kFault);
+        EXPECT_EQ(count, 5);
+        EXPECT_EQ(ids, nullptr);
+    }},
+    FaultedOperation{"hostGetEntityName", [] {
+        char buffer[16] = "untouched";
+        EXPECT_EQ(hostGetEntityName(sim::history(sim::root())[0], buffer, sizeof buffer), kFault);
+        EXPECT_STREQ(buffer, "untouched");
+    }},
+    FaultedOperation{"hostSetEntityName", [] {
+        EXPECT_EQ(hostSetEntityName(sim::history(sim::root())[0], "Profile1"), kFault);
+        EXPECT_EQ(historyNames(sim::root()), std::vector<std::string>{"Sketch1"});
+    }},
+    FaultedOperation{"hostGetUserActionStatus", [] {
+        int32_t status = -1;
+        EXPECT_EQ(hostGetUserActionStatus(&status), kFault);
+        EXPECT_EQ(status, -1);
+    }},
+    FaultedOperation{"hostSetUserActionStatus", [] {
+        EXPECT_EQ(hostSetUserActionStatus(9), kFault);
+        EXPECT_EQ(sim::userActionStatus(), 3);
+    }},
+    FaultedOperation{"hostDataGetEntities", [] {
+        int32_t count = 5;
+        int32_t* ids = nullptr;
+        EXPECT_EQ(hostDataGetEntities(7, 1, &count, &ids), kFault);
+        EXPECT_EQ(count, 5);
+        EXPECT_EQ(ids, nullptr);
+    }},
+    FaultedOperation{"hostCreateForm", [] {
+        char form[] = "Other";
+        EXPECT_EQ(hostCreateForm(form, 0), kFault);
+        EXPECT_EQ(sim::createdForms(), std::vector<std::string>{"Form"});
+    }},
+    FaultedOperation{"hostShowForm", [] {
+        char form[] = "Form";
+        EXPECT_EQ(hostShowForm(form), kFault);
+        EXPECT_TRUE(sim::shownForms().empty());
+    }},
+    FaultedOperation{"hostGetErrorText", [] { EXPECT_EQ(hostGetErrorText(-5), nullptr); }},
+    FaultedOperation{"hostDisplayMessage", [] {
+        EXPECT_EQ(hostDisplayMessage("Hello", 1), kFault);
+        EXPECT_TRUE(sim::messages().empty());
+    }}));
+
+TEST_F(Sim, ARefusedReleaseStillReleases)
+{
+    addPart("R", {"Sketch1"});
+    int32_t count = 0;
+    int32_t* ids = nullptr;
+    ASSERT_EQ(hostListHistory(0, &count, &ids), 0);
+    sim::failCall("hostFreeMemory", 0, kFault);
+    EXPECT_EQ(hostFreeMemory(&ids), kFault);
+    EXPECT_EQ(ids, nullptr);
+    EXPECT_EQ(sim::outstandingArrays(), 0u);
+    EXPECT_EQ(hostFreeMemory(nullptr), kFault);
+    auto releases = callsTo("hostFreeMemory");
+    ASSERT_EQ(releases.size(), 2u);
+    EXPECT_EQ(releases[0].status, kFault);
+    EXPECT_EQ(releases[0].values, std::vector<int64_t>{0});
+    EXPECT_EQ(releases[1].values, std::vector<int64_t>{1});
+}
+
+TEST_F(Sim, AMessageListenerMayCallTheHost)
+{
+    sim::onMessage([](const sim::Message& message, void*) { hostSendCommand(message.text.c_str()); }, nullptr);
+    EXPECT_EQ(hostDisplayMessage("Echo", 2), 0);
+    EXPECT_EQ(sim::sentCommands(), std::vector<std::string>{"Echo"});
+}
+
 TEST_F(Sim, CommandsRunByName)
 {
     static int runs = 0;

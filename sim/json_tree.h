@@ -1,0 +1,34 @@
+// JSON text read into a tree by nlohmann-json, with errors that say where:
+// "line L, column C: ..." for text that is not JSON, "$.path: ..." for what
+// the library would let through and a model must not hold (a field given
+// twice, values nested deeper than any model goes).
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ostrelsim {
+
+// Keeps an object's fields in the order written, so that errors come in the
+// order a reader meets them.
+using JsonTree = nlohmann::ordered_json;
+
+// Deep enough for any real assembly; it keeps hostile nesting off the stack
+// of whatever walks the tree.
+constexpr size_t kMaxJsonNesting = 200;
+
+// `text` (UTF-8, a byte order mark allowed) as a tree; none, with `error`
+// set, when it is not JSON, gives an object a field twice or nests values
+// more than kMaxJsonNesting deep.
+std::optional<JsonTree> readJsonTree(std::string_view text, std::string& error);
+
+// The paths that errors name values by: "$" for the top, then
+// "$.components[2].history".
+std::string jsonFieldPath(const std::string& object, std::string_view field);
+std::string jsonItemPath(const std::string& array, size_t index);
+
+} // namespace ostrelsim
