@@ -6,6 +6,9 @@
 //
 // The whole terms file is checked before anything is written, so a bad file
 // leaves no workbook behind and the build stops with "terms.txt:LINE: what".
+// UTF-8 is read with the spreadsheet layer's own codec, compiled in.
+#include "common/utf8.h"
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -40,43 +43,9 @@ public:
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-// Decodes the UTF-8 sequence at text[pos], advancing pos past it. Returns
-// false on a byte that cannot start or continue a well-formed sequence
-// (overlong forms, surrogates and values past U+10FFFF included).
-bool decodeUtf8(std::string_view text, size_t& pos, char32_t& codePoint)
-{
-    struct Form {
-        unsigned char firstLead, lastLead;
-        size_t length;
-        char32_t minimum;
-    };
-    static constexpr Form forms[] = {
-        {0x00, 0x7F, 1, 0x0},
-        {0xC2, 0xDF, 2, 0x80},
-        {0xE0, 0xEF, 3, 0x800},
-        {0xF0, 0xF4, 4, 0x10000},
-    };
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    const Form* form = nullptr;
-    for (const Form& candidate : forms)
-        if (lead >= candidate.firstLead && lead <= candidate.lastLead)
-            form = &candidate;
-    if (!form || text.size() - pos < form->length)
-        return false;
-    codePoint = form->length == 1 ? lead : lead & (0x7F >> form->length);
-    for (size_t i = 1; i < form->length; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80)
-            return false;
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    if (codePoint < form->minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return false;
-    pos += form->length;
-    return true;
-}
-
-bool isSpaceOrControl(char32_t c)
+// Every such character is in the Basic Multilingual Plane, so one UTF-16
+// unit tells.
+bool isSpaceOrControl(char16_t c)
 {
     return c <= 0x20 || (c >= 0x7F && c <= 0xA0) || c == 0x3000 || c == 0xFEFF;
 }
@@ -87,15 +56,13 @@ void checkTerm(std::string_view term, const char* column, const std::string& whe
 {
     if (term.empty())
         throw TermsError(where + "the " + column + " term is empty");
-    for (size_t pos = 0; pos < term.size();) {
-        const size_t start = pos;
-        char32_t c = 0;
-        if (!decodeUtf8(term, pos, c)) {
-            char byte[8];
-            std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(term[start]));
-            throw TermsError(where + "invalid UTF-8 (byte " + byte + ") at byte " + std::to_string(start + 1) +
-                             " of the " + column + " term");
-        }
+    if (const size_t valid = xl::validUtf8Prefix(term); valid != term.size()) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(term[valid]));
+        throw TermsError(where + "invalid UTF-8 (byte " + byte + ") at byte " + std::to_string(valid + 1) + " of the " +
+                         column + " term");
+    }
+    for (const char16_t c : xl::utf8ToUtf16(term)) {
         if (isSpaceOrControl(c))
             throw TermsError(where + "the " + column + " term " + quoted(term) +
                              " contains a space or control character");

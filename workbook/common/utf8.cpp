@@ -143,18 +143,22 @@ std::string utf16ToUtf8(std::u16string_view utf16)
     return out;
 }
 
-bool isValidUtf8(std::string_view text)
+size_t validUtf8Prefix(std::string_view text)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* start = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* p = start;
     const auto* end = p + text.size();
     while (p < end) {
+        const auto* sequence = p;
         uint32_t cp;
         if (*p < 0x80)
             ++p;
         else if (!decodeSequence(p, end, cp))
-            return false;
+            return static_cast<size_t>(sequence - start);
     }
-    return true;
+    return text.size();
 }
+
+bool isValidUtf8(std::string_view text) { return validUtf8Prefix(text) == text.size(); }
 
 } // namespace xl

@@ -32,5 +32,8 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 // Whether `text` is well-formed UTF-8 throughout: none of the sequences that
 // appendUtf16 would replace.
 bool isValidUtf8(std::string_view text);
+// How many bytes from the start are well-formed UTF-8: the offset of the
+// first ill-formed sequence, or the whole size.
+size_t validUtf8Prefix(std::string_view text);
 
 } // namespace xl

@@ -1,5 +1,6 @@
 // UTF-8 and UTF-16 conversion with replacement of ill-formed input, and the
-// check for well-formed UTF-8 that agrees with it case for case.
+// checks for well-formed UTF-8 (whole, and how far) that agree with it case
+// for case.
 #include "common/utf8.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,9 @@ TEST(Utf8, DecodesUtf8AndReplacesEachIllFormedSequence)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(xl::utf8ToUtf16(c.utf8), c.utf16);
         EXPECT_EQ(xl::isValidUtf8(c.utf8), c.valid);
+        // In every ill-formed case only ASCII comes before the first
+        // replacement, so its place in UTF-16 is its offset in the bytes.
+        EXPECT_EQ(xl::validUtf8Prefix(c.utf8), c.valid ? c.utf8.size() : c.utf16.find(u'\uFFFD'));
     }
 }
 
