@@ -2,8 +2,9 @@
 # Builds the fuzz targets (preset `fuzz`, clang with libFuzzer, AddressSanitizer
 # and UndefinedBehaviorSanitizer) and runs each one in turn for SECONDS
 # (default 60) on a work corpus seeded from the shared workbook corpus and
-# fuzz/seeds. Fails on any crash, leak, timeout or excess memory; prints each
-# target's executions.
+# fuzz/seeds, which fuzz/seed_structures.py turns into the input form of the
+# structure-aware target. Fails on any crash, leak, timeout or excess memory;
+# prints each target's executions.
 #
 # Usage: scripts/fuzz.sh [SECONDS]
 # PELMORA_FUZZ_BUILD_DIR puts the build elsewhere (default build/fuzz);
@@ -14,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${PELMORA_FUZZ_BUILD_DIR:-$PWD/build/fuzz}
 corpus=$PWD/../shared/corpus
-read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz loader_fuzz translate_name_fuzz}"
+read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz loader_fuzz translate_name_fuzz}"
 
 bash scripts/setup.sh
 echo "=== build: fuzz"
@@ -23,18 +24,21 @@ cmake --build "$build" -j "${PELMORA_FUZZ_JOBS:-$(nproc)}" --target "${targets[@
 
 # Workbooks that hold the loader's markers, for the mutations to start from.
 python3 fuzz/seed_workbooks.py "$build/seeds/workbooks"
+# The same workbooks as package descriptions.
+python3 fuzz/seed_structures.py packages "$build/seeds/packages" "$corpus"/xlsx/* "$build"/seeds/workbooks/*
 
 seed_dirs() {
   case "$1" in
     xlsx_book_fuzz) echo "$corpus/xlsx $build/seeds/workbooks" ;;
     xls_book_fuzz) echo "$corpus/xls" ;;
+    xlsx_package_fuzz) echo "$build/seeds/packages" ;;
     loader_fuzz) echo "$corpus/xlsx $corpus/xls $build/seeds/workbooks" ;;
     translate_name_fuzz) echo "$PWD/fuzz/seeds/names" ;;
   esac
 }
 dictionary_of() {
   case "$1" in
-    xlsx_book_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
+    xlsx_book_fuzz | xlsx_package_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
   esac
 }
 
