@@ -2,8 +2,8 @@
 # Builds the fuzz targets (preset `fuzz`, clang with libFuzzer, AddressSanitizer
 # and UndefinedBehaviorSanitizer) and runs each one in turn for SECONDS
 # (default 60) on a work corpus seeded from the shared workbook corpus and
-# fuzz/seeds, which fuzz/seed_structures.py turns into the input form of the
-# structure-aware target. Fails on any crash, leak, timeout or excess memory;
+# fuzz/seeds, which fuzz/seed_structures.py turns into the input forms of the
+# structure-aware targets. Fails on any crash, leak, timeout or excess memory;
 # prints each target's executions.
 #
 # Usage: scripts/fuzz.sh [SECONDS]
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${PELMORA_FUZZ_BUILD_DIR:-$PWD/build/fuzz}
 corpus=$PWD/../shared/corpus
-read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz loader_fuzz translate_name_fuzz}"
+read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz}"
 
 bash scripts/setup.sh
 echo "=== build: fuzz"
@@ -24,14 +24,16 @@ cmake --build "$build" -j "${PELMORA_FUZZ_JOBS:-$(nproc)}" --target "${targets[@
 
 # Workbooks that hold the loader's markers, for the mutations to start from.
 python3 fuzz/seed_workbooks.py "$build/seeds/workbooks"
-# The same workbooks as package descriptions.
+# The same workbooks as package descriptions and workbook streams.
 python3 fuzz/seed_structures.py packages "$build/seeds/packages" "$corpus"/xlsx/* "$build"/seeds/workbooks/*
+python3 fuzz/seed_structures.py records "$build/seeds/records" "$corpus"/xls/*
 
 seed_dirs() {
   case "$1" in
     xlsx_book_fuzz) echo "$corpus/xlsx $build/seeds/workbooks" ;;
     xls_book_fuzz) echo "$corpus/xls" ;;
     xlsx_package_fuzz) echo "$build/seeds/packages" ;;
+    xls_records_fuzz) echo "$build/seeds/records" ;;
     loader_fuzz) echo "$corpus/xlsx $corpus/xls $build/seeds/workbooks" ;;
     translate_name_fuzz) echo "$PWD/fuzz/seeds/names" ;;
   esac
@@ -39,6 +41,7 @@ seed_dirs() {
 dictionary_of() {
   case "$1" in
     xlsx_book_fuzz | xlsx_package_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
+    xls_book_fuzz | xls_records_fuzz) echo "-dict=$PWD/fuzz/xls.dict" ;;
   esac
 }
 
