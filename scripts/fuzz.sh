@@ -4,7 +4,7 @@
 # (default 60) on a work corpus seeded from the shared workbook corpus and
 # fuzz/seeds, which fuzz/seed_structures.py turns into the input forms of the
 # structure-aware targets. Fails on any crash, leak, timeout or excess memory;
-# prints each target's executions.
+# prints each target's executions and coverage.
 #
 # Usage: scripts/fuzz.sh [SECONDS]
 # PELMORA_FUZZ_BUILD_DIR puts the build elsewhere (default build/fuzz);
@@ -61,13 +61,15 @@ for target in "${targets[@]}"; do
   "$build/bin/$target" $(dictionary_of "$target") -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  # libFuzzer's last word on coverage: edges ("cov") and features ("ft").
+  coverage=$(sed -n 's/^#[0-9]*[[:space:]]*DONE[[:space:]]*\(cov: [0-9]* ft: [0-9]*\).*/\1/p' "$log" | tail -1)
   if ((status != 0)); then
     grep -E "^(==[0-9]+==ERROR|SUMMARY|.*runtime error|artifact_prefix|Test unit written)" "$log" | head -20 || true
     echo "(full output: $log)"
     failed+=("$target")
     summary+=("$target: FAILED (exit $status) after ${executions:-?} executions; inputs in $artifacts")
   else
-    summary+=("$target: ${executions:-?} executions in ${seconds}s, no findings")
+    summary+=("$target: ${executions:-?} executions in ${seconds}s, ${coverage:-cov: ? ft: ?}, no findings")
   fi
 done
 
