@@ -2,8 +2,9 @@
 # Builds the fuzz targets (preset `fuzz`, clang with libFuzzer, AddressSanitizer
 # and UndefinedBehaviorSanitizer) and runs each one in turn for SECONDS
 # (default 60) on a work corpus seeded from the shared workbook corpus and
-# fuzz/seeds. Fails on any crash, leak, timeout or excess memory; prints each
-# target's executions.
+# fuzz/seeds, which fuzz/seed_structures.py turns into the input forms of the
+# structure-aware targets. Fails on any crash, leak, timeout or excess memory;
+# prints each target's executions and coverage.
 #
 # Usage: scripts/fuzz.sh [SECONDS]
 # PELMORA_FUZZ_BUILD_DIR puts the build elsewhere (default build/fuzz);
@@ -14,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${PELMORA_FUZZ_BUILD_DIR:-$PWD/build/fuzz}
 corpus=$PWD/../shared/corpus
-read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz loader_fuzz translate_name_fuzz}"
+read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz}"
 
 bash scripts/setup.sh
 echo "=== build: fuzz"
@@ -23,18 +24,24 @@ cmake --build "$build" -j "${PELMORA_FUZZ_JOBS:-$(nproc)}" --target "${targets[@
 
 # Workbooks that hold the loader's markers, for the mutations to start from.
 python3 fuzz/seed_workbooks.py "$build/seeds/workbooks"
+# The same workbooks as package descriptions and workbook streams.
+python3 fuzz/seed_structures.py packages "$build/seeds/packages" "$corpus"/xlsx/* "$build"/seeds/workbooks/*
+python3 fuzz/seed_structures.py records "$build/seeds/records" "$corpus"/xls/*
 
 seed_dirs() {
   case "$1" in
     xlsx_book_fuzz) echo "$corpus/xlsx $build/seeds/workbooks" ;;
     xls_book_fuzz) echo "$corpus/xls" ;;
+    xlsx_package_fuzz) echo "$build/seeds/packages" ;;
+    xls_records_fuzz) echo "$build/seeds/records" ;;
     loader_fuzz) echo "$corpus/xlsx $corpus/xls $build/seeds/workbooks" ;;
     translate_name_fuzz) echo "$PWD/fuzz/seeds/names" ;;
   esac
 }
 dictionary_of() {
   case "$1" in
-    xlsx_book_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
+    xlsx_book_fuzz | xlsx_package_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
+    xls_book_fuzz | xls_records_fuzz) echo "-dict=$PWD/fuzz/xls.dict" ;;
   esac
 }
 
@@ -54,13 +61,15 @@ for target in "${targets[@]}"; do
   "$build/bin/$target" $(dictionary_of "$target") -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  # libFuzzer's last word on coverage: edges ("cov") and features ("ft").
+  coverage=$(sed -n 's/^#[0-9]*[[:space:]]*DONE[[:space:]]*\(cov: [0-9]* ft: [0-9]*\).*/\1/p' "$log" | tail -1)
   if ((status != 0)); then
     grep -E "^(==[0-9]+==ERROR|SUMMARY|.*runtime error|artifact_prefix|Test unit written)" "$log" | head -20 || true
     echo "(full output: $log)"
     failed+=("$target")
     summary+=("$target: FAILED (exit $status) after ${executions:-?} executions; inputs in $artifacts")
   else
-    summary+=("$target: ${executions:-?} executions in ${seconds}s, no findings")
+    summary+=("$target: ${executions:-?} executions in ${seconds}s, ${coverage:-cov: ? ft: ?}, no findings")
   fi
 done
 
