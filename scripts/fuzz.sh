@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${PELMORA_FUZZ_BUILD_DIR:-$PWD/build/fuzz}
 corpus=$PWD/../shared/corpus
-read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz}"
+read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz model_file_fuzz assembly_fuzz}"
 
 bash scripts/setup.sh
 echo "=== build: fuzz"
@@ -36,6 +36,7 @@ seed_dirs() {
     xls_records_fuzz) echo "$build/seeds/records" ;;
     loader_fuzz) echo "$corpus/xlsx $corpus/xls $build/seeds/workbooks" ;;
     translate_name_fuzz) echo "$PWD/fuzz/seeds/names" ;;
+    model_file_fuzz) echo "$PWD/examples" ;;
   esac
 }
 dictionary_of() {
