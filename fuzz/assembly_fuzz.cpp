@@ -9,6 +9,7 @@
 //   - a command toward one language, run twice, sets no name the second time;
 //   - no command writes a counterpart that the code page cannot hold: such a
 //     name is left as it was, never written with '?' in place of letters.
+#include "chinese_setting.h"
 #include "command.h"
 #include "ostrel_sim.h"
 #include "text.h"
@@ -16,7 +17,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -123,10 +123,7 @@ std::map<int32_t, int> checkSets(const std::map<int32_t, std::string>& before)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!std::setlocale(LC_ALL, "zh_CN.GBK")) {
-        std::fprintf(stderr, "assembly_fuzz: needs the zh_CN.GBK locale (scripts/setup.sh makes it)\n");
-        std::exit(1);
-    }
+    enterChineseSetting("assembly_fuzz");
     return 0;
 }
 

@@ -2,9 +2,9 @@
 // model file; when it reads, the document is written, read again and written
 // again, and the run aborts unless the second text is the first: a model the
 // simulated host writes must read back as the same document.
+#include "chinese_setting.h"
 #include "model_file.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,10 +12,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (!std::setlocale(LC_ALL, "zh_CN.GBK")) {
-        std::fprintf(stderr, "model_file_fuzz: needs the zh_CN.GBK locale (scripts/setup.sh makes it)\n");
-        std::exit(1);
-    }
+    enterChineseSetting("model_file_fuzz");
     return 0;
 }
 
