@@ -118,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(RefusedOnTheWay, ModelFileErrors, ::testing::Values(
              "$.components[1]: field \"history\" appears twice"},
     BadModel{"duplicate field in a message", "{\"name\": \"A\", \"messages\": [{\"level\": 1, \"level\": 2}]}",
              "$.messages[0]: field \"level\" appears twice"},
+    BadModel{"duplicate field with a quote in its name", R"({"name": "A", "a\"b": 1, "a\"b": 2})",
+             R"($: field "a\"b" appears twice)"},
     BadModel{"arrays nested too deep", historyNestedIn(500),
              "$.history" + repeated("[0]", 200) + ": values nested more than 200 deep"},
     BadModel{"the first array past the limit", historyNestedIn(200),
@@ -145,6 +147,9 @@ INSTANTIATE_TEST_SUITE_P(WrongShape, ModelFileErrors, ::testing::Values(
     BadModel{"arrays as deep as the limit", historyNestedIn(199), "$.history[0]: expected a string, found an array"},
     BadModel{"unknown field at the top", "{\"name\": \"A\", \"parts\": []}",
              "$.parts: unknown field (a model has \"name\", \"history\", \"components\", \"messages\", \"sent\")"},
+    // A field whose name is no plain word stands in brackets, so that no name reads as a path.
+    BadModel{"unknown field of no plain name", R"({"name": "A", "b.c d": 1})",
+             R"($["b.c d"]: unknown field (a model has "name", "history", "components", "messages", "sent"))"},
     BadModel{"run records only at the top", "{\"name\": \"A\", \"components\": [{\"name\": \"B\", \"sent\": []}]}",
              "$.components[0].sent: unknown field (a component has \"name\", \"history\", \"components\")"},
     BadModel{"message without a number level",
