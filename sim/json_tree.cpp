@@ -74,7 +74,7 @@ public:
     {
         Open& object = open_.back();
         if (!object.keys.insert(name).second) {
-            failure_ = pathInside(open_.size() - 1) + ": field \"" + name + "\" appears twice";
+            failure_ = pathInside(open_.size() - 1) + ": field " + jsonKeyQuoted(name) + " appears twice";
             return false;
         }
         object.key = name;
@@ -174,9 +174,19 @@ std::optional<JsonTree> readJsonTree(std::string_view text, std::string& error)
     return tree;
 }
 
+std::string jsonKeyQuoted(std::string_view key)
+{
+    return JsonTree(std::string(key)).dump(-1, ' ', false, JsonTree::error_handler_t::replace);
+}
+
 std::string jsonFieldPath(const std::string& object, std::string_view field)
 {
-    return object + "." + std::string(field);
+    // In ASCII alone: <cctype> would ask the process's locale.
+    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const bool plain = !field.empty() && letter(field[0]) &&
+                       std::all_of(field.begin(), field.end(), [&](char c) { return letter(c) || digit(c); });
+    return plain ? object + "." + std::string(field) : object + "[" + jsonKeyQuoted(field) + "]";
 }
 
 std::string jsonItemPath(const std::string& array, size_t index)

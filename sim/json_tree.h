@@ -27,8 +27,13 @@ constexpr size_t kMaxJsonNesting = 200;
 std::optional<JsonTree> readJsonTree(std::string_view text, std::string& error);
 
 // The paths that errors name values by: "$" for the top, then
-// "$.components[2].history".
+// "$.components[2].history"; a field whose name is not a plain word stands in
+// brackets, as in "$.definitions[\"Bolt M8\"]", so that no name can make a
+// path read as another.
 std::string jsonFieldPath(const std::string& object, std::string_view field);
 std::string jsonItemPath(const std::string& array, size_t index);
+
+// A field's name as a JSON string, quotes included, for paths and messages.
+std::string jsonKeyQuoted(std::string_view key);
 
 } // namespace ostrelsim

@@ -1,6 +1,9 @@
-// The simulated host itself: how paths name objects, what a failed activation
-// leaves, the arrays it tracks and the faults it can be told to make.
+// The simulated host itself: how paths name objects, that every occurrence of
+// a definition is one object, what a failed activation leaves, the arrays it
+// tracks and the faults it can be told to make.
 #include "ostrel_sim.h"
+
+#include "model_file.h"
 
 #include "sim_test.h"
 
@@ -51,6 +54,61 @@ TEST_F(Sim, PathsNameObjectsFromTheRootThroughOccurrences)
     for (const auto& [path, object] : cases)
         EXPECT_EQ(sim::resolve(path), object) << sim::describe(path);
     EXPECT_EQ(sim::describe(pathOf({r, occA, occA1})), "/R/A/A1");
+}
+
+// What the host lists inside the object at `path`, made active for it.
+std::vector<EntityPath> componentPathsIn(const EntityPath& path)
+{
+    EXPECT_EQ(hostActivateEntity(&path, 0, 0, nullptr), 0);
+    int32_t count = 0;
+    EntityPath* paths = nullptr;
+    EXPECT_EQ(hostListComponentPaths(0, 1, 1, &count, &paths), 0);
+    std::vector<EntityPath> listed(paths, paths + count);
+    hostFreeMemory(&paths);
+    return listed;
+}
+
+// The history of the object at `path` as the host lists it, by name.
+std::vector<std::string> historyThrough(const EntityPath& path, std::vector<int32_t>& ids)
+{
+    EXPECT_EQ(hostActivateEntity(&path, 0, 0, nullptr), 0);
+    int32_t count = 0;
+    int32_t* listed = nullptr;
+    EXPECT_EQ(hostListHistory(0, &count, &listed), 0);
+    ids.assign(listed, listed + count);
+    hostFreeMemory(&listed);
+    std::vector<std::string> names;
+    for (int32_t id : ids) {
+        char name[64];
+        EXPECT_EQ(hostGetEntityName(id, name, sizeof name), 0);
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST_F(Sim, EveryOccurrenceOfADefinitionIsTheOneObject)
+{
+    ASSERT_TRUE(sim::readModel(R"({"name": "R",
+        "components": [{"use": "Bolt"}, {"name": "A", "components": [{"use": "Bolt"}]}, {"use": "Bolt"}],
+        "definitions": {"Bolt": {"history": ["Cut1", "Chamfer1"]}}})").ok);
+    std::vector<EntityPath> top = componentPathsIn(pathOf({sim::root()}));
+    ASSERT_EQ(top.size(), 3u);
+    std::vector<EntityPath> inA = componentPathsIn(top[1]);
+    ASSERT_EQ(inA.size(), 1u);
+    const EntityPath occurrences[] = {top[0], inA[0], top[2]};
+    const int32_t bolt = sim::resolve(top[0]);
+    for (const EntityPath& occurrence : occurrences)
+        EXPECT_EQ(sim::resolve(occurrence), bolt) << sim::describe(occurrence);
+    EXPECT_EQ(sim::describe(inA[0]), "/R/A/Bolt");
+
+    std::vector<int32_t> ids;
+    historyThrough(top[2], ids);
+    ASSERT_EQ(hostSetEntityName(ids[0], "Trim1"), 0);
+    for (const EntityPath& occurrence : occurrences) {
+        std::vector<int32_t> seen;
+        EXPECT_EQ(historyThrough(occurrence, seen), (std::vector<std::string>{"Trim1", "Chamfer1"}));
+        EXPECT_EQ(seen, ids);
+    }
 }
 
 TEST_F(Sim, AFailedActivationKeepsTheActiveObjectAndStillFillsThePrevious)

@@ -185,6 +185,9 @@ public:
             {"{model}", folder_.file("model.json", kModel)},
             {"{not-json}", folder_.file("not-json.json", "{\"name\" \"A\"}")},
             {"{wrong-type}", folder_.file("wrong-type.json", "{\"name\": \"A\",\n \"history\": [1]}")},
+            {"{undefined-use}", folder_.file("undefined-use.json", R"({"name": "A", "components": [{"use": "Nut"}]})")},
+            {"{inside-itself}", folder_.file("inside-itself.json", R"({"name": "A", "components": [{"use": "Nut"}],
+                                      "definitions": {"Nut": {"components": [{"use": "Nut"}]}}})")},
             {"{latin1-model}", folder_.file("latin1.json", "{\"name\": \"Caf\xE9\"}")},
             {"{not-a-module}", folder_.file("not-a-module.so", "not a module")},
             {"{workbook}", folder_.file("book.xlsx", book)},
@@ -270,6 +273,10 @@ INSTANTIATE_TEST_SUITE_P(OstrelSim, BadRuns, ::testing::Values(
            "not-json.json: line 1, column 11: syntax error while parsing object separator - unexpected string literal; expected ':'"},
     BadRun{"model of the wrong shape", OSTREL_SIM_FILE_NAME, {"{wrong-type}", "--out", "{out}"}, 1,
            "wrong-type.json: $.history[0]: expected a string, found a number"},
+    BadRun{"model using no definition", OSTREL_SIM_FILE_NAME, {"{undefined-use}", "--out", "{out}"}, 1,
+           "undefined-use.json: $.components[0].use: no definition is named \"Nut\""},
+    BadRun{"model with a definition inside itself", OSTREL_SIM_FILE_NAME, {"{inside-itself}", "--out", "{out}"}, 1,
+           "inside-itself.json: $.definitions.Nut.components[0].use: the definition \"Nut\" uses itself"},
     BadRun{"model not UTF-8", OSTREL_SIM_FILE_NAME, {"{latin1-model}", "--out", "{out}"}, 1, "latin1.json: "},
     BadRun{"empty model on standard input", OSTREL_SIM_FILE_NAME, {"-", "--out", "{out}"}, 1, "-: line 1"},
     BadRun{"module not loadable", OSTREL_SIM_FILE_NAME, {"{model}", "--plugin", "{not-a-module}", "--out", "{out}"},
@@ -728,14 +735,35 @@ TEST(PelmoraDict, TextIsInTheEncodingOfWhereItGoesAndJsonInUtf8)
     }
 }
 
+// ostrel-sim's swap of the model in `in`, written to `out`.
+Outcome swapped(const fs::path& in, const fs::path& out, bool quiet = false)
+{
+    std::vector<std::string> arguments = {commandLineName(in), "--out", commandLineName(out)};
+    if (quiet)
+        arguments.push_back("--quiet");
+    return run(OSTREL_SIM_FILE_NAME, arguments);
+}
+
+// A model saved in a folder of its own and swapped into out.json there.
+struct SwappedModel {
+    explicit SwappedModel(const std::string& json)
+        : model(folder.file("model.json", json)), out(folder.path() / "out.json"), outcome(swapped(model, out))
+    {
+    }
+    Folder folder;
+    fs::path model;
+    fs::path out;
+    Outcome outcome;
+};
+
 TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
 {
     if (!inChineseSetting())
         GTEST_SKIP() << "the Chinese names need code page 936";
-    Folder folder;
-    fs::path model = folder.file("model.json", kModel);
-    fs::path out = folder.path() / "out.json";
-    Outcome outcome = run(OSTREL_SIM_FILE_NAME, {commandLineName(model), "--out", commandLineName(out)});
+    const SwappedModel swap(kModel);
+    const Outcome& outcome = swap.outcome;
+    const fs::path& model = swap.model;
+    const fs::path& out = swap.out;
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     EXPECT_NE(outcome.shown.find("/Gearbox/Shaft/Key\n  Cut3" + std::string(11, ' ') + " -> \xE5\x88\x87\xE9\x99\xA4" "3\n"),
               std::string::npos)
@@ -768,14 +796,62 @@ TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
     EXPECT_EQ(nearby.shown, "objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n");
 
     // Run on its own output, the plug-in swaps every name back.
-    fs::path back = folder.path() / "back.json";
-    Outcome again = run(OSTREL_SIM_FILE_NAME, {commandLineName(out), "--out", commandLineName(back), "--quiet"});
+    fs::path back = swap.folder.path() / "back.json";
+    Outcome again = swapped(out, back, true);
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.shown, "objects visited: 3, entries: 7, changed: 5, unchanged: 2, messages: 0\n");
     Json restored = parsed(readWhole(back));
     ASSERT_TRUE(restored.is_object());
     EXPECT_EQ(names(restored),
               (std::vector<std::string>{"Sketch1", "Extrude1_Sketch", "Default CSYS", "Bracket7"}));
+}
+
+// A pin used twice, a bolt three times (inside a sub-assembly) and a washer
+// four times: a run that renamed a part once per occurrence would leave the
+// pin and the washer as they were.
+const std::string kSharedModel = R"({"name": "Gearbox", "history": ["Sketch1"],
+ "components": [{"use": "Pin"}, {"name": "Cover", "components": [{"use": "Bolt"}, {"use": "Bolt"}, {"use": "Bolt"}]},
+                {"use": "Pin"}, {"use": "Washer"}, {"use": "Washer"}, {"use": "Washer"}, {"use": "Washer"}],
+ "definitions": {"Pin": {"history": ["Extrude1_Sketch", "Chamfer1"]},
+                 "Bolt": {"history": ["Revolve1_Sketch", "Knurl1"]},
+                 "Washer": {"history": ["Cut2"]}}})";
+
+TEST(OstrelSim, RenamesEachDefinitionOnceHoweverManyComponentsUseItAndKeepsItShared)
+{
+    if (!inChineseSetting())
+        GTEST_SKIP() << "the Chinese names need code page 936";
+    const SwappedModel swap(kSharedModel);
+    EXPECT_EQ(swap.outcome.exitCode, 0) << swap.outcome.err;
+    EXPECT_EQ(swap.outcome.shown, "Changed history entries (old name -> new name):\n"
+                             "/Gearbox\n"
+                             "  Sketch1         -> \xE8\x8D\x89\xE5\x9B\xBE" "1\n"
+                             "/Gearbox/Pin (definition \"Pin\", used 2 times)\n"
+                             "  Extrude1_Sketch -> \xE6\x8B\x89\xE4\xBC\xB8" "1_\xE8\x8D\x89\xE5\x9B\xBE\n"
+                             "  Chamfer1        -> \xE5\x80\x92\xE8\xA7\x92" "1\n"
+                             "/Gearbox/Cover/Bolt (definition \"Bolt\", used 3 times)\n"
+                             "  Revolve1_Sketch -> \xE6\x97\x8B\xE8\xBD\xAC" "1_\xE8\x8D\x89\xE5\x9B\xBE\n"
+                             "/Gearbox/Washer (definition \"Washer\", used 4 times)\n"
+                             "  Cut2            -> \xE5\x88\x87\xE9\x99\xA4" "2\n"
+                             "objects visited: 5, entries: 6, changed: 5, unchanged: 1, messages: 0, "
+                             "shared definitions: 3 (used 9 times)\n");
+
+    Json written = parsed(readWhole(swap.out));
+    ASSERT_TRUE(written.is_object());
+    EXPECT_EQ(written.at("components").at(0), Json::parse(R"({"use": "Pin"})"));
+    EXPECT_EQ(written.at("components").at(1).at("components").size(), 3u);
+    EXPECT_EQ(written.at("definitions"), Json::parse(R"({
+        "Pin": {"history": ["拉伸1_草图", "倒角1"]},
+        "Bolt": {"history": ["旋转1_草图", "Knurl1"]},
+        "Washer": {"history": ["切除2"]}})"));
+
+    // Swapped back, and swapped again, the model is what the first run wrote, sharing and all.
+    fs::path back = swap.folder.path() / "back.json";
+    fs::path again = swap.folder.path() / "again.json";
+    EXPECT_EQ(swapped(swap.out, back, true).exitCode, 0);
+    EXPECT_EQ(parsed(readWhole(back)).at("definitions").at("Pin").at("history").at(0), "Extrude1_Sketch");
+    EXPECT_EQ(swapped(back, again, true).shown, "objects visited: 5, entries: 6, changed: 5, unchanged: 1, "
+                                                "messages: 0, shared definitions: 3 (used 9 times)\n");
+    EXPECT_EQ(readWhole(again), readWhole(swap.out));
 }
 
 TEST(OstrelSim, ShowsTheHostsMessagesAsTheyArrive)

@@ -8,7 +8,9 @@
 #include "ostrel_sim.h"
 #include "tool_main.h"
 
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,16 +42,26 @@ host does, calls its PelmoraInit, runs each COMMAND by the name a plug-in
 registered it under, in order (PelmoraSwap once when none is given), calls
 PelmoraExit and unloads the module.
 
-  MODEL.json        the model: {"name": "...", "history": ["..."],
-                    "components": [{"name": ..., "history": ..., "components": ...}]}
-                    in UTF-8; "history" and "components" may be absent. Names go
-                    into the host in the ANSI code page (the locale's codeset).
-                    "-" reads the model from standard input.
+  MODEL.json        the model, in UTF-8:
+                      {"name": "...", "history": ["..."], "components": [...],
+                       "definitions": {"KEY": {"history": ..., "components": ...}}}
+                    A component is {"name": ..., "history": ..., "components": ...}
+                    or {"use": "KEY"}, an occurrence of the definition KEY: a
+                    part or sub-assembly defined once and used in several places
+                    is one object, so that a name set through any of its
+                    occurrences is set in all. A definition is named by its key
+                    unless it has a "name" of its own; it may use other
+                    definitions, never itself, and the model must use it.
+                    "history", "components" and "definitions" may be absent.
+                    Names go into the host in the ANSI code page (the locale's
+                    codeset). "-" reads the model from standard input.
   --plugin PATH     the module to load (default: )" "Pelmora.so / Pelmora.dll" R"( beside ostrel-sim)
   --run COMMAND     a command to run; may be given more than once
-  --out OUT.json    writes the resulting model, with the host's messages
-                    ("messages": [{"level": N, "text": "..."}]) and the commands
-                    the plug-in sent ("sent": ["..."])
+  --out OUT.json    writes the resulting model, in the same form (an object
+                    that several components use among the definitions, in the
+                    order they were defined, the others in place), with the
+                    host's messages ("messages": [{"level": N, "text": "..."}])
+                    and the commands the plug-in sent ("sent": ["..."])
   --quiet           prints only the summary line
   --help            prints this text (as does no argument at all)
   --version         prints the program's version
@@ -57,15 +69,20 @@ PelmoraExit and unloads the module.
 Options take their value as "--run NAME" or "--run=NAME".
 
 Shows each host message as it arrives with its level, then every history entry
-that changed, per object path (old name, new name), then a summary line:
-objects visited, entries, changed, unchanged, messages. Text is shown in the
-encoding of the terminal or, redirected, in UTF-8 on Windows and in the
-locale's encoding elsewhere.
+that changed (old name, new name) under the path that first reaches its object;
+an object that several components use is shown once, its path followed by
+(definition "KEY", used N times). Then a summary line: objects visited,
+entries, changed, unchanged, messages, where each object counts once however
+many components use it, and, for a model that shares definitions, how many
+it shares and how many uses they have. Text is shown in the encoding of the
+terminal or, redirected, in UTF-8 on Windows and in the locale's encoding
+elsewhere.
 
 Exit codes:
   0  the run finished
   1  the model file is not a model (line and column, or the JSON path of the
-     value at fault)
+     value at fault: a value of the wrong kind, a field given twice, a use of
+     no definition, a definition that uses itself, directly or through others)
   2  bad arguments
   3  the model file cannot be read
   4  the module cannot be loaded or has no PelmoraInit
@@ -195,22 +212,52 @@ private:
     std::string error_;
 };
 
-// One history entry of the model, with the object path it belongs to.
+// One history entry of the model, with the object it belongs to.
 struct Entry {
-    std::string objectPath;   // UTF-8, "/Gearbox/Shaft"
+    std::string objectHeader;   // UTF-8: the object's path, "/Gearbox/Shaft", and what shares it
     int32_t entity;
-    std::string nameBefore;   // host text
+    std::string nameBefore;     // host text
 };
 
-void collectEntries(int32_t object, const std::string& parentPath, std::vector<Entry>& entries, int& objects)
-{
-    ++objects;
-    std::string path = parentPath + "/" + sim::ansiToUtf8(sim::objectName(object));
-    for (int32_t entity : sim::history(object))
-        entries.push_back({path, entity, sim::entityName(entity)});
-    for (int32_t child : sim::components(object))
-        collectEntries(child, path, entries, objects);
-}
+// The model's history entries, each object's once however many components
+// use it, in the order the plug-in's walk first reaches them.
+class ModelEntries {
+public:
+    ModelEntries()
+    {
+        for (const sim::SharedObject& object : sim::sharedObjects()) {
+            uses_ += object.uses;
+            shared_.emplace(object.object, object);
+        }
+        collect(sim::root(), "");
+    }
+
+    const std::vector<Entry>& entries() const { return entries_; }
+    size_t objects() const { return seen_.size(); }
+    size_t sharedObjects() const { return shared_.size(); }
+    size_t uses() const { return uses_; }
+
+private:
+    void collect(int32_t object, const std::string& parentPath)
+    {
+        if (!seen_.insert(object).second)
+            return;
+        std::string path = parentPath + "/" + sim::ansiToUtf8(sim::objectName(object));
+        std::string header = path;
+        if (auto shared = shared_.find(object); shared != shared_.end())
+            header += " (definition \"" + shared->second.key + "\", used " + std::to_string(shared->second.uses) +
+                      " times)";
+        for (int32_t entity : sim::history(object))
+            entries_.push_back({header, entity, sim::entityName(entity)});
+        for (int32_t child : sim::components(object))
+            collect(child, path);
+    }
+
+    std::map<int32_t, sim::SharedObject> shared_;
+    size_t uses_ = 0;
+    std::set<int32_t> seen_;
+    std::vector<Entry> entries_;
+};
 
 void show(const std::string& utf8) { tools::writeText(tools::Stream::Out, utf8); }
 
@@ -228,16 +275,16 @@ void showChanges(const std::vector<Entry>& entries)
             width = entryWidth;
     }
     std::string text;
-    std::string lastPath;
+    std::string lastHeader;
     for (const Entry& entry : entries) {
         std::string after = sim::entityName(entry.entity);
         if (after == entry.nameBefore)
             continue;
         if (text.empty())
             text = "Changed history entries (old name -> new name):\n";
-        if (entry.objectPath != lastPath)
-            text += entry.objectPath + "\n";
-        lastPath = entry.objectPath;
+        if (entry.objectHeader != lastHeader)
+            text += entry.objectHeader + "\n";
+        lastHeader = entry.objectHeader;
         text += "  " + tools::padded(sim::ansiToUtf8(entry.nameBefore), width) + " -> " + sim::ansiToUtf8(after) + "\n";
     }
     show(text.empty() ? "No history entry changed.\n" : text);
@@ -262,9 +309,8 @@ int run(const std::vector<Argument>& arguments)
     if (!read.ok)
         return fail(tools::kUnusableInput, options.model->text() + ": " + read.error);
 
-    std::vector<Entry> entries;
-    int objects = 0;
-    collectEntries(sim::root(), "", entries, objects);
+    const ModelEntries model;
+    const std::vector<Entry>& entries = model.entries();
     if (!options.quiet)
         sim::onMessage(showMessage, nullptr);
 
@@ -299,9 +345,14 @@ int run(const std::vector<Argument>& arguments)
         changed += sim::entityName(entry.entity) != entry.nameBefore;
     if (!options.quiet)
         showChanges(entries);
-    show("objects visited: " + std::to_string(objects) + ", entries: " + std::to_string(entries.size()) +
-         ", changed: " + std::to_string(changed) + ", unchanged: " + std::to_string(entries.size() - changed) +
-         ", messages: " + std::to_string(sim::messages().size()) + "\n");
+    std::string summary = "objects visited: " + std::to_string(model.objects()) +
+                          ", entries: " + std::to_string(entries.size()) + ", changed: " + std::to_string(changed) +
+                          ", unchanged: " + std::to_string(entries.size() - changed) +
+                          ", messages: " + std::to_string(sim::messages().size());
+    if (model.sharedObjects() != 0)
+        summary += ", shared definitions: " + std::to_string(model.sharedObjects()) + " (used " +
+                   std::to_string(model.uses()) + " times)";
+    show(summary + "\n");
 
     if (!options.out.empty() && !tools::writeFile(options.out, sim::writeModel(), error))
         return fail(tools::kCannotWrite, error);
