@@ -8,6 +8,12 @@
 // a part used twice would be swapped back. The run keeps a digest of each
 // history it left behind, not the histories themselves, and nothing outlives
 // the run.
+//
+// Where it can misfire: in a host whose entity ids restart in every part, a
+// different part whose ids and names are exactly what an earlier part of the
+// run was turned into is taken for that part and left as it is. Nothing the
+// host API gives tells the two apart; in a host with ids unique across the
+// document, as the simulated one has, it cannot happen.
 #pragma once
 
 #include <cstdint>
