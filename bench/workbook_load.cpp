@@ -4,8 +4,9 @@
 // bench/compare.py and for measuring hostile workbooks.
 //
 // usage: workbook_load [--layer] [--repeat N] WORKBOOK...
-//   default   the dictionary loader (readDictionaryWorkbook with the module's
-//             markers); prints the pairs entered
+//   default   the dictionary loader as the module's start-up calls it
+//             (readDictionaryWorkbook with its markers, filling the term
+//             table and the columns of the terms); prints the pairs entered
 //   --layer   the spreadsheet layer alone: load the book, then read every cell
 //             of columns A and B up to the last row as the loader does (its
 //             number or its text); prints the cells that held either
@@ -41,9 +42,10 @@ Outcome loadThroughLoader(const std::string& file)
 {
     const std::u16string path = xl::utf8ToUtf16(file);
     TermDictionary dictionary;
+    TermColumns columns(dictionary);
     Outcome outcome;
     const double start = processorSeconds();
-    outcome.ok = readDictionaryWorkbook(dictionary, path, kStartMarker, kEndMarker).loaded();
+    outcome.ok = readDictionaryWorkbook(dictionary, path, kStartMarker, kEndMarker, nullptr, &columns).loaded();
     outcome.seconds = processorSeconds() - start;
     outcome.count = static_cast<long>(dictionary.size() / 2);
     return outcome;

@@ -4,6 +4,7 @@
 #include "module_file.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -119,6 +120,10 @@ WorkbookRead readRegion(TermDictionary& dictionary, std::u16string_view path, st
 
     // Without an end marker the region ends with the sheet's last used row.
     const int lastRow = sheet->lastRow();
+    // Room for a pair on every row of the region that cells can fill, so that
+    // the tables are laid out once rather than grown and laid out again.
+    const size_t pairRows = std::min(static_cast<size_t>(lastRow - read.startRow), sheet->cellCount() / 2);
+    dictionary.reserve(dictionary.size() + 2 * pairRows);
     std::u16string first;
     std::u16string second;
     for (int row = read.startRow + 1; row < lastRow; ++row) {
@@ -155,9 +160,7 @@ WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_v
     } catch (const std::bad_alloc&) {
         // Half a dictionary would swap some names one way only: none at all
         // is what a workbook that cannot be read gives.
-        dictionary = TermDictionary();
-        if (columns)
-            *columns = TermColumns();
+        dictionary = TermDictionary(); // and with it the columns of its terms
         WorkbookRead read;
         read.openError = "out of memory while reading the workbook";
         return read;

@@ -80,14 +80,14 @@ TEST_P(AllocationFailure, TheLoaderReportsNotLoadedAndKeepsNoHalfDictionary)
         return readDictionaryWorkbook(dictionary, file.path(), kStartMarker, kEndMarker, nullptr, &columns);
     };
     TermDictionary whole;
-    TermColumns wholeColumns;
+    TermColumns wholeColumns(whole);
     ASSERT_TRUE(read(whole, wholeColumns).loaded());
     const size_t terms = whole.size();
 
     long nth = 0;
     for (;; ++nth) {
         TermDictionary dictionary;
-        TermColumns columns;
+        TermColumns columns(dictionary);
         WorkbookRead result;
         if (!withAllocationFailing(nth, [&] { result = read(dictionary, columns); }))
             break;

@@ -115,7 +115,7 @@ int preview(const fs::path& workbook, const fs::path& namesFile, const PreviewDi
         return kBadArguments;
     }
     TermDictionary dictionary;
-    TermColumns columns;
+    TermColumns columns(dictionary);
     LoadRecord load;
     load.read = readDictionaryWorkbook(dictionary, workbook.u16string(), kStartMarker, kEndMarker, &load, &columns);
     const PreviewContext context{tools::displayPath(workbook), load, systemCodePageName(), direction.name};

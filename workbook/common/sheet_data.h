@@ -74,6 +74,7 @@ public:
     const char16_t* readStr(int row, int col, Format** format = nullptr) override;
     double readNum(int row, int col, Format** format = nullptr) const override;
     int lastRow() const override;
+    size_t cellCount() const override { return cells_.size(); }
 
 private:
     // 16 bytes a cell: no cell owns memory of its own.
