@@ -24,7 +24,9 @@ public:
     explicit TermColumns(TermDictionary& terms) : terms_(&terms) {}
 
     // Notes a complete pair row, whose terms the term table holds already:
-    // `first` stands in column A, `second` in B.
+    // `first` stands in column A, `second` in B. (A reader that enters the
+    // row's terms itself may rather give the columns to TermDictionary::set
+    // as their marks.)
     void enterRow(std::u16string_view first, std::u16string_view second);
     // The columns that `term` stands in, as TermColumn bits; 0 for none.
     uint8_t of(std::u16string_view term) const { return terms_->marks(term); }

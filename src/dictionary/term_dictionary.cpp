@@ -102,7 +102,7 @@ char16_t* TermDictionary::store(std::u16string_view term, std::u16string_view co
     return text;
 }
 
-void TermDictionary::set(std::u16string_view term, std::u16string_view counterpart)
+void TermDictionary::set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks)
 {
     if (term.size() > kLongestTerm || counterpart.size() > std::numeric_limits<uint32_t>::max())
         throw std::length_error("a term of 2^30 code units or more, or a counterpart of 2^32");
@@ -114,13 +114,14 @@ void TermDictionary::set(std::u16string_view term, std::u16string_view counterpa
     if (slot.entry == 0) {
         if (size_ % kEntriesPerBlock == 0)
             entryBlocks_.push_back(std::make_unique_for_overwrite<Entry[]>(kEntriesPerBlock));
-        entry(size_) = {store(term, counterpart), static_cast<uint32_t>(term.size()), 0, counterpartLength};
+        entry(size_) = {store(term, counterpart), static_cast<uint32_t>(term.size()), marks & 3u, counterpartLength};
         slot = {tagOf(hash), static_cast<uint32_t>(++size_)};
         return;
     }
     // A counterpart that fits where the old one was takes its place; a longer
     // one is stored anew with a copy of its term.
     Entry& entered = entry(slot.entry - 1);
+    entered.marks |= marks & 3u;
     if (counterpartLength > entered.counterpartLength)
         entered.text = store(term, counterpart);
     else

@@ -32,8 +32,9 @@ public:
 
     // Room for `terms` terms in all, entered without the table growing.
     void reserve(size_t terms);
-    // Enters `term` with `counterpart`, replacing any counterpart it had.
-    void set(std::u16string_view term, std::u16string_view counterpart);
+    // Enters `term` with `counterpart`, replacing any counterpart it had, and
+    // adds `marks` to its marks (see marks()).
+    void set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks = 0);
     // The counterpart of `term`, or the empty text when none is known.
     std::u16string lookup(std::u16string_view term) const;
     // The same without a copy: empty when no counterpart is known. Valid

@@ -84,7 +84,10 @@ std::u16string trimNumberText(std::u16string text)
 
 int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadObserver* observer)
 {
-    if (sheet->cellType(row, col) == xl::CELLTYPE_NUMBER) {
+    // Text first: it is nearly every cell, and then the one look-up it takes.
+    if (const char16_t* string = sheet->readStr(row, col, nullptr)) {
+        text.assign(string);
+    } else if (sheet->cellType(row, col) == xl::CELLTYPE_NUMBER) {
         double value = sheet->readNum(row, col, nullptr);
         // Fixed notation of the largest double takes 309 digits and the decimals.
         char rendering[400];
@@ -93,7 +96,7 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
         if (observer)
             observer->numberCell(row, col, value, text);
     } else {
-        readString(sheet, row, col, text);
+        text.clear();
     }
     return 1;
 }
@@ -136,10 +139,10 @@ WorkbookRead readRegion(TermDictionary& dictionary, std::u16string_view path, st
         }
         const bool complete = !first.empty() && !second.empty();
         if (complete) {
-            dictionary.set(first, second);
-            dictionary.set(second, first);
-            if (columns)
-                columns->enterRow(first, second);
+            // The columns are marks of the term table's own entries: entered
+            // with the terms, they take no lookups of their own.
+            dictionary.set(first, second, columns ? kColumnA : 0);
+            dictionary.set(second, first, columns ? kColumnB : 0);
             ++read.pairsEntered;
         }
         if (observer)
