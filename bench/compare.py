@@ -4,9 +4,14 @@ other readers, in one run, side by side and interleaved: each reader runs in
 a fresh process, round after round, so that whatever else the machine does
 falls on all of them alike.
 
-  ours      the loader, through workbook_load of the bench build: its first
-            read in a fresh process, which is what the plug-in's start-up
-            waits for, and its warm read (the best of the reads after it)
+  ours      the loader, through workbook_load of the bench build, filling the
+            term table and the columns of the terms as the module's start-up
+            does: its first read in a fresh process, which is what the
+            plug-in's start-up waits for, and its warm read (the best of the
+            reads after it)
+  layer     the spreadsheet layer alone (workbook_load --layer): the cells of
+            columns A and B, read as the loader reads them, and no term
+            table; the same job as the peers do
   floor     inflate_floor: inflating the parts that the loader reads with
             zlib alone (.xlsx), into fresh memory and into a reused buffer
   openpyxl  openpyxl in read-only mode, columns A and B of the first sheet
@@ -45,8 +50,8 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"  # Debian's, with python3-openpyxl and python3-xlrd
-XLSX_READERS = ("ours", "floor", "openpyxl", "sheetjs")
-XLS_READERS = ("ours", "freexl", "xlrd", "sheetjs")
+XLSX_READERS = ("ours", "layer", "floor", "openpyxl", "sheetjs")
+XLS_READERS = ("ours", "layer", "freexl", "xlrd", "sheetjs")
 SLOW_FIRST_READ = 2.0  # seconds; a peer this slow reads once more, not --repeat times
 
 
@@ -170,10 +175,11 @@ def run(command):
 def measure(reader, path, args, floor_parts):
     """{first, warm, ...} of one run of `reader` on `path` in a fresh process."""
     bin_dir = os.path.join(args.build, "bin")
-    if reader == "ours":
-        fields, maxrss = run([os.path.join(bin_dir, "workbook_load"), "--repeat", str(args.repeat), path])
+    if reader in ("ours", "layer"):
+        fields, maxrss = run([os.path.join(bin_dir, "workbook_load")] + (["--layer"] if reader == "layer" else []) +
+                             ["--repeat", str(args.repeat), path])
         if fields[1] != "ok":
-            sys.exit("compare.py: the loader did not load %s" % path)
+            sys.exit("compare.py: %s did not read %s" % (reader, path))
         return {"first": float(fields[3]), "warm": float(fields[4]), "peak": int(fields[5]) - int(fields[6]),
                 "faults": int(fields[7]), "maxrss": maxrss}
     if reader == "floor":
@@ -244,17 +250,25 @@ def print_tables(results, readers):
 
     print("\nRatios of first reads: ours against the inflate floor (fresh memory, reused buffer);"
           " each peer against ours (first; warm in brackets)")
-    peers = [r for r in readers if r not in ("ours", "floor")]
-    print("%-22s%12s%12s" % ("workbook", "ours/fresh", "ours/reused") + "".join("%18s" % (p + "/ours") for p in peers))
-    for result in results:
-        ours, ours_warm = get(result, "ours"), get(result, "ours", "warm")
-        line = "%-22s%12s%12s" % (name(result), ratio(ours, get(result, "floor")),
-                                  ratio(ours, get(result, "floor", "warm")))
-        for peer in peers:
-            cell = "-" if peer not in result else "%s (%s)" % (ratio(get(result, peer), ours),
-                                                              ratio(get(result, peer, "warm"), ours_warm))
-            line += "%18s" % cell
-        print(line)
+    peers = [r for r in readers if r not in ("ours", "layer", "floor")]
+
+    def against(base):
+        print("%-22s%12s%12s" % ("workbook", base + "/fresh", base + "/reused") +
+              "".join("%18s" % (p + "/" + base) for p in peers))
+        for result in results:
+            ours, ours_warm = get(result, base), get(result, base, "warm")
+            line = "%-22s%12s%12s" % (name(result), ratio(ours, get(result, "floor")),
+                                      ratio(ours, get(result, "floor", "warm")))
+            for peer in peers:
+                cell = "-" if peer not in result else "%s (%s)" % (ratio(get(result, peer), ours),
+                                                                  ratio(get(result, peer, "warm"), ours_warm))
+                line += "%18s" % cell
+            print(line)
+
+    against("ours")
+    if "layer" in readers:
+        print("\nThe same against the spreadsheet layer alone, which does the peers' job: the cells, no term table")
+        against("layer")
 
     print("\nMemory and noise: the loader's peak over its RSS before the load, against the inflated parts;"
           " page faults of a first read;\nthen each reader's process: its peak RSS in MiB; and the noise of the first reads")
@@ -301,7 +315,7 @@ def main():
     for path, writer, pairs in workbooks(args.build, sizes, xls_sizes):
         print("compare.py: %s (%s, %d pairs)" % (os.path.basename(path), writer, pairs), file=sys.stderr)
         results.append(compare(path, writer, pairs, args))
-    readers = [r for r in ("ours", "floor", "openpyxl", "sheetjs", "freexl", "xlrd") if r in args.readers]
+    readers = [r for r in ("ours", "layer", "floor", "openpyxl", "sheetjs", "freexl", "xlrd") if r in args.readers]
     print_tables(results, readers)
 
 
