@@ -102,13 +102,40 @@ char16_t* TermDictionary::store(std::u16string_view term, std::u16string_view co
     return text;
 }
 
-void TermDictionary::set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks)
+void TermDictionary::checkLengths(std::u16string_view term, std::u16string_view counterpart)
 {
     if (term.size() > kLongestTerm || counterpart.size() > std::numeric_limits<uint32_t>::max())
         throw std::length_error("a term of 2^30 code units or more, or a counterpart of 2^32");
+}
+
+void TermDictionary::set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks)
+{
+    checkLengths(term, counterpart);
     if (2 * (size_ + 1) > slots_.size())
         reserve(size_ + 1);
-    const uint64_t hash = hashOf(term);
+    enter(term, hashOf(term), counterpart, marks);
+}
+
+void TermDictionary::setPair(std::u16string_view first, std::u16string_view second, uint8_t firstMarks,
+                             uint8_t secondMarks)
+{
+    checkLengths(first, second);
+    checkLengths(second, first);
+    if (2 * (size_ + 2) > slots_.size())
+        reserve(size_ + 2);
+    // Both slots are asked for before either is used, so that the two cache
+    // misses of a large table overlap rather than come one after the other.
+    const uint64_t firstHash = hashOf(first);
+    const uint64_t secondHash = hashOf(second);
+    const size_t mask = slots_.size() - 1;
+    __builtin_prefetch(&slots_[firstHash & mask], 1);
+    __builtin_prefetch(&slots_[secondHash & mask], 1);
+    enter(first, firstHash, second, firstMarks);
+    enter(second, secondHash, first, secondMarks);
+}
+
+void TermDictionary::enter(std::u16string_view term, uint64_t hash, std::u16string_view counterpart, uint8_t marks)
+{
     Slot& slot = slots_[slotFor(term, hash)];
     const auto counterpartLength = static_cast<uint32_t>(counterpart.size());
     if (slot.entry == 0) {

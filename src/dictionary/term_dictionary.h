@@ -35,6 +35,10 @@ public:
     // Enters `term` with `counterpart`, replacing any counterpart it had, and
     // adds `marks` to its marks (see marks()).
     void set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks = 0);
+    // set(first, second, firstMarks), then set(second, first, secondMarks),
+    // quicker in a large table.
+    void setPair(std::u16string_view first, std::u16string_view second, uint8_t firstMarks = 0,
+                 uint8_t secondMarks = 0);
     // The counterpart of `term`, or the empty text when none is known.
     std::u16string lookup(std::u16string_view term) const;
     // The same without a copy: empty when no counterpart is known. Valid
@@ -66,6 +70,9 @@ private:
         uint32_t entry = 0;       // 1 + the entry's index; 0 for a free slot
     };
 
+    static void checkLengths(std::u16string_view term, std::u16string_view counterpart);
+    // set() once the slots have room for one more term.
+    void enter(std::u16string_view term, uint64_t hash, std::u16string_view counterpart, uint8_t marks);
     // The index of the slot that holds `term`, or of the free slot where it belongs.
     size_t slotFor(std::u16string_view term, uint64_t hash) const;
     void swap(TermDictionary& other) noexcept;

@@ -141,8 +141,7 @@ WorkbookRead readRegion(TermDictionary& dictionary, std::u16string_view path, st
         if (complete) {
             // The columns are marks of the term table's own entries: entered
             // with the terms, they take no lookups of their own.
-            dictionary.set(first, second, columns ? kColumnA : 0);
-            dictionary.set(second, first, columns ? kColumnB : 0);
+            dictionary.setPair(first, second, columns ? kColumnA : 0, columns ? kColumnB : 0);
             ++read.pairsEntered;
         }
         if (observer)

@@ -201,4 +201,23 @@ TEST(TermDictionary, MarksStayWithTheirTermWhateverItsCounterpartBecomes)
     EXPECT_EQ(dictionary.marks(u"B"), 3);
 }
 
+TEST(TermDictionary, APairEnteredAtOnceIsAsTwoSets)
+{
+    TermDictionary paired;
+    TermDictionary set;
+    const std::pair<std::u16string, std::u16string> rows[] = {
+        {u"A", u"B"}, {u"Same", u"Same"}, {u"B", u"C"}, {u"A", u"a longer counterpart"}, {u"", u"empty"}};
+    for (const auto& [first, second] : rows) {
+        paired.setPair(first, second, 1, 2);
+        set.set(first, second, 1);
+        set.set(second, first, 2);
+    }
+    EXPECT_EQ(paired.size(), set.size());
+    for (const auto& [first, second] : rows)
+        for (const std::u16string& term : {first, second}) {
+            EXPECT_EQ(paired.lookup(term), set.lookup(term));
+            EXPECT_EQ(paired.marks(term), set.marks(term));
+        }
+}
+
 } // namespace
