@@ -17,8 +17,8 @@ template <typename Translate>
 void measure(benchmark::State& state, Setting setting, Direction direction, Translate&& translate)
 {
     switchLocale(setting);
-    const TermDictionary dictionary = makeDictionary(kPairs, setting);
-    TermColumns columns;
+    TermDictionary dictionary = makeDictionary(kPairs, setting);
+    TermColumns columns(dictionary);
     for (int i = 0; i < kPairs; ++i)
         columns.enterRow(englishTerm(i), counterpartTerm(i, setting));
     const NamingRule rule(dictionary, columns, direction);

@@ -1,67 +1,52 @@
 // Loads workbooks one after the other and says, for each, what came of it, how
-// long it took and how much memory the process held at its peak: for
+// long its first load and its later loads took, how much memory the process
+// held at its peak and how many pages the first load touched: for
 // bench/compare.py and for measuring hostile workbooks.
 //
 // usage: workbook_load [--layer] [--repeat N] WORKBOOK...
-//   default   the dictionary loader (readDictionaryWorkbook with the module's
-//             markers); prints the pairs entered
+//   default   the dictionary loader as the module's start-up calls it
+//             (readDictionaryWorkbook with its markers, filling the term
+//             table and the columns of the terms); prints the pairs entered
 //   --layer   the spreadsheet layer alone: load the book, then read every cell
 //             of columns A and B up to the last row as the loader does (its
 //             number or its text); prints the cells that held either
-// The time is processor time (the machine may be busy with other work), the
-// best of N loads (default 1); the memory is the first load's.
+// The times are processor time (the machine may be busy with other work): the
+// first load, which is what the module's start-up meets when this is a fresh
+// process, and the best of N loads after it (default 0: the first again). The
+// dictionary a load fills is freed after the clock stops, as the module keeps
+// it. The memory and the page faults are the first load's.
 // Output: one line per workbook,
-//   <file> <result> <count> <seconds> <peak RSS KiB> <RSS KiB before the load>
+//   <file> <result> <count> <first s> <warm best s> <peak RSS KiB> <RSS KiB before the load> <page faults>
 #include "common/utf8.h"
 #include "workbook_loader.h"
 #include "xlbook.h"
+
+#include "process_stats.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
-#include <string_view>
-#include <time.h>
 
 namespace {
-
-// A field of /proc/self/status in KiB, e.g. "VmHWM".
-long statusKib(std::string_view field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.compare(0, field.size(), field) == 0 && line.size() > field.size() && line[field.size()] == ':')
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    return -1;
-}
-
-double processorSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// Starts the peak RSS afresh from the current RSS.
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 struct Outcome {
     bool ok = false;
     long count = 0;
     std::string error;
+    double seconds = 0;
 };
 
 Outcome loadThroughLoader(const std::string& file)
 {
+    const std::u16string path = xl::utf8ToUtf16(file);
     TermDictionary dictionary;
+    TermColumns columns(dictionary);
     Outcome outcome;
-    outcome.ok = readDictionaryWorkbook(dictionary, xl::utf8ToUtf16(file), kStartMarker, kEndMarker).loaded();
+    const double start = processorSeconds();
+    outcome.ok = readDictionaryWorkbook(dictionary, path, kStartMarker, kEndMarker, nullptr, &columns).loaded();
+    outcome.seconds = processorSeconds() - start;
     outcome.count = static_cast<long>(dictionary.size() / 2);
     return outcome;
 }
@@ -73,9 +58,11 @@ bool isXls(const std::string& file)
 
 Outcome loadThroughLayer(const std::string& file)
 {
-    xl::Book* book = isXls(file) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW();
+    const std::u16string path = xl::utf8ToUtf16(file);
     Outcome outcome;
-    outcome.ok = book->load(xl::utf8ToUtf16(file).c_str());
+    const double start = processorSeconds();
+    xl::Book* book = isXls(file) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW();
+    outcome.ok = book->load(path.c_str());
     if (!outcome.ok)
         outcome.error = book->errorMessage();
     else if (xl::Sheet* sheet = book->getSheet(0)) {
@@ -90,6 +77,7 @@ Outcome loadThroughLayer(const std::string& file)
         }
     }
     book->release();
+    outcome.seconds = processorSeconds() - start;
     return outcome;
 }
 
@@ -98,13 +86,13 @@ Outcome loadThroughLayer(const std::string& file)
 int main(int argc, char** argv)
 {
     bool layer = false;
-    int repeat = 1;
+    int repeat = 0;
     int first = 1;
     for (; first < argc && argv[first][0] == '-'; ++first) {
         if (std::strcmp(argv[first], "--layer") == 0)
             layer = true;
         else if (std::strcmp(argv[first], "--repeat") == 0 && first + 1 < argc)
-            repeat = std::max(1, std::atoi(argv[++first]));
+            repeat = std::max(0, std::atoi(argv[++first]));
         else {
             std::fprintf(stderr, "usage: workbook_load [--layer] [--repeat N] WORKBOOK...\n");
             return 2;
@@ -112,25 +100,20 @@ int main(int argc, char** argv)
     }
     for (int i = first; i < argc; ++i) {
         const std::string file = argv[i];
-        double best = 0;
-        Outcome outcome;
-        long before = 0;
-        long peak = 0;
+        const auto load = [&] { return layer ? loadThroughLayer(file) : loadThroughLoader(file); };
+        resetPeak();
+        const long before = statusKib("VmRSS");
+        const long faultsBefore = minorFaults();
+        const Outcome outcome = load();
+        const long faults = minorFaults() - faultsBefore;
+        const long peak = statusKib("VmHWM");
+        double best = outcome.seconds;
         for (int run = 0; run < repeat; ++run) {
-            // Memory freed by one load may stay resident; only the first load's peak tells.
-            if (run == 0) {
-                resetPeak();
-                before = statusKib("VmRSS");
-            }
-            double start = processorSeconds();
-            outcome = layer ? loadThroughLayer(file) : loadThroughLoader(file);
-            double seconds = processorSeconds() - start;
-            if (run == 0)
-                peak = statusKib("VmHWM");
+            const double seconds = load().seconds;
             best = run == 0 ? seconds : std::min(best, seconds);
         }
-        std::printf("%s\t%s\t%ld\t%.6f\t%ld\t%ld", file.c_str(), outcome.ok ? "ok" : "failed", outcome.count, best,
-                    peak, before);
+        std::printf("%s\t%s\t%ld\t%.6f\t%.6f\t%ld\t%ld\t%ld", file.c_str(), outcome.ok ? "ok" : "failed",
+                    outcome.count, outcome.seconds, best, peak, before, faults);
         if (!outcome.error.empty())
             std::printf("\t%s", outcome.error.c_str());
         std::printf("\n");

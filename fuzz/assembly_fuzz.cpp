@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A dictionary of some of the pairs, each term in one pair, with the
     // columns that the commands toward one language need.
     TermDictionary terms;
-    TermColumns columns;
+    TermColumns columns(terms);
     for (size_t i = 0; i < kEnglish.size(); ++i) {
         if (!input.ConsumeBool())
             continue;

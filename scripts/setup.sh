@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   locales
   python3-openpyxl python3-xlrd
+  libfreexl-dev python3-xlwt
   zip unzip
 )
 

@@ -10,6 +10,7 @@
 //   5 error    an error value such as #N/A (readStr gives null)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -40,6 +41,9 @@ public:
     virtual double readNum(int row, int col, Format** format = nullptr) const = 0;
     // One past the last row that holds a cell (0 for an empty sheet).
     virtual int lastRow() const = 0;
+    // The cells the sheet holds, of every type: for a reader that reserves
+    // room for what it will take from them, a bound that lastRow() is not.
+    virtual size_t cellCount() const = 0;
 
 protected:
     ~Sheet() = default;

@@ -9,7 +9,7 @@ namespace {
 
 // Constructed when the module is loaded, before the host calls it.
 TermDictionary theTermDictionary;
-TermColumns theTermColumns;
+TermColumns theTermColumns(theTermDictionary);
 
 // "打开Excel失败!找不到dll同级目录下的PelmoraConfig.xlsx。" in code page 936.
 constexpr char kOpenFailedMessage[] =

@@ -3,9 +3,9 @@
 // need to know whether a term is already in that language, that is, whether
 // it stands in the column they turn terms into.
 //
-// The columns are kept in a TermDictionary of their own, whose "counterpart"
-// of a term is one code unit of column bits: that table is already laid out
-// for many short texts entered once and looked up often.
+// The columns are two bits kept with each term in the term table itself
+// (TermDictionary::marks): a table of their own would hold every term again,
+// and cost a start-up as much memory and time as the terms' counterparts.
 #pragma once
 
 #include "term_dictionary.h"
@@ -20,12 +20,17 @@ enum TermColumn : uint8_t {
 
 class TermColumns {
 public:
-    // Notes a complete pair row: `first` stands in column A, `second` in B.
+    // The columns of the terms of `terms`, which must outlive this.
+    explicit TermColumns(TermDictionary& terms) : terms_(&terms) {}
+
+    // Notes a complete pair row, whose terms the term table holds already:
+    // `first` stands in column A, `second` in B. (A reader that enters the
+    // row's terms itself may rather give the columns to TermDictionary::set
+    // as their marks.)
     void enterRow(std::u16string_view first, std::u16string_view second);
     // The columns that `term` stands in, as TermColumn bits; 0 for none.
-    uint8_t of(std::u16string_view term) const;
+    uint8_t of(std::u16string_view term) const { return terms_->marks(term); }
 
 private:
-    void add(std::u16string_view term, uint8_t column);
-    TermDictionary bits_;
+    TermDictionary* terms_;
 };

@@ -2,6 +2,7 @@
 #include "term_dictionary.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -31,8 +32,7 @@ size_t TermDictionary::slotFor(std::u16string_view term, uint64_t hash) const
         if (slot.entry == 0)
             return index;
         if (slot.tag == tag) {
-            const Entry& candidate = entry(slot.entry - 1);
-            if (std::u16string_view(candidate.text, candidate.termLength) == term)
+            if (this->term(slot.entry - 1) == term)
                 return index;
         }
     }
@@ -49,24 +49,39 @@ void TermDictionary::swap(TermDictionary& other) noexcept
     std::swap(nextBlockSize_, other.nextBlockSize_);
 }
 
-void TermDictionary::grow()
+void TermDictionary::reserve(size_t terms)
 {
-    if (size_ >= std::numeric_limits<uint32_t>::max() / 2)
+    if (terms >= std::numeric_limits<uint32_t>::max() / 2)
         throw std::length_error("the term table is full");
-    slots_.assign(slots_.empty() ? 16 : 2 * slots_.size(), Slot{});
-    const size_t mask = slots_.size() - 1;
-    // The slots are written in no order: asking for each one a few entries
-    // ahead keeps the misses from coming one after the other.
+    const size_t count = std::bit_ceil(std::max<size_t>(16, 2 * terms));
+    if (count > slots_.size())
+        rehash(count);
+    entryBlocks_.reserve((terms + kEntriesPerBlock - 1) / kEntriesPerBlock);
+}
+
+void TermDictionary::rehash(size_t count)
+{
+    std::vector<Slot> slots(count);
+    const size_t mask = count - 1;
+    // The slots are written in no order: hashing each term a few entries
+    // ahead, and asking for its slot, keeps the misses from coming one after
+    // the other.
     constexpr size_t kAhead = 16;
+    uint64_t hashes[kAhead];
+    for (size_t i = 0; i < std::min(kAhead, size_); ++i)
+        hashes[i] = hashOf(term(i));
     for (size_t i = 0; i < size_; ++i) {
-        if (i + kAhead < size_)
-            __builtin_prefetch(&slots_[entry(i + kAhead).hash & mask], 1);
-        const uint64_t hash = entry(i).hash;
+        const uint64_t hash = hashes[i % kAhead];
+        if (i + kAhead < size_) {
+            hashes[i % kAhead] = hashOf(term(i + kAhead));
+            __builtin_prefetch(&slots[hashes[i % kAhead] & mask], 1);
+        }
         size_t index = hash & mask;
-        while (slots_[index].entry != 0)
+        while (slots[index].entry != 0)
             index = (index + 1) & mask;
-        slots_[index] = {tagOf(hash), static_cast<uint32_t>(i + 1)};
+        slots[index] = {tagOf(hash), static_cast<uint32_t>(i + 1)};
     }
+    slots_ = std::move(slots);
 }
 
 char16_t* TermDictionary::store(std::u16string_view term, std::u16string_view counterpart)
@@ -87,26 +102,53 @@ char16_t* TermDictionary::store(std::u16string_view term, std::u16string_view co
     return text;
 }
 
-void TermDictionary::set(std::u16string_view term, std::u16string_view counterpart)
+void TermDictionary::checkLengths(std::u16string_view term, std::u16string_view counterpart)
 {
-    constexpr size_t kLongest = std::numeric_limits<uint32_t>::max();
-    if (term.size() > kLongest || counterpart.size() > kLongest)
-        throw std::length_error("a term of more than 2^32 code units");
+    if (term.size() > kLongestTerm || counterpart.size() > std::numeric_limits<uint32_t>::max())
+        throw std::length_error("a term of 2^30 code units or more, or a counterpart of 2^32");
+}
+
+void TermDictionary::set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks)
+{
+    checkLengths(term, counterpart);
     if (2 * (size_ + 1) > slots_.size())
-        grow();
-    const uint64_t hash = hashOf(term);
+        reserve(size_ + 1);
+    enter(term, hashOf(term), counterpart, marks);
+}
+
+void TermDictionary::setPair(std::u16string_view first, std::u16string_view second, uint8_t firstMarks,
+                             uint8_t secondMarks)
+{
+    checkLengths(first, second);
+    checkLengths(second, first);
+    if (2 * (size_ + 2) > slots_.size())
+        reserve(size_ + 2);
+    // Both slots are asked for before either is used, so that the two cache
+    // misses of a large table overlap rather than come one after the other.
+    const uint64_t firstHash = hashOf(first);
+    const uint64_t secondHash = hashOf(second);
+    const size_t mask = slots_.size() - 1;
+    __builtin_prefetch(&slots_[firstHash & mask], 1);
+    __builtin_prefetch(&slots_[secondHash & mask], 1);
+    enter(first, firstHash, second, firstMarks);
+    enter(second, secondHash, first, secondMarks);
+}
+
+void TermDictionary::enter(std::u16string_view term, uint64_t hash, std::u16string_view counterpart, uint8_t marks)
+{
     Slot& slot = slots_[slotFor(term, hash)];
     const auto counterpartLength = static_cast<uint32_t>(counterpart.size());
     if (slot.entry == 0) {
         if (size_ % kEntriesPerBlock == 0)
             entryBlocks_.push_back(std::make_unique_for_overwrite<Entry[]>(kEntriesPerBlock));
-        entry(size_) = {hash, store(term, counterpart), static_cast<uint32_t>(term.size()), counterpartLength};
+        entry(size_) = {store(term, counterpart), static_cast<uint32_t>(term.size()), marks & 3u, counterpartLength};
         slot = {tagOf(hash), static_cast<uint32_t>(++size_)};
         return;
     }
     // A counterpart that fits where the old one was takes its place; a longer
     // one is stored anew with a copy of its term.
     Entry& entered = entry(slot.entry - 1);
+    entered.marks |= marks & 3u;
     if (counterpartLength > entered.counterpartLength)
         entered.text = store(term, counterpart);
     else
@@ -114,15 +156,30 @@ void TermDictionary::set(std::u16string_view term, std::u16string_view counterpa
     entered.counterpartLength = counterpartLength;
 }
 
+uint32_t TermDictionary::entryOf(std::u16string_view term) const
+{
+    return slots_.empty() ? 0 : slots_[slotFor(term, hashOf(term))].entry;
+}
+
 std::u16string_view TermDictionary::find(std::u16string_view term) const
 {
-    if (slots_.empty())
+    const uint32_t found = entryOf(term);
+    if (found == 0)
         return {};
-    const Slot& slot = slots_[slotFor(term, hashOf(term))];
-    if (slot.entry == 0)
-        return {};
-    const Entry& found = entry(slot.entry - 1);
-    return {found.text + found.termLength, found.counterpartLength};
+    const Entry& counterpart = entry(found - 1);
+    return {counterpart.text + counterpart.termLength, counterpart.counterpartLength};
+}
+
+uint8_t TermDictionary::marks(std::u16string_view term) const
+{
+    const uint32_t found = entryOf(term);
+    return found == 0 ? 0 : static_cast<uint8_t>(entry(found - 1).marks);
+}
+
+void TermDictionary::addMarks(std::u16string_view term, uint8_t marks)
+{
+    if (const uint32_t found = entryOf(term))
+        entry(found - 1).marks |= marks & 3u;
 }
 
 std::u16string TermDictionary::lookup(std::u16string_view term) const

@@ -7,7 +7,8 @@
 // open addressing over small slots, entries in the order they came, and each
 // term stored right before its counterpart. Entries and texts live in blocks
 // that never move, so that what is entered is written once: a table of a
-// hundred thousand pairs is filled in the time it takes to read them.
+// hundred thousand pairs is filled in the time it takes to read them, and
+// when its reader reserves room for them first, its slots are laid out once.
 #pragma once
 
 #include <cstddef>
@@ -29,33 +30,61 @@ public:
         return *this;
     }
 
-    // Enters `term` with `counterpart`, replacing any counterpart it had.
-    void set(std::u16string_view term, std::u16string_view counterpart);
+    // Room for `terms` terms in all, entered without the table growing.
+    void reserve(size_t terms);
+    // Enters `term` with `counterpart`, replacing any counterpart it had, and
+    // adds `marks` to its marks (see marks()).
+    void set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks = 0);
+    // set(first, second, firstMarks), then set(second, first, secondMarks),
+    // quicker in a large table.
+    void setPair(std::u16string_view first, std::u16string_view second, uint8_t firstMarks = 0,
+                 uint8_t secondMarks = 0);
     // The counterpart of `term`, or the empty text when none is known.
     std::u16string lookup(std::u16string_view term) const;
     // The same without a copy: empty when no counterpart is known. Valid
     // until the table is next changed.
     std::u16string_view find(std::u16string_view term) const;
+    // Two bits that the table keeps with each term for its callers, such as
+    // the columns of the workbook that the term stands in (TermColumns): 0
+    // for a term never marked or never entered.
+    uint8_t marks(std::u16string_view term) const;
+    // Adds the two low bits of `marks` to those of `term`, which set() must
+    // have entered; a term not entered takes none.
+    void addMarks(std::u16string_view term, uint8_t marks);
     // The number of terms entered, counting both directions of a pair.
     size_t size() const { return size_; }
 
 private:
+    // 16 bytes: a term's hash is made again from its text on the rare
+    // occasions the slots are laid anew, rather than kept for each term.
     struct Entry {
-        uint64_t hash;
         char16_t* text;           // the term, and its counterpart right after it
-        uint32_t termLength;
+        uint32_t termLength : 30;
+        uint32_t marks : 2;
         uint32_t counterpartLength;
     };
+    static constexpr size_t kLongestTerm = (size_t(1) << 30) - 1;
     static constexpr size_t kEntriesPerBlock = 4096;
     struct Slot {
         uint32_t tag = 0;         // the hash's high half, to pass over most other terms unread
         uint32_t entry = 0;       // 1 + the entry's index; 0 for a free slot
     };
 
+    static void checkLengths(std::u16string_view term, std::u16string_view counterpart);
+    // set() once the slots have room for one more term.
+    void enter(std::u16string_view term, uint64_t hash, std::u16string_view counterpart, uint8_t marks);
     // The index of the slot that holds `term`, or of the free slot where it belongs.
     size_t slotFor(std::u16string_view term, uint64_t hash) const;
     void swap(TermDictionary& other) noexcept;
-    void grow();
+    // Lays the entries anew into `count` (a power of two) slots.
+    void rehash(size_t count);
+    // 1 + the index of the entry of `term`, or 0 when it has none.
+    uint32_t entryOf(std::u16string_view term) const;
+    std::u16string_view term(size_t index) const
+    {
+        const Entry& found = entry(index);
+        return {found.text, found.termLength};
+    }
     Entry& entry(size_t index) { return entryBlocks_[index / kEntriesPerBlock][index % kEntriesPerBlock]; }
     const Entry& entry(size_t index) const
     {

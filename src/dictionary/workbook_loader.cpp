@@ -4,6 +4,7 @@
 #include "module_file.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <new>
@@ -102,7 +103,10 @@ std::u16string trimNumberText(std::u16string text)
 
 int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadObserver* observer)
 {
-    if (sheet->cellType(row, col) == xl::CELLTYPE_NUMBER) {
+    // Text first: it is nearly every cell, and then the one look-up it takes.
+    if (const char16_t* string = sheet->readStr(row, col, nullptr)) {
+        text.assign(string);
+    } else if (sheet->cellType(row, col) == xl::CELLTYPE_NUMBER) {
         double value = sheet->readNum(row, col, nullptr);
         // Fixed notation of the largest double takes 309 digits and the decimals.
         char rendering[400];
@@ -111,7 +115,7 @@ int readCellText(xl::Sheet* sheet, int row, int col, std::u16string& text, LoadO
         if (observer)
             observer->numberCell(row, col, value, text);
     } else {
-        readString(sheet, row, col, text);
+        text.clear();
     }
     return 1;
 }
@@ -135,6 +139,10 @@ WorkbookRead readRegion(TermDictionary& dictionary, xl::Book& book, std::u16stri
 
     // Without an end marker the region ends with the sheet's last used row.
     const int lastRow = sheet->lastRow();
+    // Room for a pair on every row of the region that cells can fill, so that
+    // the tables are laid out once rather than grown and laid out again.
+    const size_t pairRows = std::min(static_cast<size_t>(lastRow - read.startRow), sheet->cellCount() / 2);
+    dictionary.reserve(dictionary.size() + 2 * pairRows);
     std::u16string first;
     std::u16string second;
     for (int row = read.startRow + 1; row < lastRow; ++row) {
@@ -147,10 +155,9 @@ WorkbookRead readRegion(TermDictionary& dictionary, xl::Book& book, std::u16stri
         }
         const bool complete = !first.empty() && !second.empty();
         if (complete) {
-            dictionary.set(first, second);
-            dictionary.set(second, first);
-            if (columns)
-                columns->enterRow(first, second);
+            // The columns are marks of the term table's own entries: entered
+            // with the terms, they take no lookups of their own.
+            dictionary.setPair(first, second, columns ? kColumnA : 0, columns ? kColumnB : 0);
             ++read.pairsEntered;
         }
         if (observer)
@@ -164,14 +171,12 @@ WorkbookRead readRegion(TermDictionary& dictionary, xl::Book& book, std::u16stri
 // dictionary, which would swap some names one way only: none at all is what
 // a workbook that cannot be read gives.
 template <typename Read>
-WorkbookRead wholeOrNothing(TermDictionary& dictionary, TermColumns* columns, Read&& read)
+WorkbookRead wholeOrNothing(TermDictionary& dictionary, Read&& read)
 {
     try {
         return read();
     } catch (const std::bad_alloc&) {
-        dictionary = TermDictionary();
-        if (columns)
-            *columns = TermColumns();
+        dictionary = TermDictionary(); // and with it the columns of its terms
         WorkbookRead failed;
         failed.openError = "out of memory while reading the workbook";
         return failed;
@@ -183,7 +188,7 @@ WorkbookRead wholeOrNothing(TermDictionary& dictionary, TermColumns* columns, Re
 WorkbookRead readDictionaryBook(TermDictionary& dictionary, xl::Book& book, std::u16string_view startMarker,
                                 std::u16string_view endMarker, LoadObserver* observer, TermColumns* columns)
 {
-    return wholeOrNothing(dictionary, columns,
+    return wholeOrNothing(dictionary,
                           [&] { return readRegion(dictionary, book, startMarker, endMarker, observer, columns); });
 }
 
@@ -191,7 +196,7 @@ WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_v
                                     std::u16string_view startMarker, std::u16string_view endMarker,
                                     LoadObserver* observer, TermColumns* columns)
 {
-    return wholeOrNothing(dictionary, columns, [&] {
+    return wholeOrNothing(dictionary, [&] {
         WorkbookRead read;
         xl::BookHandle book = openWorkbook(path, read.openError);
         if (!book)

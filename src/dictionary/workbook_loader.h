@@ -55,9 +55,10 @@ struct WorkbookRead {
 };
 
 // Enters every complete pair row of the workbook at `path` into `dictionary`,
-// in both directions; later rows win. With `columns`, notes in the same pass
-// which column each term stands in. When memory runs out on the way, both
-// are left empty and the workbook counts as not opened.
+// in both directions; later rows win. With `columns` (the columns of
+// `dictionary`), notes in the same pass which column each term stands in.
+// When memory runs out on the way, both are left empty and the workbook
+// counts as not opened.
 WorkbookRead readDictionaryWorkbook(TermDictionary& dictionary, std::u16string_view path,
                                     std::u16string_view startMarker, std::u16string_view endMarker,
                                     LoadObserver* observer = nullptr, TermColumns* columns = nullptr);

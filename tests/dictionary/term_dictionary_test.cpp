@@ -150,4 +150,74 @@ TEST(TermDictionary, ManyTermsAnswerAsAnOrderedMapWould)
     }
 }
 
+// "terma", "termb", ... "termz", "termax", ...: every number its own term.
+std::u16string numberedTerm(int i)
+{
+    return u"term" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+           std::u16string(static_cast<size_t>(i / 26), u'x');
+}
+
+TEST(TermDictionary, ATableReservedForMoreTermsThanItGetsAnswersAsOneThatGrew)
+{
+    TermDictionary reserved;
+    reserved.reserve(100000);
+    TermDictionary grown;
+    for (int i = 0; i < 5000; ++i) {
+        const std::u16string term = numberedTerm(i);
+        reserved.set(term, term + u"'");
+        grown.set(term, term + u"'");
+    }
+    // Reserving afterwards, for fewer or more, keeps what was entered.
+    reserved.reserve(10);
+    reserved.reserve(300000);
+    EXPECT_EQ(reserved.size(), grown.size());
+    for (int i = 0; i < 5000; i += 7) {
+        const std::u16string term = numberedTerm(i);
+        ASSERT_EQ(reserved.lookup(term), grown.lookup(term));
+        ASSERT_EQ(reserved.lookup(term), term + u"'");
+    }
+    EXPECT_EQ(reserved.lookup(u"term"), u"");
+}
+
+TEST(TermDictionary, MarksStayWithTheirTermWhateverItsCounterpartBecomes)
+{
+    TermDictionary dictionary;
+    dictionary.addMarks(u"A", 1); // not entered: takes none
+    EXPECT_EQ(dictionary.marks(u"A"), 0);
+    dictionary.set(u"A", u"B");
+    dictionary.set(u"B", u"A");
+    EXPECT_EQ(dictionary.marks(u"A"), 0);
+    dictionary.addMarks(u"A", 1);
+    dictionary.addMarks(u"B", 2);
+    dictionary.addMarks(u"B", 1);
+    dictionary.set(u"A", u"a much longer counterpart than before");
+    dictionary.set(u"A", u"C");
+    EXPECT_EQ(dictionary.marks(u"A"), 1);
+    EXPECT_EQ(dictionary.marks(u"B"), 3);
+    EXPECT_EQ(dictionary.lookup(u"A"), u"C");
+    EXPECT_EQ(dictionary.marks(u"C"), 0);
+    dictionary.reserve(1000);
+    EXPECT_EQ(dictionary.marks(u"A"), 1);
+    EXPECT_EQ(dictionary.marks(u"B"), 3);
+}
+
+TEST(TermDictionary, APairEnteredAtOnceIsAsTwoSets)
+{
+    TermDictionary paired;
+    TermDictionary set;
+    const std::pair<std::u16string, std::u16string> rows[] = {
+        {u"A", u"B"}, {u"Same", u"Same"}, {u"B", u"C"}, {u"A", u"a longer counterpart"}, {u"", u"empty"}};
+    for (const auto& [first, second] : rows) {
+        paired.setPair(first, second, 1, 2);
+        set.set(first, second, 1);
+        set.set(second, first, 2);
+    }
+    EXPECT_EQ(paired.size(), set.size());
+    for (const auto& [first, second] : rows)
+        for (const std::u16string& term : {first, second}) {
+            EXPECT_EQ(paired.lookup(term), set.lookup(term));
+            EXPECT_EQ(paired.marks(term), set.marks(term));
+        }
+}
+
 } // namespace

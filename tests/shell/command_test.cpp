@@ -241,7 +241,7 @@ TEST_F(Command, ASharedPartThatTheHostWillNotRenameIsTriedOnce)
 // language; run again, either command sets no name at all.
 TEST_F(Command, EachCommandTowardOneLanguageBringsAMixedModelIntoItOnce)
 {
-    TermColumns columns;
+    TermColumns columns(dictionary);
     for (const auto& [english, chinese] : {std::pair<std::u16string, std::u16string>{u"Sketch", u"Caotu"},
                                            {u"Extrude", u"Lashen"}}) {
         dictionary.set(english, chinese);

@@ -227,7 +227,7 @@ TEST(DirectionalRule, EveryKindOfSegmentTowardEachColumn)
     const std::pair<std::u16string, std::u16string> rows[] = {
         {u"Abc", u"Xyz"}, {u"Def", u"Uvw"}, {u"Pqr", u"Mid"}, {u"Mid", u"Stu"}, {u"Same", u"Same"}};
     TermDictionary terms;
-    TermColumns columns;
+    TermColumns columns(terms);
     for (const auto& [first, second] : rows) {
         terms.set(first, second);
         terms.set(second, first);

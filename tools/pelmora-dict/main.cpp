@@ -193,7 +193,7 @@ int preview(xl::Book& book, const Request& request, const Reply& reply)
     if (!tools::readInput(*request.names, names, error))
         return reply.fail(tools::kCannotRead, "cannot-read", error);
     TermDictionary dictionary;
-    TermColumns columns;
+    TermColumns columns(dictionary);
     LoadRecord load;
     load.read = readDictionaryBook(dictionary, book, kStartMarker, kEndMarker, &load, &columns);
     const PreviewContext context{reply.head.workbook, load, systemCodePageName(), request.direction->name};

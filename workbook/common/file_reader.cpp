@@ -5,7 +5,11 @@
 #include "common/quote.h"
 #include "common/utf8.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
 namespace xl {
@@ -33,6 +37,19 @@ std::string describeOpenError(int code)
     }
 }
 
+// The size of the open file, or 0 when it cannot be told: only a hint, as
+// the file may change while it is read.
+uint64_t sizeHint(std::FILE* file)
+{
+#ifdef _WIN32
+    struct _stat64 status;
+    return _fstat64(_fileno(file), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+#else
+    struct stat status;
+    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0;
+#endif
+}
+
 } // namespace
 
 std::string readWholeFile(const char16_t* path, size_t maxSize)
@@ -43,17 +60,21 @@ std::string readWholeFile(const char16_t* path, size_t maxSize)
     std::FILE* file = openForReading(path);
     if (!file)
         throw LoadError{"cannot open " + quoted + ": " + describeOpenError(errno)};
-    std::string bytes;
-    char buffer[64 * 1024];
-    bool tooLarge = false;
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (bytes.size() + got > maxSize) {
-            tooLarge = true;
+    // Read straight into room for the whole file, and a byte more to see it
+    // end: a string grown as it fills would copy it and touch twice its pages.
+    const uint64_t hint = sizeHint(file);
+    std::string bytes(hint > maxSize ? 0 : static_cast<size_t>(hint) + 1, '\0');
+    size_t filled = 0;
+    while (filled < bytes.size()) {
+        const size_t got = std::fread(bytes.data() + filled, 1, bytes.size() - filled, file);
+        if (got == 0)
             break;
-        }
-        bytes.append(buffer, got);
+        filled += got;
+        if (filled == bytes.size() && filled <= maxSize)
+            bytes.resize(std::min(std::max<size_t>(2 * filled, 64 << 10), maxSize + 1));
     }
+    const bool tooLarge = hint > maxSize || filled > maxSize;
+    bytes.resize(filled);
     const bool readError = std::ferror(file) != 0;
     std::fclose(file);
     if (tooLarge)

@@ -47,8 +47,14 @@ public:
     // copy (the book's shared strings), and must outlive the sheet.
     explicit SheetData(const TextPool* sharedTexts = nullptr) : sharedTexts_(sharedTexts) {}
 
-    // Room for `cells` cells, to be filled without copies as the sheet grows.
-    void reserve(size_t cells) { cells_.reserve(cells); }
+    // Room for `cells` cells and `textUnits` code units of text of their own
+    // (with the length and NUL of each), to be filled without copies as the
+    // sheet grows.
+    void reserve(size_t cells, size_t textUnits = 0)
+    {
+        cells_.reserve(cells);
+        texts_.reserve(textUnits);
+    }
 
     // Cells may be added in any order; a later cell at the same position
     // replaces an earlier one. Negative positions, columns past 65535 (beyond
@@ -74,6 +80,7 @@ public:
     const char16_t* readStr(int row, int col, Format** format = nullptr) override;
     double readNum(int row, int col, Format** format = nullptr) const override;
     int lastRow() const override;
+    size_t cellCount() const override { return cells_.size(); }
 
 private:
     // 16 bytes a cell: no cell owns memory of its own.

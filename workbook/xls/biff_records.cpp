@@ -105,6 +105,14 @@ bool ContinuedReader::atEnd() const
     return true;
 }
 
+uint64_t ContinuedReader::remaining() const
+{
+    uint64_t bytes = 0;
+    for (size_t i = segment_; i < segments_.size(); ++i)
+        bytes += segments_[i].data.size() - (i == segment_ ? position_ : 0);
+    return bytes;
+}
+
 void ContinuedReader::take(uint8_t* out, size_t count)
 {
     while (count > 0) {
@@ -177,14 +185,20 @@ void ContinuedReader::readCharacters(size_t count, bool wide, std::u16string& te
         if (fitting == 0)
             failAt("a 16-bit character is split across records");
         const uint8_t* bytes = data.data() + position_;
-        for (size_t i = 0; i < fitting; ++i)
-            text.push_back(wide ? static_cast<char16_t>(loadU16(bytes + 2 * i)) : static_cast<char16_t>(bytes[i]));
+        const size_t start = text.size();
+        text.resize(start + fitting);
+        char16_t* out = text.data() + start;
+        if (wide)
+            for (size_t i = 0; i < fitting; ++i)
+                out[i] = static_cast<char16_t>(loadU16(bytes + 2 * i));
+        else
+            std::copy_n(bytes, fitting, out);
         position_ += fitting * unit;
         count -= fitting;
     }
 }
 
-std::u16string ContinuedReader::readString(bool richAndPhonetic)
+void ContinuedReader::readString(bool richAndPhonetic, std::u16string& text)
 {
     constexpr uint8_t kWide = 0x01;
     constexpr uint8_t kPhonetic = 0x04;
@@ -193,14 +207,12 @@ std::u16string ContinuedReader::readString(bool richAndPhonetic)
     const uint8_t flags = u8();
     const size_t runs = richAndPhonetic && (flags & kRich) ? u16() : 0;
     const uint32_t phoneticSize = richAndPhonetic && (flags & kPhonetic) ? u32() : 0;
-    std::u16string text;
-    text.reserve(count);
+    text.clear();
     // 8-bit characters are the low bytes of UTF-16 code units, so they map
     // to U+0000..U+00FF whatever the workbook's code page says.
     readCharacters(count, (flags & kWide) != 0, text);
     skip(uint64_t{4} * runs);
     skip(phoneticSize);
-    return text;
 }
 
 double decodeRk(uint32_t rk)

@@ -100,10 +100,13 @@ public:
     uint16_t u16();
     uint32_t u32();
     void skip(uint64_t count);
-    // A string with a 16-bit character count and a flag byte. With
-    // `richAndPhonetic`, the flags may announce formatting runs and a
-    // phonetic block after the characters, which are skipped.
-    std::u16string readString(bool richAndPhonetic);
+    // The bytes of the data from here to its end, in all its records.
+    uint64_t remaining() const;
+    // A string with a 16-bit character count and a flag byte, put into
+    // `text` (whose room is reused). With `richAndPhonetic`, the flags may
+    // announce formatting runs and a phonetic block after the characters,
+    // which are skipped.
+    void readString(bool richAndPhonetic, std::u16string& text);
 
 private:
     struct Segment {

@@ -7,6 +7,7 @@
 #include "common/load_error.h"
 #include "xls/biff_records.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -18,6 +19,7 @@ constexpr uint16_t kVersionBiff8 = 0x0600;
 constexpr uint16_t kGlobalsKind = 0x0005;
 constexpr uint8_t kWorksheetKind = 0x00;
 constexpr int kLastColumn = 255;
+constexpr size_t kRecordBytesPerCell = 14;
 
 // A fault of `record`, of its cell `at` when one is at fault.
 [[noreturn]] void failRecord(const Record& record, std::string what, std::optional<CellPosition> at = std::nullopt)
@@ -80,6 +82,7 @@ private:
     // A formula whose text result follows in a STRING record.
     bool awaitingText_ = false;
     CellPosition textFormula_{0, 0};
+    std::u16string text_; // the text of a LABEL or STRING record, its room reused
 };
 
 // Cells right of the last column a BIFF8 sheet has are left out.
@@ -202,7 +205,8 @@ void CellReader::read(const Record& record, RecordCursor& cursor)
         requireSize(record, 6);
         if (const auto at = position(data)) {
             ContinuedReader text(record, cursor, 6);
-            addString(record, *at, text.readString(false));
+            text.readString(false, text_);
+            addString(record, *at, text_);
         }
         break;
     case record::kFormula:
@@ -213,7 +217,8 @@ void CellReader::read(const Record& record, RecordCursor& cursor)
     case record::kString:
         if (awaitingText_) {
             ContinuedReader text(record, cursor, 0);
-            addString(record, textFormula_, text.readString(false));
+            text.readString(false, text_);
+            addString(record, textFormula_, text_);
             awaitingText_ = false;
         }
         break;
@@ -223,7 +228,7 @@ void CellReader::read(const Record& record, RecordCursor& cursor)
 
 } // namespace
 
-BiffWorkbook::BiffWorkbook(std::vector<uint8_t> stream) : stream_(std::move(stream))
+BiffWorkbook::BiffWorkbook(std::span<const uint8_t> stream) : stream_(stream)
 {
     RecordCursor cursor(stream_, 0);
     Record record;
@@ -259,8 +264,16 @@ void BiffWorkbook::readSharedStrings(ContinuedReader& in)
     in.u32(); // how often the strings are used in all: nothing to check it against
     // The number of strings is only a claim; they stop where the data does.
     const uint32_t claimed = in.u32();
-    while (sharedStrings_.size() < claimed && !in.atEnd())
-        sharedStrings_.push_back(sharedTexts_.add(in.readString(true)));
+    // Each string takes at least as many bytes of the data as it and its
+    // length take code units in the pool, and at least three bytes in all.
+    const uint64_t bytes = in.remaining();
+    sharedTexts_.reserve(static_cast<size_t>(bytes));
+    sharedStrings_.reserve(static_cast<size_t>(std::min<uint64_t>(claimed, bytes / 3)));
+    std::u16string text;
+    while (sharedStrings_.size() < claimed && !in.atEnd()) {
+        in.readString(true, text);
+        sharedStrings_.push_back(sharedTexts_.add(text));
+    }
 }
 
 void BiffWorkbook::readWorksheet(size_t index, SheetData& sheet) const
@@ -272,6 +285,16 @@ void BiffWorkbook::readWorksheet(size_t index, SheetData& sheet) const
     if (!cursor.nextIs(record::kBof) || !cursor.next(record))
         failStream("no BOF record at offset " + std::to_string(start) + ", where the BOUNDSHEET of " + which +
                    " puts it");
+
+    // Room for the cells the records up to the next worksheet can hold, so
+    // that the sheet fills without copies: a LABELSST or NUMBER record, the
+    // most common cells, takes 14 bytes. Room that stays unused is never
+    // touched, so it takes no memory.
+    size_t end = stream_.size();
+    for (const uint32_t offset : worksheetOffsets_)
+        if (offset > start && offset < end)
+            end = offset;
+    sheet.reserve(end > start ? (end - start) / kRecordBytesPerCell : 0);
 
     CellReader cells(sheet, sharedStrings_);
     // Charts embedded in the sheet sit between a BOF and an EOF of their

@@ -6,6 +6,7 @@
 #include "common/sheet_data.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,10 @@ class ContinuedReader;
 
 class BiffWorkbook {
 public:
-    // Reads the globals. Throws LoadError for unsound records, for
-    // encrypted workbooks and for streams of other BIFF versions.
-    explicit BiffWorkbook(std::vector<uint8_t> stream);
+    // Reads the globals of `stream`, which must outlive the workbook. Throws
+    // LoadError for unsound records, for encrypted workbooks and for streams
+    // of other BIFF versions.
+    explicit BiffWorkbook(std::span<const uint8_t> stream);
 
     // Worksheets only: chart sheets, macro sheets and modules hold no cells
     // to serve, so they are not counted.
@@ -31,7 +33,7 @@ public:
 private:
     void readSharedStrings(ContinuedReader& in);
 
-    std::vector<uint8_t> stream_;
+    std::span<const uint8_t> stream_;
     TextPool sharedTexts_;
     std::vector<TextPool::Id> sharedStrings_; // where each is in sharedTexts_
     std::vector<uint32_t> worksheetOffsets_; // of each worksheet's BOF record

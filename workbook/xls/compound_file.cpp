@@ -165,15 +165,24 @@ std::vector<uint32_t> CompoundFile::followChain(const std::vector<uint32_t>& tab
     return chain;
 }
 
-std::vector<uint8_t> CompoundFile::readRegular(uint32_t first, uint64_t size, bool untilEnd,
-                                               const std::string& structure) const
+// The sectors of a stream of `size` bytes in regular sectors, or of all the
+// chain when `untilEnd`, whose size is then put into `size`.
+std::vector<uint32_t> CompoundFile::regularChain(uint32_t first, uint64_t& size, bool untilEnd,
+                                                 const std::string& structure) const
 {
     const uint64_t sectorsNeeded = untilEnd ? 0 : sectorsFor(size, sectorShift_);
     if (sectorsNeeded > sectorCount_)
         fail("its size of " + std::to_string(size) + " bytes is more than the file holds", structure);
-    const auto chain = followChain(fat_, first, static_cast<size_t>(sectorsNeeded), untilEnd, structure);
+    auto chain = followChain(fat_, first, static_cast<size_t>(sectorsNeeded), untilEnd, structure);
     if (untilEnd)
         size = uint64_t{chain.size()} << sectorShift_;
+    return chain;
+}
+
+std::vector<uint8_t> CompoundFile::readRegular(uint32_t first, uint64_t size, bool untilEnd,
+                                               const std::string& structure) const
+{
+    const auto chain = regularChain(first, size, untilEnd, structure);
     std::vector<uint8_t> bytes;
     bytes.reserve(static_cast<size_t>(size));
     for (uint32_t sector : chain) {
@@ -278,6 +287,25 @@ std::vector<uint8_t> CompoundFile::readStream(std::string_view name)
     if (stream->size < kMiniStreamCutoff)
         return readMini(stream->firstSector, stream->size, structure);
     return readRegular(stream->firstSector, stream->size, false, structure);
+}
+
+std::span<const uint8_t> CompoundFile::viewStream(std::string_view name, std::vector<uint8_t>& copy)
+{
+    const StreamEntry* stream = findStream(name);
+    if (stream && stream->size >= kMiniStreamCutoff) {
+        uint64_t size = stream->size;
+        const auto chain = regularChain(stream->firstSector, size, false, "stream '" + std::string(name) + "'");
+        const bool inOrder =
+            std::adjacent_find(chain.begin(), chain.end(), [](uint32_t a, uint32_t b) { return b != a + 1; }) ==
+            chain.end();
+        const size_t offset = sectorOffset(chain.front());
+        // A stream that runs past the end of the file is read as any other,
+        // for the reading to say where.
+        if (inOrder && offset <= file_.size() && size <= file_.size() - offset)
+            return file_.subspan(offset, static_cast<size_t>(size));
+    }
+    copy = readStream(name);
+    return copy;
 }
 
 } // namespace xl::xls

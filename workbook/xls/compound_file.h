@@ -31,6 +31,10 @@ public:
     // The bytes of that stream. Throws LoadError when there is none or its
     // chain is broken.
     std::vector<uint8_t> readStream(std::string_view name);
+    // The same bytes where they lie in the file, when the stream's sectors
+    // follow one another there, as writers lay out a workbook; otherwise
+    // read into `copy`, which the view is then of.
+    std::span<const uint8_t> viewStream(std::string_view name, std::vector<uint8_t>& copy);
 
 private:
     struct StreamEntry {
@@ -44,6 +48,8 @@ private:
     std::span<const uint8_t> sectorBytes(uint32_t sector, size_t count, const std::string& structure) const;
     std::vector<uint32_t> followChain(const std::vector<uint32_t>& table, uint32_t first, size_t sectorsNeeded,
                                       bool untilEnd, const std::string& structure) const;
+    std::vector<uint32_t> regularChain(uint32_t first, uint64_t& size, bool untilEnd,
+                                       const std::string& structure) const;
     std::vector<uint8_t> readRegular(uint32_t first, uint64_t size, bool untilEnd, const std::string& structure) const;
     std::vector<uint8_t> readMini(uint32_t first, uint64_t size, const std::string& structure);
     void readAllocationTable(std::span<const uint8_t> header);

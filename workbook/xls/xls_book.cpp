@@ -43,8 +43,8 @@ public:
     bool load(const char16_t* path, const char16_t*) override
     {
         return loading([&] {
-            const std::string bytes = readWholeFile(path, kLargestFile);
-            open(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+            file_ = readWholeFile(path, kLargestFile);
+            open(std::span(reinterpret_cast<const uint8_t*>(file_.data()), file_.size()), true);
         });
     }
 
@@ -53,7 +53,7 @@ public:
         return loading([&] {
             if (!data && size > 0)
                 throw LoadError{"no data given"};
-            open(std::span(reinterpret_cast<const uint8_t*>(data), size));
+            open(std::span(reinterpret_cast<const uint8_t*>(data), size), false);
         });
     }
 
@@ -82,18 +82,26 @@ private:
     template <typename Step>
     bool loading(Step step)
     {
-        workbook_.reset();
-        sheets_.clear();
+        clear();
         message_.clear();
         if (guarded("the workbook", message_, step))
             return true;
-        workbook_.reset();
-        sheets_.clear();
+        clear();
         return false;
     }
 
-    void open(std::span<const uint8_t> bytes)
+    void clear()
     {
+        workbook_.reset();
+        sheets_.clear();
+        file_ = std::string();
+        stream_ = std::vector<uint8_t>();
+    }
+
+    // Reads the workbook in `bytes`, which stay with the book when `kept`.
+    void open(std::span<const uint8_t> bytes, bool kept)
+    {
+        std::span<const uint8_t> stream;
         if (CompoundFile::hasSignature(bytes)) {
             CompoundFile file(bytes);
             // Excel 5.0/95 named the stream "Book"; files saved for both
@@ -101,14 +109,24 @@ private:
             const char* name = file.hasStream("Workbook") ? "Workbook" : file.hasStream("Book") ? "Book" : nullptr;
             if (!name)
                 throw LoadError{"the compound file holds no workbook: its root storage has no 'Workbook' stream"};
-            workbook_ = std::make_unique<BiffWorkbook>(file.readStream(name));
+            stream = file.viewStream(name, stream_);
         } else if (startsWithBof(bytes)) {
-            workbook_ = std::make_unique<BiffWorkbook>(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+            stream = bytes;
         } else if (bytes.size() >= 4 && std::memcmp(bytes.data(), "PK\x03\x04", 4) == 0) {
             throw LoadError{"not an .xls workbook: the file is a zip package, as .xlsx workbooks are"};
         } else {
             throw LoadError{"not an .xls workbook: the file is neither a compound file nor a BIFF record stream"};
         }
+        // The workbook reads its stream where it lies in the file, when the
+        // book keeps the file, rather than from a copy; a stream that had to
+        // be copied leaves the file of no more use.
+        if (stream.data() == stream_.data())
+            file_ = std::string();
+        else if (!kept) {
+            stream_.assign(stream.begin(), stream.end());
+            stream = stream_;
+        }
+        workbook_ = std::make_unique<BiffWorkbook>(stream);
         sheets_.resize(workbook_->worksheetCount());
         if (!sheets_.empty())
             sheets_[0].emplace(readSheet(0));
@@ -121,6 +139,9 @@ private:
         return sheet;
     }
 
+    // The file, or a copy of its workbook stream, which workbook_ reads.
+    std::string file_;
+    std::vector<uint8_t> stream_;
     std::unique_ptr<BiffWorkbook> workbook_;
     // Empty until a worksheet is first read; then the sheet, or null when it
     // could not be read.

@@ -15,10 +15,12 @@ namespace {
 
 // Room reserved from the size of a part, so that what it fills grows without
 // copies: what Excel writes for a dictionary of short terms takes about 50
-// bytes a cell, 25 a shared string and 3 a code unit of shared text. Past
-// that, the stores grow as they must; capacity that stays unused is never
-// touched, so it holds no pages.
+// bytes a cell, 25 a shared string and 3 a code unit of shared text, and
+// what inline-strings writers write 4 to 9 bytes a code unit of a cell's own
+// text. Past that, the stores grow as they must; capacity that stays unused
+// is never touched, so it holds no pages.
 constexpr uint64_t kSheetBytesPerCell = 32;
+constexpr uint64_t kSheetBytesPerUnit = 4;
 constexpr uint64_t kStringsBytesPerItem = 16;
 constexpr uint64_t kStringsBytesPerUnit = 2;
 
@@ -284,7 +286,8 @@ void SharedStrings::read(XmlReader& xml)
 void readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)
 {
     WorksheetReader reader(xml, strings, sheet);
-    sheet.reserve(static_cast<size_t>(xml.declaredSize() / kSheetBytesPerCell));
+    sheet.reserve(static_cast<size_t>(xml.declaredSize() / kSheetBytesPerCell),
+                  static_cast<size_t>(xml.declaredSize() / kSheetBytesPerUnit));
     if (xml.find("sheetData"))
         reader.read();
     sheet.finish();

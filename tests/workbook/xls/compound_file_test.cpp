@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -62,7 +65,11 @@ TEST(CompoundFile, GivesBackEachStreamByteForByteInEveryLayout)
             for (const auto& [name, size] : streams) {
                 SCOPED_TRACE(name);
                 EXPECT_TRUE(file.hasStream(name));
-                EXPECT_EQ(file.readStream(name), pattern(size, seed += 17));
+                const auto expected = pattern(size, seed += 17);
+                EXPECT_EQ(file.readStream(name), expected);
+                std::vector<uint8_t> copy;
+                const std::span<const uint8_t> view = file.viewStream(name, copy);
+                EXPECT_EQ(std::vector<uint8_t>(view.begin(), view.end()), expected);
             }
         })) << message;
     }
@@ -177,7 +184,45 @@ TEST(CompoundFile, FailsNamingTheStructureAndWhereItIsBroken)
                 file.readStream(fault.stream);
         }));
         EXPECT_EQ(message, expected);
+        // A view of the stream fails as a copy of it does.
+        std::string viewMessage;
+        EXPECT_FALSE(xl::guarded("the container", viewMessage, [&] {
+            CompoundFile file(image.bytes);
+            std::vector<uint8_t> copy;
+            if (fault.stream)
+                file.viewStream(fault.stream, copy);
+        }));
+        EXPECT_EQ(viewMessage, expected);
     }
+}
+
+TEST(CompoundFile, ViewsAStreamWhereItLiesAndCopiesOneWhoseSectorsAreOutOfOrder)
+{
+    CompoundBuilder builder;
+    ASSERT_EQ(builder.addStream("Long", pattern(20000, 1)), kLongEntry);
+    CompoundImage image = builder.build();
+    {
+        CompoundFile file(image.bytes);
+        std::vector<uint8_t> copy;
+        const std::span<const uint8_t> view = file.viewStream("Long", copy);
+        EXPECT_TRUE(copy.empty());
+        EXPECT_EQ(Bytes(view.begin(), view.end()), pattern(20000, 1));
+    }
+    // The first two sectors swapped, in the file and in the chain.
+    const std::vector<uint32_t> sectors = image.dataSectors[kLongEntry];
+    const auto sectorStart = [&](uint32_t sector) {
+        return image.bytes.begin() + static_cast<std::ptrdiff_t>(image.sectorOffset(sector));
+    };
+    std::swap_ranges(sectorStart(sectors[0]), sectorStart(sectors[0]) + static_cast<std::ptrdiff_t>(image.sectorSize),
+                     sectorStart(sectors[1]));
+    putU32(image.bytes, image.entryOffset(kLongEntry) + 116, sectors[1]);
+    putU32(image.bytes, image.fatEntryOffset(sectors[1]), sectors[0]);
+    putU32(image.bytes, image.fatEntryOffset(sectors[0]), sectors[2]);
+    CompoundFile file(image.bytes);
+    std::vector<uint8_t> copy;
+    const std::span<const uint8_t> view = file.viewStream("Long", copy);
+    EXPECT_EQ(view.data(), copy.data());
+    EXPECT_EQ(copy, pattern(20000, 1));
 }
 
 } // namespace
