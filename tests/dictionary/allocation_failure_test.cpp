@@ -129,15 +129,23 @@ class StartupWithoutMemory : public SimTest {};
 // three commands registered.
 TEST_F(StartupWithoutMemory, RegistersTheCommandsWhateverTheLoaderMet)
 {
-    const long beforeRegistering = allocationsOf([] {
-        loadDictionary(workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker);
-    });
+    // Counted in the state every round starts from, and after a first
+    // start-up has made what is made the first time only (a codec, the host's
+    // records), so that the count is what start-up takes before it registers.
+    auto freshStart = [] {
+        ostrelsim::reset();
+        sharedTermDictionary() = TermDictionary();
+    };
+    auto findAndLoad = [] { loadDictionary(workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker); };
+    freshStart();
+    findAndLoad();
+    freshStart();
+    const long beforeRegistering = allocationsOf(findAndLoad);
     ASSERT_GT(beforeRegistering, 0);
     int32_t (*const handler)() = [] { return int32_t{0}; };
     for (long nth = 0; nth < beforeRegistering; ++nth) {
         SCOPED_TRACE("allocation " + std::to_string(nth) + " failing");
-        ostrelsim::reset();
-        sharedTermDictionary() = TermDictionary();
+        freshStart();
         withAllocationFailing(nth, [&] { EXPECT_EQ(startModule({handler, handler, handler}), 0); });
         EXPECT_EQ(ostrelsim::registeredCommands().size(), 3u);
         EXPECT_EQ(stopModule(), 0);
