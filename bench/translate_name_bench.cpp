@@ -21,7 +21,7 @@ void measure(benchmark::State& state, Setting setting, Direction direction, Tran
     TermColumns columns(dictionary);
     for (int i = 0; i < kPairs; ++i)
         columns.enterRow(englishTerm(i), counterpartTerm(i, setting));
-    const NamingRule rule(dictionary, columns, direction);
+    const NamingRule rule(columns, direction);
     std::vector<std::string> names = makeNames(kNames, kPairs, setting);
     size_t changed = 0;
     for (const std::string& name : names)

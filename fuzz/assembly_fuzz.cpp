@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const Assembly assembly = buildAssembly(input);
     const Direction direction = input.PickValueInArray({Direction::Swap, Direction::ToColumnA, Direction::ToColumnB});
-    const NamingRule rule(terms, columns, direction);
+    const NamingRule rule(columns, direction);
 
     const std::map<int32_t, std::string> first = allNames(assembly);
     runTranslateCommand(rule);

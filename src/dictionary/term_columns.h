@@ -30,6 +30,8 @@ public:
     void enterRow(std::u16string_view first, std::u16string_view second);
     // The columns that `term` stands in, as TermColumn bits; 0 for none.
     uint8_t of(std::u16string_view term) const { return terms_->marks(term); }
+    // The term table whose marks these are.
+    const TermDictionary& terms() const { return *terms_; }
 
 private:
     TermDictionary* terms_;

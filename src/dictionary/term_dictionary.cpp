@@ -161,19 +161,23 @@ uint32_t TermDictionary::entryOf(std::u16string_view term) const
     return slots_.empty() ? 0 : slots_[slotFor(term, hashOf(term))].entry;
 }
 
-std::u16string_view TermDictionary::find(std::u16string_view term) const
+TermDictionary::Found TermDictionary::findWithMarks(std::u16string_view term) const
 {
     const uint32_t found = entryOf(term);
     if (found == 0)
         return {};
-    const Entry& counterpart = entry(found - 1);
-    return {counterpart.text + counterpart.termLength, counterpart.counterpartLength};
+    const Entry& entered = entry(found - 1);
+    return {{entered.text + entered.termLength, entered.counterpartLength}, static_cast<uint8_t>(entered.marks)};
+}
+
+std::u16string_view TermDictionary::find(std::u16string_view term) const
+{
+    return findWithMarks(term).counterpart;
 }
 
 uint8_t TermDictionary::marks(std::u16string_view term) const
 {
-    const uint32_t found = entryOf(term);
-    return found == 0 ? 0 : static_cast<uint8_t>(entry(found - 1).marks);
+    return findWithMarks(term).marks;
 }
 
 void TermDictionary::addMarks(std::u16string_view term, uint8_t marks)

@@ -48,6 +48,12 @@ public:
     // the columns of the workbook that the term stands in (TermColumns): 0
     // for a term never marked or never entered.
     uint8_t marks(std::u16string_view term) const;
+    // find() and marks() in one look-up, for a caller that needs both.
+    struct Found {
+        std::u16string_view counterpart;
+        uint8_t marks = 0;
+    };
+    Found findWithMarks(std::u16string_view term) const;
     // Adds the two low bits of `marks` to those of `term`, which set() must
     // have entered; a term not entered takes none.
     void addMarks(std::u16string_view term, uint8_t marks);

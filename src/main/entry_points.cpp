@@ -14,7 +14,7 @@ namespace {
 int32_t runToward(Direction direction)
 {
     return guarded([direction] {
-        runTranslateCommand(NamingRule(sharedTermDictionary(), sharedTermColumns(), direction));
+        runTranslateCommand(NamingRule(sharedTermColumns(), direction));
     });
 }
 

@@ -28,17 +28,18 @@ NameTranslator::Segment NameTranslator::appendSegment(std::string_view segment, 
     if (segment.empty())
         return Segment::Unknown;
     const std::u16string_view term = converter_.toWide(segment, termRoom_, longTerm_);
+    // One look-up gives the counterpart and the columns the term stands in.
+    const TermDictionary::Found found = rule_.terms().findWithMarks(term);
     if (rule_.direction() != Direction::Swap) {
-        const uint8_t columns = rule_.columns() ? rule_.columns()->of(term) : 0;
         const uint8_t target = rule_.direction() == Direction::ToColumnA ? kColumnA : kColumnB;
-        if (columns & target) {
+        if (found.marks & target) {
             result.name.append(segment);
             return Segment::Kept;
         }
-        if (columns == 0)
+        if (found.marks == 0)
             return Segment::Unknown;
     }
-    const std::u16string_view counterpart = rule_.terms().find(term);
+    const std::u16string_view counterpart = found.counterpart;
     if (counterpart.empty())
         return Segment::Unknown;
     if (!converter_.appendNarrowExact(counterpart, result.name) && result.notWritable.empty())

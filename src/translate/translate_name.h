@@ -50,22 +50,18 @@ enum class Direction {
 };
 
 // What a run translates with: the swap over a term table, or the rule toward
-// one column, which also needs to know the columns of the terms.
+// one column, which also needs the columns of the terms: the marks that the
+// term table keeps with them (TermColumns).
 class NamingRule {
 public:
     // The swap. Not explicit: a term table is the swap's whole rule.
     NamingRule(const TermDictionary& terms) : terms_(terms) {}
-    NamingRule(const TermDictionary& terms, const TermColumns& columns, Direction direction)
-        : terms_(terms), columns_(&columns), direction_(direction)
-    {
-    }
+    NamingRule(const TermColumns& columns, Direction direction) : terms_(columns.terms()), direction_(direction) {}
     const TermDictionary& terms() const { return terms_; }
-    const TermColumns* columns() const { return columns_; }
     Direction direction() const { return direction_; }
 
 private:
     const TermDictionary& terms_;
-    const TermColumns* columns_ = nullptr;
     Direction direction_ = Direction::Swap;
 };
 

@@ -262,7 +262,7 @@ TEST_F(Command, EachCommandTowardOneLanguageBringsAMixedModelIntoItOnce)
         int32_t bolt = addPart("Bolt", {"Extrude2_Caotu"});
         sim::addComponent(r, bolt);
         sim::addComponent(r, bolt);
-        const NamingRule rule(dictionary, columns, c.direction);
+        const NamingRule rule(columns, c.direction);
         runTranslateCommand(rule);
         EXPECT_EQ(historyNames(r), c.root);
         EXPECT_EQ(historyNames(bolt), c.bolt);

@@ -263,7 +263,7 @@ TEST(DirectionalRule, EveryKindOfSegmentTowardEachColumn)
         {D::ToColumnA, "\xC4\xAC\xC8\xCF" "CSYS", "Default CSYS", O::Translated},
     };
     for (const DirectionalCase& c : cases) {
-        const NamingRule rule(terms, columns, c.direction);
+        const NamingRule rule(columns, c.direction);
         const NameTranslation once = analyseName(c.name, rule);
         EXPECT_EQ(once.name, c.expected) << c.name;
         EXPECT_EQ(once.outcome, c.outcome) << c.name;

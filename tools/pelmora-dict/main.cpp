@@ -198,7 +198,7 @@ int preview(xl::Book& book, const Request& request, const Reply& reply)
     load.read = readDictionaryBook(dictionary, book, kStartMarker, kEndMarker, &load, &columns);
     const PreviewContext context{reply.head.workbook, load, systemCodePageName(), request.direction->name};
     const std::vector<NamePreview> previews =
-        previewNames(names, NamingRule(dictionary, columns, request.direction->direction));
+        previewNames(names, NamingRule(columns, request.direction->direction));
     if (reply.json())
         reply.document(previewJson(context, previews));
     else
