@@ -1,7 +1,8 @@
 // What the built module shows the system loader: the names it exports, and,
 // on Windows, the DLLs it imports (no MinGW runtime among them) and the
-// version resource of the module and the programs; and that the dictionary
-// checker needs no host library.
+// version resource of the module and the programs; that the dictionary
+// checker needs no host library; and that no built file holds the folder it
+// was built in.
 #include "module_file.h"
 #include "pelmora_version.h"
 
@@ -15,6 +16,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -61,6 +63,25 @@ public:
 private:
     std::vector<unsigned char> bytes_;
 };
+
+// The module and the programs name their sources relative to the repository:
+// an error report shows "src/main/demo_callbacks.cpp", not the build machine's
+// folders, in either encoding a path could be written in.
+TEST(ModuleImage, NoBuiltFileHoldsTheFolderItWasBuiltIn)
+{
+    const std::string folder = PELMORA_SOURCE_DIR;
+    ASSERT_GT(folder.size(), 1u);
+    std::string wide;
+    for (char c : folder)
+        wide += {c, '\0'};
+    for (const char* fileName : {PELMORA_MODULE_FILE_NAME, PELMORA_DICT_FILE_NAME, OSTREL_SIM_FILE_NAME}) {
+        const std::vector<unsigned char> bytes = bytesOf(fileName);
+        ASSERT_FALSE(bytes.empty()) << fileName;
+        const std::string_view image(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        EXPECT_EQ(image.find(folder), std::string_view::npos) << fileName << " holds " << folder;
+        EXPECT_EQ(image.find(wide), std::string_view::npos) << fileName << " holds " << folder << " in UTF-16";
+    }
+}
 
 #if defined(_WIN32)
 
