@@ -26,7 +26,6 @@ public:
             return {};
         return {array_, static_cast<size_t>(count_)};
     }
-    int32_t reportedCount() const { return count_; }
 
     void release() { hostFreeMemory(&array_); }
 

@@ -3,6 +3,7 @@
 #include "startup.h"
 
 #include "module_file.h"
+#include "native_path.h"
 #include "sim_test.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +12,7 @@ namespace {
 
 namespace sim = ostrelsim;
 
-std::u16string native(std::u16string path)
-{
-    for (char16_t& c : path)
-        if (c == u'\\')
-            c = kPathSeparator;
-    return path;
-}
+using fixture::nativePath;
 
 TEST(WorkbookPath, TheWorkbookLiesInTheModulesDirectory)
 {
@@ -30,21 +25,14 @@ TEST(WorkbookPath, TheWorkbookLiesInTheModulesDirectory)
         {u"D:\\\u63D2\u4EF6\\\u00E9t\u00E9\\Pelmora.dll", u"D:\\\u63D2\u4EF6\\\u00E9t\u00E9\\PelmoraConfig.xlsx"},
     };
     for (const auto& [module, workbook] : cases)
-        EXPECT_EQ(workbookPathBeside(native(module)), native(workbook));
+        EXPECT_EQ(workbookPathBeside(nativePath(module)), nativePath(workbook));
 }
 
 TEST(WorkbookPath, ALongModulePathKeepsItsWholeDirectory)
 {
-    std::u16string directory = native(u"C:\\" + std::u16string(300, u'd') + u"\\" + std::u16string(100, u'e'));
+    std::u16string directory = nativePath(u"C:\\" + std::u16string(300, u'd') + u"\\" + std::u16string(100, u'e'));
     EXPECT_EQ(workbookPathBeside(directory + kPathSeparator + u"Pelmora.dll"),
               directory + kPathSeparator + u"PelmoraConfig.xlsx");
-}
-
-TEST(OwnModule, ThePathNamesTheFileThatHoldsThisCode)
-{
-    std::u16string path = ownModulePath();
-    ASSERT_FALSE(path.empty());
-    EXPECT_NE(path.find(u"startup_test"), std::u16string::npos);
 }
 
 class Startup : public SimTest {};
@@ -66,6 +54,8 @@ TEST_F(Startup, TheCommandsAreRegisteredAndUnregisteredAtTheEnd)
                                         "hostUnregisterCommand PelmoraToEnglish"}));
 }
 
+// A refusal stops nothing: each command is still offered to the host, and
+// taken back, after the host refused the one before it.
 TEST_F(Startup, HostRefusalsChangeNothingForTheCaller)
 {
     sim::failCall("hostRegisterCommand", 0, -1);
@@ -73,6 +63,13 @@ TEST_F(Startup, HostRefusalsChangeNothingForTheCaller)
     sim::failCall("hostDisplayMessage", 0, -1);
     EXPECT_EQ(startModule({kHandler, kHandler, kHandler}), 0);
     EXPECT_EQ(stopModule(), 0);
+    EXPECT_EQ(callTrace({"hostRegisterCommand", "hostUnregisterCommand"}),
+              (std::vector<std::string>{"hostRegisterCommand PelmoraSwap", "hostRegisterCommand PelmoraToChinese",
+                                        "hostRegisterCommand PelmoraToEnglish", "hostUnregisterCommand PelmoraSwap",
+                                        "hostUnregisterCommand PelmoraToChinese",
+                                        "hostUnregisterCommand PelmoraToEnglish"}));
+    for (const auto& call : callsTo("hostRegisterCommand"))
+        EXPECT_EQ(call.status, -1) << "the host refused " << call.subject;
 }
 
 } // namespace
