@@ -73,9 +73,11 @@ int translateActivePart(const NamingRule& rule, RunMemory& run)
     const bool writeUnchanged = rule.direction() == Direction::Swap;
     std::vector<std::optional<std::string>> targets(ids.size());
     for (size_t i = 0; i < ids.size(); ++i) {
-        if (settled[i].fate == NameFate::Renamed)
+        const NameFate fate = settled[i].fate;
+        // An unchanged entry's proposed name is its own.
+        if (fate == NameFate::Renamed || (fate == NameFate::Unchanged && writeUnchanged))
             targets[i] = std::move(proposed[i]);
-        else if (names[i] && writeUnchanged)
+        else if (fate == NameFate::NameTaken && writeUnchanged)
             targets[i] = *names[i];
     }
     // What the history holds afterwards: a name the host refused keeps its old one.
