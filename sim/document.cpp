@@ -48,11 +48,22 @@ void Document::setRoot(int32_t object)
 int32_t Document::addHistoryEntry(int32_t object, const std::string& name)
 {
     int32_t id = nextId++;
-    if (entityNames.size() <= static_cast<size_t>(id))
+    if (entityNames.size() <= static_cast<size_t>(id)) {
         entityNames.resize(static_cast<size_t>(id) + 1);
+        entityObjects.resize(static_cast<size_t>(id) + 1);
+    }
     entityNames[static_cast<size_t>(id)] = name;
+    entityObjects[static_cast<size_t>(id)] = object;
     objects.at(object).history.push_back(id);
     return id;
+}
+
+bool Document::nameHeldBesides(int32_t id, const std::string& name) const
+{
+    for (int32_t other : objects.at(entityObjects.at(static_cast<size_t>(id))).history)
+        if (other != id && *entityNames[static_cast<size_t>(other)] == name)
+            return true;
+    return false;
 }
 
 int32_t Document::addComponent(int32_t parent, int32_t child)

@@ -43,6 +43,9 @@ struct Document {
             return nullptr;
         return &*entityNames[at];
     }
+    // Whether another history entry of the object that holds entry `id` is
+    // named `name`.
+    bool nameHeldBesides(int32_t id, const std::string& name) const;
     // The object that `path` names, or 0.
     int32_t resolve(const EntityPath& path) const;
     // "/Root/A/A1" for a path, "?" when it names nothing.
@@ -57,6 +60,11 @@ struct Document {
     // Indexed by id, which every kind of thing draws from: names are read and
     // written by id on every history entry of a run.
     std::vector<std::optional<std::string>> entityNames;
+    // The object each history entry belongs to, indexed like entityNames.
+    std::vector<int32_t> entityObjects;
+    // Whether a name that another entry of the same object holds is refused,
+    // as many CAD hosts do.
+    bool distinctNames = false;
     std::map<int32_t, Occurrence> occurrences;
     int32_t root = 0;
     EntityPath active{};

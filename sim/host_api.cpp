@@ -163,6 +163,10 @@ int32_t hostSetEntityName(int32_t id, const char* name)
             return call.answer(STATUS_NO_SUCH_ENTITY);
         if (name == nullptr)
             return call.answer(STATUS_BAD_ARGUMENT);
+        const Document& document = call.state().document;
+        // Its own name again is no change, whoever else holds it.
+        if (document.distinctNames && *entity != text && document.nameHeldBesides(id, std::string(text)))
+            return call.answer(STATUS_NAME_TAKEN);
         *entity = text;
         return 0;
     });
@@ -249,6 +253,8 @@ const char* hostGetErrorText(int32_t code)
     return serve(Op::hostGetErrorText, CallFacts{{}, {code}}, [&](HostCall& call) {
         std::map<int32_t, std::string>& texts = call.state().errorTexts;
         auto text = texts.find(code);
+        if (text == texts.end() && code == STATUS_NAME_TAKEN)
+            text = texts.emplace(code, "another entry of the object holds the name").first;
         if (text == texts.end()) {
             char fallback[48];
             std::snprintf(fallback, sizeof fallback, "Ostrel status %d", static_cast<int>(code));

@@ -15,7 +15,9 @@
 // "name" of its own. Definitions may use other definitions, in any order, but
 // never themselves, directly or through others; every definition must be
 // used; an assembly is at most 100 levels deep. A "use" object has no other
-// field.
+// field. "distinctNames": true at the top makes a host that refuses a name
+// another history entry of the same object holds (setDistinctNames), as many
+// CAD hosts do; it is written back when set.
 //
 // Written, an object that more than one component uses stands among the
 // definitions, in the order its object was added (for a model read from a

@@ -149,8 +149,8 @@ const char* unknownFieldText(Role role)
 {
     switch (role) {
     case Role::Top:
-        return "unknown field (a model has \"name\", \"history\", \"components\", \"definitions\", \"messages\", "
-               "\"sent\")";
+        return "unknown field (a model has \"name\", \"history\", \"components\", \"definitions\", "
+               "\"distinctNames\", \"messages\", \"sent\")";
     case Role::Component:
         return "unknown field (a component has \"name\", \"history\", \"components\", or \"use\" alone)";
     case Role::Definition: break;
@@ -176,6 +176,7 @@ public:
 
     ModelObject root;
     std::vector<Definition> definitions;
+    bool distinctNames = false;
 
 private:
     // `definitionKey` names a definition that has no "name" of its own.
@@ -203,6 +204,9 @@ private:
                     Definition& definition = definitions[index++];
                     definition.object = this->object(entry.second, definition.path, Role::Definition, &definition.key);
                 }
+            } else if (role == Role::Top && key == "distinctNames") {
+                require(field, Kind::Boolean, fieldPath);
+                distinctNames = field.get<bool>();
             } else if (role == Role::Top && key == "messages") {
                 checkMessages(field, fieldPath);
             } else if (role == Role::Top && key == "sent") {
@@ -352,6 +356,7 @@ ModelReadResult readModel(std::string_view json)
         return {false, failure.text};
     }
     reset();
+    setDistinctNames(model->distinctNames);
     int32_t root = addObject(model->root.name);
     std::vector<int32_t> defined;
     for (const Definition& definition : model->definitions)

@@ -180,6 +180,8 @@ std::string writeModel()
         root() != 0 ? writer.fieldsOf(root(), "") : std::vector<std::string>{"\"name\": \"\""};
     for (std::string& definitions : writer.definitionsField())
         fields.push_back(std::move(definitions));
+    if (distinctNames())
+        fields.push_back("\"distinctNames\": true");
     std::vector<std::string> shown;
     for (const Message& message : messages())
         shown.push_back("{\"level\": " + std::to_string(message.level) +

@@ -200,6 +200,16 @@ void setListing(const std::string& op, Listing listing)
     withState([&](State& s) { s.log.setListing(named, listing); });
 }
 
+void setDistinctNames(bool on)
+{
+    withState([&](State& s) { s.document.distinctNames = on; });
+}
+
+bool distinctNames()
+{
+    return withState([](State& s) { return s.document.distinctNames; });
+}
+
 void setNamesWithoutNul(bool on)
 {
     withState([&](State& s) { s.log.namesWithoutNul = on; });

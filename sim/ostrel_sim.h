@@ -40,6 +40,7 @@ enum : int32_t {
     STATUS_NO_ACTIVE_OBJECT = -4,
     STATUS_BAD_ARGUMENT = -5,
     STATUS_NO_SUCH_COMMAND = -6,
+    STATUS_NAME_TAKEN = -7,   // with distinct names: another entry of the object holds the name
 };
 
 // One host call as the module made it.
@@ -88,6 +89,12 @@ OSTREL_SIM_API std::string describe(const EntityPath& path);
 OSTREL_SIM_API EntityPath activePath();
 OSTREL_SIM_API int32_t activeObject();
 OSTREL_SIM_API int32_t userActionStatus();
+// Whether hostSetEntityName refuses a name that another history entry of the
+// same object holds (STATUS_NAME_TAKEN), as many CAD hosts do; an entry's
+// own name set again is accepted. Off after
+// reset(): the host accepts any name.
+OSTREL_SIM_API void setDistinctNames(bool on);
+OSTREL_SIM_API bool distinctNames();
 OSTREL_SIM_API void setUserActionStatus(int32_t status);
 
 // --- Commands, messages, forms ----------------------------------------------

@@ -12,7 +12,10 @@ TermDictionary& sharedTermDictionary();
 // The columns of the same terms, filled with it.
 TermColumns& sharedTermColumns();
 
-// Reads the workbook at `path` into the process-wide table; shows a message
-// at level 5 when it cannot be opened. 1 when the region was read through its
-// end marker, 0 otherwise.
+// Reads the workbook at `path` into the process-wide table. When it cannot
+// be opened, shows a message at level 5 (in Chinese where the host's code
+// page holds it, in ASCII English elsewhere) and, when the file is there, a
+// second one with the reason. When it opens but gives no pair (no sheet, no
+// start marker, nothing after it), one level-4 message in ASCII says what to
+// check. 1 when the region was read through its end marker, 0 otherwise.
 int loadDictionary(std::u16string path, std::u16string startMarker, std::u16string endMarker);

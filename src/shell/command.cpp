@@ -73,6 +73,14 @@ void reportNamesNotWritable(int count)
                          systemCodePageName().c_str());
 }
 
+void reportNamesTaken(size_t count)
+{
+    if (count == 1)
+        displayFormatted(4, "Pelmora: 1 name left unchanged: another entry of the part holds the new name.");
+    else if (count > 1)
+        displayFormatted(4, "Pelmora: %d names left unchanged: another entry of the part holds the new name.", static_cast<int>(count));
+}
+
 } // namespace
 
 int runTranslateCommand(const NamingRule& rule)
@@ -94,5 +102,6 @@ int runTranslateCommand(const NamingRule& rule)
     hostSendCommand(kReplayCommand);
     hostSetUserActionStatus(savedStatus);
     reportNamesNotWritable(walk.run.namesNotWritable());
+    reportNamesTaken(walk.run.namesTaken());
     return 0;
 }

@@ -15,5 +15,6 @@ inline constexpr int kDeepestLevel = ENTITY_PATH_MAX_IDS;
 // One run of the command; returns 0. A part that several occurrences use is
 // translated through the first of them only. When names were left as they
 // were because the system's code page cannot hold their counterparts, one
-// message at level 4, in ASCII, says how many.
+// message at level 4, in ASCII, says how many; and one more when names were
+// left as they were because another entry of their part holds the new name.
 int runTranslateCommand(const NamingRule& rule);

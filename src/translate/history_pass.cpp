@@ -2,7 +2,9 @@
 #include "history_pass.h"
 
 #include "host_api.h"
+#include "distinct_names.h"
 #include "host_array.h"
+#include "rename_order.h"
 
 #include <cstring>
 #include <vector>
@@ -54,19 +56,34 @@ int translateActivePart(const NamingRule& rule, RunMemory& run)
         return 0;
 
     NameTranslator translator(rule);
-    const bool writeUnchanged = rule.direction() == Direction::Swap;
+    std::vector<std::string> proposed(ids.size());
     for (size_t i = 0; i < ids.size(); ++i) {
         if (!names[i])
             continue;
         NameTranslation translation = translator.analyse(*names[i]);
         if (translation.outcome == NameOutcome::CounterpartNotWritable)
             run.countNameNotWritable();
-        if (!writeUnchanged && translation.name == *names[i])
-            continue;
-        // What the history holds afterwards: a name the host refused keeps its old one.
-        if (hostSetEntityName(ids[i], translation.name.c_str()) == 0)
-            names[i] = std::move(translation.name);
+        proposed[i] = std::move(translation.name);
     }
+    const std::vector<SettledName> settled = settleNames(names, proposed);
+    run.countNamesTaken(countNamesTaken(settled));
+
+    // The swap sets every name it read, changed or not; a rule toward one
+    // column only those it changes.
+    const bool writeUnchanged = rule.direction() == Direction::Swap;
+    std::vector<std::optional<std::string>> targets(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const NameFate fate = settled[i].fate;
+        // An unchanged entry's proposed name is its own.
+        if (fate == NameFate::Renamed || (fate == NameFate::Unchanged && writeUnchanged))
+            targets[i] = std::move(proposed[i]);
+        else if (fate == NameFate::NameTaken && writeUnchanged)
+            targets[i] = *names[i];
+    }
+    // What the history holds afterwards: a name the host refused keeps its old one.
+    setNamesInOrder(names, targets, [&](size_t entry, const std::string& name) {
+        return hostSetEntityName(ids[entry], name.c_str()) == 0;
+    });
     run.rememberLeftBehind(digestHistory(ids, names));
     return 0;
 }

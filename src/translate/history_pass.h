@@ -9,11 +9,14 @@
 #include <string>
 
 // Renames every history entry of the active part by the naming rule. Every
-// name is read before any is written. The swap then writes every entry,
-// changed or not, except one whose name cannot be read whole; a rule toward
-// one column writes only the names it changes. A history that this run
-// already left behind, the same part reached through another occurrence, is
-// left as it is and nothing is written. Returns 0.
+// name is read before any is written. An entry whose new name another entry
+// of the part ends the run with keeps its old one (distinct_names.h), and the
+// names are set in an order that a host keeping names distinct accepts
+// (rename_order.h). The swap then writes every entry, changed or not, except
+// one whose name cannot be read whole; a rule toward one column writes only
+// the names it changes. A history that this run already left behind, the
+// same part reached through another occurrence, is left as it is and nothing
+// is written. Returns 0.
 int translateActivePart(const NamingRule& rule, RunMemory& run);
 
 // The whole name of a history entry. A name that fills the buffer it was read

@@ -43,10 +43,16 @@ public:
     int namesNotWritable() const { return namesNotWritable_; }
     void countNameNotWritable() { ++namesNotWritable_; }
 
+    // Names left as they were because another entry of the part ends the
+    // run with the new one, over the whole run.
+    size_t namesTaken() const { return namesTaken_; }
+    void countNamesTaken(size_t count) { namesTaken_ += count; }
+
 private:
     struct DigestHash {
         size_t operator()(const HistoryDigest& digest) const { return static_cast<size_t>(digest.low); }
     };
     std::unordered_set<HistoryDigest, DigestHash> leftBehind_;
     int namesNotWritable_ = 0;
+    size_t namesTaken_ = 0;
 };

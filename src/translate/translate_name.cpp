@@ -88,28 +88,63 @@ NameOutcome NameTranslator::translateSegments(std::string_view name, NameTransla
     return NameOutcome::Translated;
 }
 
-// The coordinate system's two names swap directly; toward one column, the
-// English name is column A's and the Chinese one column B's.
-void NameTranslator::analyseCoordinateSystem(std::string_view name, NameTranslation& result) const
+const std::optional<std::string>& NameTranslator::chineseCsys()
 {
+    if (!chineseCsys_) {
+        std::string narrow;
+        chineseCsys_.emplace();
+        if (converter_.appendNarrowExact(kDefaultCsysChineseText, narrow))
+            chineseCsys_->emplace(std::move(narrow));
+    }
+    return *chineseCsys_;
+}
+
+// The coordinate system's two names swap directly; toward one column, the
+// English name is column A's and the Chinese one column B's. The Chinese name
+// is compared and written in the system's code page; its code page 936 form,
+// met where that is not the system's, is what an earlier version wrote in
+// place of the English name, and turns back into it.
+bool NameTranslator::analyseCoordinateSystem(std::string_view name, NameTranslation& result)
+{
+    // Every form ends in "CSYS": other names cost one comparison.
+    if (!name.ends_with("CSYS"))
+        return false;
+    const std::optional<std::string>& chinese = chineseCsys();
+    const bool english = name == kDefaultCsysEnglish;
+    const bool local = chinese && name == *chinese;
+    const bool written936 = name == kDefaultCsysChinese936;
+    if (!english && !local && !written936)
+        return false;
     result.pattern = NamePattern::CoordinateSystem;
-    const bool chinese = name == kDefaultCsysChinese;
     const Direction direction = rule_.direction();
-    if ((direction == Direction::ToColumnA && !chinese) || (direction == Direction::ToColumnB && chinese)) {
+    if (english) {
+        if (direction == Direction::ToColumnA) {
+            result.outcome = NameOutcome::AlreadyInTarget;
+            result.name.assign(name);
+        } else if (!chinese) {
+            result.outcome = NameOutcome::CounterpartNotWritable;
+            result.notWritable.assign(kDefaultCsysChineseText);
+            result.name.assign(name);
+        } else {
+            result.name = *chinese;
+        }
+    } else if (local && direction == Direction::ToColumnB) {
         result.outcome = NameOutcome::AlreadyInTarget;
         result.name.assign(name);
-        return;
+    } else if (!local && direction == Direction::ToColumnB && chinese) {
+        // The damaged form, toward Chinese where the code page holds it.
+        result.name = *chinese;
+    } else {
+        result.name = kDefaultCsysEnglish;
     }
-    result.name = chinese ? kDefaultCsysEnglish : kDefaultCsysChinese;
+    return true;
 }
 
 NameTranslation NameTranslator::analyse(std::string_view name)
 {
     NameTranslation result;
-    if (name == kDefaultCsysChinese || name == kDefaultCsysEnglish) {
-        analyseCoordinateSystem(name, result);
+    if (analyseCoordinateSystem(name, result))
         return result;
-    }
     result.outcome = translateSegments(name, result);
     if (result.outcome != NameOutcome::Translated)
         result.name.assign(name);

@@ -7,7 +7,11 @@
 // counterpart the system's code page cannot hold exactly, comes back exactly
 // as it was: a name written with '?' or a look-alike letter in place of a
 // character could never be turned back. The two names of the default
-// coordinate system swap directly.
+// coordinate system swap directly: "Default CSYS" and "默认CSYS", the latter
+// in the system's code page like any counterpart, and so left as it is where
+// the code page cannot hold it. Earlier versions wrote "默认CSYS" in code
+// page 936 whatever the host's; those bytes, met in any code page, turn back
+// into "Default CSYS", so that a model they were written into heals.
 //
 // The swap turns every term it knows into its counterpart. The rule toward
 // one column (one language) looks at the same segments, but only turns the
@@ -23,11 +27,13 @@
 #include "text.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
 enum class NamePattern {
     CoordinateSystem,   // "Default CSYS" or its Chinese form, swapped directly
+                        // (also its code page 936 form met in another code page)
     OneTerm,            // prefix, then a suffix from the first digit on
     TwoTerm,            // prefix, middle from the first digit to the next '_', rest
 };
@@ -82,10 +88,12 @@ struct NameTranslation {
     std::u16string notWritable;
 };
 
-// The narrow forms of the default coordinate system's names; the Chinese one
-// is its code page 936 form, compared byte for byte in any code page.
+// The default coordinate system's names: the English one (ASCII, the same in
+// every code page), the Chinese one as text, and the Chinese one's code page
+// 936 form, which is how earlier versions wrote it in every code page.
 inline constexpr std::string_view kDefaultCsysEnglish = "Default CSYS";
-inline constexpr std::string_view kDefaultCsysChinese = "\xC4\xAC\xC8\xCF" "CSYS";
+inline constexpr std::u16string_view kDefaultCsysChineseText = u"\u9ED8\u8BA4CSYS";
+inline constexpr std::string_view kDefaultCsysChinese936 = "\xC4\xAC\xC8\xCF" "CSYS";
 
 NameTranslation analyseName(std::string_view name, const NamingRule& rule);
 std::string translateName(std::string_view name, const NamingRule& rule);
@@ -103,7 +111,11 @@ private:
     enum class Segment { Unknown, Replaced, Kept };
     NameOutcome translateSegments(std::string_view name, NameTranslation& result);
     Segment appendSegment(std::string_view segment, NameTranslation& result);
-    void analyseCoordinateSystem(std::string_view name, NameTranslation& result) const;
+    // Whether `name` is one of the coordinate system's names; if so, analyses it.
+    bool analyseCoordinateSystem(std::string_view name, NameTranslation& result);
+    // The Chinese coordinate-system name in the system's code page, or
+    // nullopt where the code page cannot hold it; found on first need.
+    const std::optional<std::string>& chineseCsys();
 
     const NamingRule rule_;
     const CodePageConverter converter_;
@@ -111,4 +123,5 @@ private:
     // that fits the host's 128-byte name buffer, and a string for longer ones.
     std::array<char16_t, 128> termRoom_;
     std::u16string longTerm_;
+    std::optional<std::optional<std::string>> chineseCsys_;
 };

@@ -109,7 +109,7 @@ TEST_F(Package, TheUnpackedPlugInLoadsItsWorkbookAndSwapsNames)
         ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
         EXPECT_EQ(historyNames(root),
                   (std::vector<std::string>{wideToNarrowExact(u"\u8349\u56FE1").value_or("Sketch1"),
-                                            "\xC4\xAC\xC8\xCF" "CSYS", "Lid"}));
+                                            wideToNarrowExact(u"\u9ED8\u8BA4CSYS").value_or("Default CSYS"), "Lid"}));
         EXPECT_EQ(module.entry("PelmoraExit")(), 0);
     }
     EXPECT_FALSE(sim::isRegistered("PelmoraSwap"));

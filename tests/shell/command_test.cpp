@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #if defined(_WIN32)
 #  include <windows.h>
@@ -30,6 +31,13 @@ class Command : public SimTest {
 protected:
     TermDictionary dictionary;
 };
+
+// What "Default CSYS" turns into in this run's code page: the Chinese name in
+// 936, itself where the code page cannot hold that (1252, the C locale).
+std::string chineseCsys()
+{
+    return currentCodePage() == 936 ? std::string(kDefaultCsysChinese936) : "Default CSYS";
+}
 
 TEST_F(Command, ASinglePart)
 {
@@ -254,7 +262,7 @@ TEST_F(Command, EachCommandTowardOneLanguageBringsAMixedModelIntoItOnce)
         std::vector<std::string> root, bolt;
     };
     const Case cases[] = {
-        {Direction::ToColumnB, {"Caotu1", "Lashen1_Caotu", "Fillet1", "\xC4\xAC\xC8\xCF" "CSYS"}, {"Lashen2_Caotu"}},
+        {Direction::ToColumnB, {"Caotu1", "Lashen1_Caotu", "Fillet1", chineseCsys()}, {"Lashen2_Caotu"}},
         {Direction::ToColumnA, {"Sketch1", "Extrude1_Sketch", "Fillet1", "Default CSYS"}, {"Extrude2_Sketch"}},
     };
     for (const Case& c : cases) {
@@ -370,7 +378,7 @@ TEST_F(Command, TheExportedHandlerUsesTheSharedDictionaryAndReturnsZero)
 {
     int32_t part = addPart("P", {"Default CSYS"});
     EXPECT_EQ(do_it(), 0);
-    EXPECT_EQ(historyNames(part), std::vector<std::string>{std::string(kDefaultCsysChinese)});
+    EXPECT_EQ(historyNames(part), std::vector<std::string>{chineseCsys()});
 }
 
 // Runs `work` on a thread with the 1 MiB stack of a host built with MSVC.
@@ -509,5 +517,117 @@ TEST_F(Command, ARunSurvivesAnyHostCallFailing)
         EXPECT_EQ(sim::outstandingArrays(), 0u);
     }
 }
+
+// Parts whose new names meet, in ASCII so that every code page runs them:
+// column A holds Sketch, Extrude, Hole, Kong; column B Caotu, Lashen, Kong,
+// Rib (Kong in both); the swap alone also turns Ping, Pong, Pang into one
+// another in a ring, as only a table written by hand can. Each
+// part, by each command, in a host that accepts any name and in one that
+// refuses a name another entry holds: both end with the same names, no run
+// adds a pair of equal names, and one message counts the names left.
+struct CollisionCase {
+    const char* what;
+    std::vector<std::string> history;
+    std::vector<std::string> swap, toB, toA;   // the names each command ends with
+    int leftBySwap, leftByToB, leftByToA;
+};
+
+const CollisionCase kCollisionCases[] = {
+    {"a kept name wins", {"Sketch1", "Caotu1"},
+     {"Caotu1", "Sketch1"}, {"Sketch1", "Caotu1"}, {"Sketch1", "Caotu1"}, 0, 1, 1},
+    {"two renamed to one name", {"Sketch1", "Caotu1_Sketch", "Sketch1_Caotu"},
+     {"Caotu1", "Sketch1_Caotu", "Caotu1_Sketch"}, {"Caotu1", "Caotu1_Caotu", "Sketch1_Caotu"},
+     {"Sketch1", "Sketch1_Sketch", "Sketch1_Caotu"}, 0, 1, 1},
+    {"a chain that frees a name", {"Hole2", "Kong2"},
+     {"Kong2", "Rib2"}, {"Hole2", "Kong2"}, {"Hole2", "Kong2"}, 0, 1, 0},
+    {"a ring of two", {"Extrude1", "Lashen1", "Fillet1"},
+     {"Lashen1", "Extrude1", "Fillet1"}, {"Extrude1", "Lashen1", "Fillet1"}, {"Extrude1", "Lashen1", "Fillet1"}, 0, 1, 1},
+    {"two rings of two", {"Sketch1_Extrude", "Caotu1_Lashen", "Sketch1_Lashen", "Caotu1_Extrude"},
+     {"Caotu1_Lashen", "Sketch1_Extrude", "Caotu1_Extrude", "Sketch1_Lashen"},
+     {"Sketch1_Extrude", "Caotu1_Lashen", "Sketch1_Lashen", "Caotu1_Extrude"},
+     {"Sketch1_Extrude", "Caotu1_Lashen", "Sketch1_Lashen", "Caotu1_Extrude"}, 0, 3, 3},
+    {"a ring of three", {"Ping1", "Pong1", "Pang1"},
+     {"Pong1", "Pang1", "Ping1"}, {"Ping1", "Pong1", "Pang1"}, {"Ping1", "Pong1", "Pang1"}, 0, 0, 0},
+    {"two equal names held before, to be renamed", {"Sketch1", "Sketch1", "Fillet1"},
+     {"Caotu1", "Sketch1", "Fillet1"}, {"Caotu1", "Sketch1", "Fillet1"}, {"Sketch1", "Sketch1", "Fillet1"}, 1, 1, 0},
+    {"two equal names held before, kept", {"Fillet1", "Fillet1", "Sketch2"},
+     {"Fillet1", "Fillet1", "Caotu2"}, {"Fillet1", "Fillet1", "Caotu2"}, {"Fillet1", "Fillet1", "Sketch2"}, 0, 0, 0},
+};
+
+class Collisions : public SimTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        for (const auto& [english, chinese] : {std::pair<std::u16string, std::u16string>{u"Sketch", u"Caotu"},
+                                               {u"Extrude", u"Lashen"}, {u"Hole", u"Kong"}, {u"Kong", u"Rib"}}) {
+            terms.set(english, chinese);
+            terms.set(chinese, english);
+            columns.enterRow(english, chinese);
+        }
+        terms.set(u"Ping", u"Pong");
+        terms.set(u"Pong", u"Pang");
+        terms.set(u"Pang", u"Ping");
+    }
+    // Runs `rule` on a part holding `history`, used by two occurrences; the
+    // names it ends with, checked against the message and the host's records.
+    std::vector<std::string> run(const CollisionCase& c, const NamingRule& rule, int left)
+    {
+        sim::reset();
+        sim::setDistinctNames(GetParam());
+        int32_t root = addPart("Root");
+        int32_t part = addPart("Part", c.history);
+        sim::addComponent(root, part);
+        sim::addComponent(root, part);
+        runTranslateCommand(rule);
+        std::vector<std::string> messages;
+        for (const sim::Message& message : sim::messages())
+            messages.push_back(message.text);
+        std::vector<std::string> expected;
+        if (left == 1)
+            expected.push_back("Pelmora: 1 name left unchanged: another entry of the part holds the new name.");
+        else if (left > 1)
+            expected.push_back("Pelmora: " + std::to_string(left) +
+                               " names left unchanged: another entry of the part holds the new name.");
+        EXPECT_EQ(messages, expected) << c.what;
+        for (const sim::Call& call : callsTo("hostSetEntityName"))
+            EXPECT_EQ(call.status, 0) << c.what << ": a set the host refused, " << call.subject;
+        return historyNames(part);
+    }
+    TermDictionary terms;
+    TermColumns columns{terms};
+};
+
+TEST_P(Collisions, EveryCommandEndsWithTheSameNamesInEitherHost)
+{
+    for (const CollisionCase& c : kCollisionCases) {
+        EXPECT_EQ(run(c, NamingRule(terms), c.leftBySwap), c.swap) << c.what << ", swap";
+        EXPECT_EQ(run(c, NamingRule(columns, Direction::ToColumnB), c.leftByToB), c.toB) << c.what << ", to B";
+        EXPECT_EQ(run(c, NamingRule(columns, Direction::ToColumnA), c.leftByToA), c.toA) << c.what << ", to A";
+    }
+}
+
+// A fault at every set of a part with a ring: each entry ends with a name it
+// held before or its new one, never a passing name, and no pair is added.
+TEST_P(Collisions, AFaultAtAnySetLeavesNoPassingName)
+{
+    for (const CollisionCase* ring : {&kCollisionCases[3], &kCollisionCases[4], &kCollisionCases[5]})
+    for (int nth = 1; nth <= 10; ++nth) {
+        sim::reset();
+        sim::setDistinctNames(GetParam());
+        int32_t part = addPart("Part", ring->history);
+        sim::failCall("hostSetEntityName", nth, -9);
+        runTranslateCommand(NamingRule(terms));
+        const std::vector<std::string> names = historyNames(part);
+        std::set<std::string> distinct(names.begin(), names.end());
+        EXPECT_EQ(distinct.size(), names.size()) << ring->what << ", fault at set " << nth;
+        for (size_t i = 0; i < names.size(); ++i)
+            EXPECT_TRUE(names[i] == ring->history[i] || names[i] == ring->swap[i])
+                << ring->what << ", fault at set " << nth << ": entry " << i << " holds " << names[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, Collisions, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "DistinctNames" : "AnyName"; });
 
 } // namespace

@@ -173,11 +173,13 @@ INSTANTIATE_TEST_SUITE_P(WrongShape, ModelFileErrors, ::testing::Values(
     BadModel{"arrays as deep as the limit", historyNestedIn(199), "$.history[0]: expected a string, found an array"},
     BadModel{"unknown field at the top", "{\"name\": \"A\", \"parts\": []}",
              "$.parts: unknown field (a model has \"name\", \"history\", \"components\", \"definitions\", "
-             "\"messages\", \"sent\")"},
+             "\"distinctNames\", \"messages\", \"sent\")"},
+    BadModel{"distinct names not a boolean", "{\"name\": \"A\", \"distinctNames\": 1}",
+             "$.distinctNames: expected a boolean, found a number"},
     // A field whose name is no plain word stands in brackets, so that no name reads as a path.
     BadModel{"unknown field of no plain name", R"({"name": "A", "b.c d": 1})",
-             R"($["b.c d"]: unknown field (a model has "name", "history", "components", "definitions", "messages", )"
-             R"("sent"))"},
+             R"($["b.c d"]: unknown field (a model has "name", "history", "components", "definitions", )"
+             R"("distinctNames", "messages", "sent"))"},
     BadModel{"run records only at the top", "{\"name\": \"A\", \"components\": [{\"name\": \"B\", \"sent\": []}]}",
              "$.components[0].sent: unknown field (a component has \"name\", \"history\", \"components\", or "
              "\"use\" alone)"},
@@ -579,6 +581,21 @@ TEST_F(ModelFile, WritesTheDocumentAndTheRunsRecordsAndReadsThemBack)
     std::string rewritten = sim::writeModel();
     EXPECT_EQ(rewritten.substr(0, rewritten.find("\"messages\"")), written.substr(0, written.find("\"messages\"")));
     EXPECT_NE(rewritten.find("\"messages\": [],\n  \"sent\": []\n}"), std::string::npos) << rewritten;
+}
+
+// A host that keeps names distinct is part of the model and is written back.
+TEST_F(ModelFile, DistinctNamesReadAndWriteBack)
+{
+    for (bool distinct : {false, true}) {
+        const std::string text = std::string("{\"name\": \"A\", \"history\": [\"S1\", \"S2\"]") +
+                                 (distinct ? ", \"distinctNames\": true" : "") + "}";
+        ASSERT_TRUE(sim::readModel(text).ok);
+        EXPECT_EQ(sim::distinctNames(), distinct);
+        const std::string written = sim::writeModel();
+        EXPECT_EQ(written.find("\"distinctNames\": true") != std::string::npos, distinct) << written;
+        ASSERT_TRUE(sim::readModel(written).ok);
+        EXPECT_EQ(sim::distinctNames(), distinct);
+    }
 }
 
 TEST_F(ModelFile, TheDeepestModelReadsAndWritesAsItReads)

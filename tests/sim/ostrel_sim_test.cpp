@@ -154,6 +154,29 @@ TEST_F(Sim, NamesAreCutToTheBufferLikeAHost)
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(128, 'b'));
 }
 
+// A host that keeps names distinct refuses a name another entry of the same
+// object holds, with its own status and text; other objects, and an entry's
+// own name, are no hindrance. A host that does not accepts anything.
+TEST_F(Sim, DistinctNamesRefuseANameAnotherEntryOfTheObjectHolds)
+{
+    int32_t r = addPart("R", {"Sketch1", "Extrude1"});
+    int32_t other = addPart("Other", {"Rib1"});
+    const std::vector<int32_t> ids = sim::history(r);
+    const int32_t rib = sim::history(other)[0];
+    EXPECT_FALSE(sim::distinctNames());
+    sim::setDistinctNames(true);
+    EXPECT_EQ(hostSetEntityName(ids[0], "Extrude1"), sim::STATUS_NAME_TAKEN);
+    EXPECT_STREQ(hostGetErrorText(sim::STATUS_NAME_TAKEN), "another entry of the object holds the name");
+    EXPECT_EQ(hostSetEntityName(ids[0], "Sketch1"), 0);
+    EXPECT_EQ(hostSetEntityName(rib, "Extrude1"), 0);
+    EXPECT_EQ(historyNames(r), (std::vector<std::string>{"Sketch1", "Extrude1"}));
+    sim::setDistinctNames(false);
+    EXPECT_EQ(hostSetEntityName(ids[0], "Extrude1"), 0);
+    EXPECT_EQ(historyNames(r), (std::vector<std::string>{"Extrude1", "Extrude1"}));
+    sim::reset();
+    EXPECT_FALSE(sim::distinctNames());
+}
+
 TEST_F(Sim, FaultsHitTheCallTheyNameAndNoOther)
 {
     addPart("R");

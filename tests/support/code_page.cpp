@@ -23,6 +23,7 @@ const char* localeFor(int codePage)
     switch (codePage) {
     case 936: return "zh_CN.GBK";
     case 1252: return "en_US.CP1252";
+    case 65001: return "C.UTF-8";
     default: return nullptr;
     }
 }
@@ -47,6 +48,8 @@ int currentCodePage()
         return 936;
     if (std::strcmp(codeset, "CP1252") == 0)
         return 1252;
+    if (std::strcmp(codeset, "UTF-8") == 0)
+        return 65001;
     return 0;
 }
 

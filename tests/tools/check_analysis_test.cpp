@@ -64,6 +64,17 @@ TEST(CheckAnalysis, StartMarkersThatNearlyMatchAreNamedWithWhy)
     EXPECT_EQ(report.warnings[0].code, "no-start-marker");
 }
 
+// The plug-in finds no marker and says so; check says where it stands instead.
+TEST(CheckAnalysis, AStartMarkerInAnotherColumnIsNamedWithItsCell)
+{
+    const CheckReport report = check({{"Dictionary"}, {"", "", "KQ_FILE_START"}, {"Cut", "Trim"}, {"KQ_FILE_END"}});
+    EXPECT_FALSE(report.loads());
+    EXPECT_TRUE(warns(report, "no start marker KQ_FILE_START in A1:A101"));
+    EXPECT_TRUE(warns(report, "KQ_FILE_START stands in C2 of the first sheet, but the plug-in looks in column A only"));
+    EXPECT_FALSE(warns(check({{"KQ_FILE_START"}, {"Cut", "Trim"}, {"KQ_FILE_END"}}), "stands in"));
+    EXPECT_FALSE(warns(check({{"Dictionary"}, {"Cut", "Trim"}}), "stands in"));
+}
+
 TEST(CheckAnalysis, AnEndMarkerThatNearlyMatchesCountsOnlyWhenThereIsNone)
 {
     const CheckReport without = check({{"KQ_FILE_START"}, {"A", "B"}, {"KQ_FILE_END "}, {"C", "D"}});
@@ -205,6 +216,33 @@ TEST(NamePreview, SaysWhenTheCodePageCannotHoldTheCounterpart)
     EXPECT_EQ(previews[0].why, "the counterpart \"\xE6\x8B\x89\xE4\xBC\xB8\" cannot be written in code page 1252, so "
                                "the plug-in leaves the name as it is");
     EXPECT_EQ(previews[1].newName, "Profile4");
+}
+
+// The lines are one part's names: a new name that another line ends with is
+// not given, and the reason names that line; "Default CSYS" stays in 1252.
+TEST(NamePreview, NamesAnotherLineEndsWithAreTaken)
+{
+    IN_CODE_PAGE(1252);
+    TermDictionary dictionary;
+    TermColumns columns(dictionary);
+    dictionary.set(u"Sketch", u"Caotu");
+    dictionary.set(u"Caotu", u"Sketch");
+    columns.enterRow(u"Sketch", u"Caotu");
+    const std::vector<NamePreview> previews =
+        previewNames("Sketch1\nCaotu1\nDefault CSYS\n", NamingRule(columns, Direction::ToColumnB));
+    ASSERT_EQ(previews.size(), 3u);
+    EXPECT_EQ(previews[0].newName, "Sketch1");
+    EXPECT_FALSE(previews[0].changed);
+    EXPECT_EQ(previews[0].code, "name-taken");
+    EXPECT_EQ(previews[0].why, "line 2 (\"Caotu1\") ends with the new name \"Caotu1\", so the plug-in leaves the name "
+                               "as it is");
+    EXPECT_EQ(previews[1].code, "already-in-target");
+    EXPECT_EQ(previews[2].newName, "Default CSYS");
+    EXPECT_EQ(previews[2].code, "counterpart-not-writable");
+    // Swapped, the two trade names: nothing is taken.
+    const std::vector<NamePreview> swapped = previewNames("Sketch1\nCaotu1\n", dictionary);
+    EXPECT_EQ(swapped[0].newName, "Caotu1");
+    EXPECT_EQ(swapped[1].newName, "Sketch1");
 }
 
 } // namespace

@@ -892,23 +892,66 @@ TEST(Examples, AreWhatTheCommandsMakeOfThem)
         {"mixed.json", "PelmoraToEnglish", "mixed.en.json"},
         {"mixed.zh.json", "PelmoraToChinese", "mixed.zh.json"},
         {"mixed.en.json", "PelmoraToEnglish", "mixed.en.json"},
+        {"both-forms.json", "PelmoraSwap", "both-forms.swap.json"},
+        {"both-forms.json", "PelmoraToChinese", "both-forms.zh.json"},
+        {"both-forms.json", "PelmoraToEnglish", "both-forms.en.json"},
     };
     const fs::path examples = fs::path(PELMORA_SOURCE_DIR) / "examples";
     Folder folder;
+    // In a host that accepts any name, and in one that refuses a name another
+    // entry of the part holds, which the written model records.
+    const std::string distinctField = "  \"distinctNames\": true,\n";
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.command) + " on " + c.model);
-        const fs::path out = folder.path() / "out.json";
-        Outcome outcome =
-            run(OSTREL_SIM_FILE_NAME, {(examples / c.model).string(), "--run", c.command, "--out", out.string(), "--quiet"});
-        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-        EXPECT_EQ(readWhole(out), readWhole(examples / c.result));
+        for (bool distinct : {false, true}) {
+            SCOPED_TRACE(std::string(c.command) + " on " + c.model + (distinct ? ", distinct names" : ""));
+            const fs::path out = folder.path() / "out.json";
+            std::vector<std::string> arguments = {(examples / c.model).string(), "--run", c.command, "--out",
+                                                  out.string(), "--quiet"};
+            if (distinct)
+                arguments.push_back("--distinct-names");
+            Outcome outcome = run(OSTREL_SIM_FILE_NAME, arguments);
+            EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+            std::string written = readWhole(out);
+            if (distinct) {
+                const size_t field = written.find(distinctField);
+                ASSERT_NE(field, std::string::npos) << written;
+                written.erase(field, distinctField.size());
+            }
+            EXPECT_EQ(written, readWhole(examples / c.result));
+        }
     }
 }
 
+// Every history name of a model file, sorted: parts may be written shared or
+// inline, so the names are compared as one list.
+std::vector<std::string> sortedHistoryNames(const Json& model)
+{
+    std::vector<std::string> names;
+    std::function<void(const Json&)> collect = [&](const Json& value) {
+        if (value.is_object()) {
+            for (const auto& [key, member] : value.items()) {
+                if (key == "history")
+                    for (const Json& name : member)
+                        names.push_back(name.get<std::string>());
+                else if (key != "messages" && key != "sent")
+                    collect(member);
+            }
+        } else if (value.is_array()) {
+            for (const Json& item : value)
+                collect(item);
+        }
+    };
+    collect(model);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The English gearbox with the shipped dictionary in a Western host: the
-// Chinese counterparts cannot be written in code page 1252, so no name
-// changes but the coordinate systems' (written as the fixed bytes they are),
-// and one message says how many names were left.
+// Chinese counterparts, "默认CSYS" among them, cannot be written in code page
+// 1252, so no name changes, and one message, in ASCII, says how many names
+// were left. The same gearbox as earlier versions left it in such a host,
+// with "默认CSYS"'s code page 936 bytes in place of every "Default CSYS"
+// (which the host shows as "Ä¬ÈÏCSYS"), heals: those names turn back.
 TEST(Examples, InAWesternHostNoNameIsCorruptedAndOneMessageSaysSo)
 {
 #if defined(_WIN32)
@@ -917,48 +960,34 @@ TEST(Examples, InAWesternHostNoNameIsCorruptedAndOneMessageSaysSo)
 #endif
     const fs::path examples = fs::path(PELMORA_SOURCE_DIR) / "examples";
     Folder folder;
-    const fs::path out = folder.path() / "out.json";
-    const Outcome outcome = run(OSTREL_SIM_FILE_NAME, {(examples / "gearbox.en.json").string(), "--out", out.string()},
-                                Setting{"en_US.CP1252", ""});
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    const std::string message = "[message, level 4] Pelmora: ";
-    const size_t first = outcome.shown.find(message);
-    ASSERT_NE(first, std::string::npos) << outcome.shown;
-    EXPECT_EQ(outcome.shown.find(message, first + 1), std::string::npos) << "one message only";
-    const std::string shownMessage = outcome.shown.substr(first, outcome.shown.find('\n', first) - first);
-    EXPECT_TRUE(shownMessage.ends_with(" names left unchanged: their counterparts cannot be written in code page 1252."))
-        << shownMessage;
+    const std::string english = readWhole(examples / "gearbox.en.json");
+    std::string damaged = english;
+    for (size_t at = 0; (at = damaged.find("\"Default CSYS\"", at)) != std::string::npos;)
+        damaged.replace(at, 14, "\"\xC3\x84\xC2\xAC\xC3\x88\xC3\x8F" "CSYS\"");
+    ASSERT_NE(damaged, english);
+    std::ofstream(folder.path() / "damaged.json", std::ios::binary) << damaged;
+    const std::vector<std::string> expected = sortedHistoryNames(Json::parse(english));
+    EXPECT_GT(expected.size(), 200u);
 
-    // Every name as it was, but "Default CSYS", which turns into its Chinese
-    // bytes (shown here as code page 1252 reads them). Parts may be written
-    // shared or inline, so the names are compared as one sorted list.
-    std::function<void(const Json&, std::vector<std::string>&)> collect = [&](const Json& value,
-                                                                            std::vector<std::string>& names) {
-        if (value.is_object()) {
-            for (const auto& [key, member] : value.items()) {
-                if (key == "history")
-                    for (const Json& name : member)
-                        names.push_back(name.get<std::string>());
-                else if (key != "messages" && key != "sent")
-                    collect(member, names);
-            }
-        } else if (value.is_array()) {
-            for (const Json& item : value)
-                collect(item, names);
-        }
-    };
-    std::vector<std::string> expected;
-    collect(Json::parse(readWhole(examples / "gearbox.en.json")), expected);
-    for (std::string& name : expected)
-        if (name == "Default CSYS")
-            name = "\xC3\x84\xC2\xAC\xC3\x88\xC3\x8F" "CSYS";
-    std::vector<std::string> written;
-    collect(Json::parse(readWhole(out)), written);
-    std::sort(expected.begin(), expected.end());
-    std::sort(written.begin(), written.end());
-    EXPECT_EQ(written, expected);
-    const size_t names = written.size();
-    EXPECT_GT(names, 200u);
+    for (const fs::path& model : {examples / "gearbox.en.json", folder.path() / "damaged.json"}) {
+        SCOPED_TRACE(model.filename().string());
+        const fs::path out = folder.path() / "out.json";
+        const Outcome outcome = run(OSTREL_SIM_FILE_NAME, {model.string(), "--out", out.string()},
+                                    Setting{"en_US.CP1252", ""});
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+        const std::string message = "[message, level 4] Pelmora: ";
+        const size_t first = outcome.shown.find(message);
+        ASSERT_NE(first, std::string::npos) << outcome.shown;
+        EXPECT_EQ(outcome.shown.find(message, first + 1), std::string::npos) << "one message only";
+        const std::string shownMessage = outcome.shown.substr(first, outcome.shown.find('\n', first) - first);
+        EXPECT_TRUE(shownMessage.ends_with(" names left unchanged: their counterparts cannot be written in code page 1252."))
+            << shownMessage;
+        const Json written = Json::parse(readWhole(out));
+        for (const Json& shown : written["messages"])
+            for (char c : shown["text"].get<std::string>())
+                EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << shown["text"];
+        EXPECT_EQ(sortedHistoryNames(written), expected);
+    }
 }
 
 } // namespace

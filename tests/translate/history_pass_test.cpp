@@ -40,7 +40,9 @@ TEST_F(HistoryPass, EveryEntryIsWrittenOnceInListOrder)
 {
     int32_t part = addPart("P", {"Sketch1", "Extrude1_Sketch", "Fillet1", "Default CSYS"});
     pass();
-    EXPECT_EQ(historyNames(part), (std::vector<std::string>{"Profile1", "Boss1_Profile", "Fillet1", std::string(kDefaultCsysChinese)}));
+    // The Chinese coordinate-system name where the code page holds it.
+    const std::string csys = currentCodePage() == 936 ? std::string(kDefaultCsysChinese936) : "Default CSYS";
+    EXPECT_EQ(historyNames(part), (std::vector<std::string>{"Profile1", "Boss1_Profile", "Fillet1", csys}));
     std::vector<std::string> written;
     for (const sim::Call& call : callsTo("hostSetEntityName"))
         written.push_back(call.subject);

@@ -35,6 +35,7 @@ constexpr char kDefaultModule[] = "Pelmora.so";
 #endif
 
 constexpr char kUsage[] = R"(usage: ostrel-sim MODEL.json [--plugin PATH] [--run COMMAND]... [--out OUT.json] [--quiet]
+                  [--distinct-names]
        ostrel-sim --help | --version
 
 Loads the model into the simulated Ostrel host, loads the plug-in module as the
@@ -52,7 +53,9 @@ PelmoraExit and unloads the module.
                     occurrences is set in all. A definition is named by its key
                     unless it has a "name" of its own; it may use other
                     definitions, never itself, and the model must use it.
-                    "history", "components" and "definitions" may be absent.
+                    "history", "components" and "definitions" may be absent;
+                    "distinctNames": true makes the host refuse a name that
+                    another history entry of the same object holds.
                     Names go into the host in the ANSI code page (the locale's
                     codeset). "-" reads the model from standard input.
   --plugin PATH     the module to load (default: )" "Pelmora.so / Pelmora.dll" R"( beside ostrel-sim)
@@ -63,6 +66,9 @@ PelmoraExit and unloads the module.
                     host's messages ("messages": [{"level": N, "text": "..."}])
                     and the commands the plug-in sent ("sent": ["..."])
   --quiet           prints only the summary line
+  --distinct-names  the host refuses a name that another history entry of the
+                    same object holds, as many CAD hosts do (as the model's
+                    "distinctNames": true)
   --help            prints this text (as does no argument at all)
   --version         prints the program's version
   --                ends the options; what follows is the model
@@ -95,6 +101,7 @@ Nothing is written when the run ends in an error.
 constexpr tools::OptionSpec kOptions[] = {
     {"--help", false}, {"-h", false},   {"--version", false}, {"--plugin", true},
     {"--run", true},   {"--out", true}, {"--quiet", false},
+    {"--distinct-names", false},
 };
 
 struct Options {
@@ -103,6 +110,7 @@ struct Options {
     std::vector<std::string> commands;
     fs::path out;
     bool quiet = false;
+    bool distinctNames = false;
 };
 
 int fail(int code, const std::string& message)
@@ -140,6 +148,8 @@ int parseArguments(const std::vector<Argument>& arguments, Options& options, std
             options.out = option.value.path();
         } else if (name == "--quiet") {
             options.quiet = true;
+        } else if (name == "--distinct-names") {
+            options.distinctNames = true;
         }
     }
     if (parsed.operands.empty()) {
@@ -308,6 +318,8 @@ int run(const std::vector<Argument>& arguments)
     sim::ModelReadResult read = sim::readModel(json);
     if (!read.ok)
         return fail(tools::kUnusableInput, options.model->text() + ": " + read.error);
+    if (options.distinctNames)
+        sim::setDistinctNames(true);
 
     const ModelEntries model;
     const std::vector<Entry>& entries = model.entries();

@@ -130,6 +130,33 @@ void analyseColumns(CheckReport& report)
                                    "column A terms into column B ones, so with these columns it would run backwards"});
 }
 
+// Where the start marker stands when column A of the first sheet does not
+// hold it: in another column, or on another sheet (a typo in neither, a
+// marker one cell off, the wrong sheet first). The first place found, in a
+// region as large as any dictionary's head, or nothing.
+std::string startMarkerElsewhere(xl::Book& book, const std::u16string& start)
+{
+    constexpr int kRows = 1000;
+    constexpr int kColumns = 26;
+    for (int index = 0; index < 16; ++index) {
+        xl::Sheet* sheet = book.getSheet(index);
+        if (sheet == nullptr)
+            break;
+        for (int row = 0; row <= std::min(sheet->lastRow(), kRows); ++row) {
+            for (int col = index == 0 ? 1 : 0; col < kColumns; ++col) {
+                const char16_t* cell = sheet->readStr(row, col, nullptr);
+                if (cell == nullptr || start != cell)
+                    continue;
+                const std::string where = xl::formatCellReference(row, col);
+                return index == 0 ? where + " of the first sheet, but the plug-in looks in column A only"
+                                  : where + " of sheet " + std::to_string(index + 1) +
+                                        ", but the plug-in reads the first sheet only";
+            }
+        }
+    }
+    return {};
+}
+
 void analyse(CheckReport& report, xl::Book& book)
 {
     const LoadRecord& load = report.load;
@@ -159,6 +186,8 @@ void analyse(CheckReport& report, xl::Book& book)
         report.warnings.push_back({"no-start-marker", "no start marker " + utf8(start) + " in A1:A" +
                                                           std::to_string(kLastStartMarkerRow + 1) +
                                                           ", so the plug-in enters no pair"});
+        if (const std::string elsewhere = startMarkerElsewhere(book, start); !elsewhere.empty())
+            report.warnings.push_back({"marker-elsewhere", utf8(start) + " stands in " + elsewhere});
     }
 
     // Who sets what, in order: each pair enters both directions.

@@ -46,7 +46,8 @@ as in the spreadsheet, from 1.
   preview   for each line of FILE (UTF-8), the name the plug-in would give it,
             the name's pattern, and why it stays unchanged when it does. Names
             are taken in the ANSI code page of the current locale, as the host
-            would hold them. --to chinese shows what PelmoraToChinese does
+            would hold them, and as the names of one part: a name whose new
+            form another line ends with stays as it is. --to chinese shows what PelmoraToChinese does
             (column A terms to their column B counterparts), --to english what
             PelmoraToEnglish does (B to A); the default, swap, what
             PelmoraSwap does.

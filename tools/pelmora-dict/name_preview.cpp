@@ -2,9 +2,12 @@
 // plug-in's own naming rule, and back to UTF-8 for people.
 #include "name_preview.h"
 
+#include "distinct_names.h"
 #include "text.h"
 #include "common/utf8.h"
 #include "translate_name.h"
+
+#include <span>
 
 namespace {
 
@@ -52,25 +55,46 @@ void explainUnchanged(const NameTranslation& analysis, NamePreview& preview)
     }
 }
 
-NamePreview preview(size_t line, std::string name, NameTranslator& translator)
+// `host` and `proposed` get the name in the host's code page and what the
+// rule makes of it, for the part the names make up.
+NamePreview preview(size_t line, std::string name, NameTranslator& translator, std::optional<std::string>& host,
+                    std::string& proposed)
 {
     NamePreview result;
     result.line = line;
     result.name = std::move(name);
-    const std::optional<std::string> host = xl::isValidUtf8(result.name)
-                                                ? wideToNarrowExact(xl::utf8ToUtf16(result.name))
-                                                : std::nullopt;
+    host = xl::isValidUtf8(result.name) ? wideToNarrowExact(xl::utf8ToUtf16(result.name)) : std::nullopt;
     if (!host) {
         result.code = "name-not-writable";
         result.why = "the name cannot be written in " + systemCodePageName();
         return result;
     }
-    const NameTranslation analysis = translator.analyse(*host);
+    NameTranslation analysis = translator.analyse(*host);
     result.newName = utf8FromHost(analysis.name);
     result.pattern = patternName(analysis.pattern);
     explainUnchanged(analysis, result);
     result.changed = *result.newName != result.name;
+    proposed = std::move(analysis.name);
     return result;
+}
+
+// The names are one part's: a name whose new form another name of the list
+// ends with stays as it is, as the plug-in leaves it.
+void keepNamesDistinct(std::vector<NamePreview>& previews, std::span<const std::optional<std::string>> host,
+                       std::span<const std::string> proposed)
+{
+    const std::vector<SettledName> settled = settleNames(host, proposed);
+    for (size_t i = 0; i < previews.size(); ++i) {
+        if (settled[i].fate != NameFate::NameTaken)
+            continue;
+        const NamePreview& holder = previews[settled[i].holder];
+        NamePreview& taken = previews[i];
+        taken.code = "name-taken";
+        taken.why = "line " + std::to_string(holder.line) + " (\"" + holder.name + "\") ends with the new name \"" +
+                    *taken.newName + "\", so the plug-in leaves the name as it is";
+        taken.newName = taken.name;
+        taken.changed = false;
+    }
 }
 
 } // namespace
@@ -79,6 +103,8 @@ std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& 
 {
     NameTranslator translator(rule);
     std::vector<NamePreview> previews;
+    std::vector<std::optional<std::string>> host;
+    std::vector<std::string> proposed;
     size_t lineNumber = 0;
     while (!names.empty()) {
         const size_t end = names.find('\n');
@@ -87,8 +113,12 @@ std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& 
         ++lineNumber;
         if (line.ends_with('\r'))
             line.remove_suffix(1);
-        if (!line.empty())
-            previews.push_back(preview(lineNumber, std::string(line), translator));
+        if (!line.empty()) {
+            host.emplace_back();
+            proposed.emplace_back();
+            previews.push_back(preview(lineNumber, std::string(line), translator, host.back(), proposed.back()));
+        }
     }
+    keepNamesDistinct(previews, host, proposed);
     return previews;
 }

@@ -21,5 +21,6 @@ struct NamePreview {
 
 // One preview for each line of `names` (UTF-8, LF or CRLF) that is not
 // empty. Names are taken in the ANSI code page of the current locale, as the
-// host would hold them.
+// host would hold them, and as the names of one part: a name whose new form
+// another line ends with stays as it is ("name-taken"), as in the plug-in.
 std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& rule);

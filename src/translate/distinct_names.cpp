@@ -1,0 +1,96 @@
+// Settling a part's new names. Almost every part has no two entries ending
+// with one name; that is found with one pass over a table of hashes, and only
+// a part where two hashes meet goes the long way, with the names themselves.
+#include "distinct_names.h"
+
+#include "name_hashes.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+
+namespace {
+
+std::string_view finalName(size_t entry, std::span<const std::optional<std::string>> names,
+                           std::span<const std::string> proposed, std::span<const SettledName> settled)
+{
+    return settled[entry].fate == NameFate::Renamed ? std::string_view(proposed[entry]) : std::string_view(*names[entry]);
+}
+
+// The long way: the entries grouped by the name they end with, and each group
+// that holds a renamed entry beside another settled, until none is left.
+void settleCollisions(std::span<const std::optional<std::string>> names, std::span<const std::string> proposed,
+                      std::vector<SettledName>& settled)
+{
+    std::unordered_map<std::string_view, std::vector<size_t>> groups;
+    std::vector<std::string_view> toSettle;
+    for (size_t i = 0; i < settled.size(); ++i) {
+        if (settled[i].fate == NameFate::Unreadable)
+            continue;
+        std::vector<size_t>& group = groups[finalName(i, names, proposed, settled)];
+        group.push_back(i);
+        if (group.size() == 2)
+            toSettle.push_back(finalName(i, names, proposed, settled));
+    }
+    while (!toSettle.empty()) {
+        const std::string_view name = toSettle.back();
+        toSettle.pop_back();
+        std::vector<size_t>& group = groups[name];
+        if (group.size() < 2)
+            continue;
+        auto kept = std::find_if(group.begin(), group.end(), [&](size_t i) { return settled[i].fate != NameFate::Renamed; });
+        const size_t winner = kept != group.end() ? *kept : group.front();
+        std::vector<size_t> losers;
+        std::erase_if(group, [&](size_t i) {
+            const bool loses = i != winner && settled[i].fate == NameFate::Renamed;
+            if (loses)
+                losers.push_back(i);
+            return loses;
+        });
+        for (size_t loser : losers) {
+            settled[loser].fate = NameFate::NameTaken;
+            // Back to its old name, which may now be another entry's new one.
+            std::vector<size_t>& old = groups[*names[loser]];
+            old.insert(std::lower_bound(old.begin(), old.end(), loser), loser);
+            if (old.size() >= 2)
+                toSettle.push_back(*names[loser]);
+        }
+    }
+    // Who ends the run with each name that was taken: the first holder.
+    for (size_t i = 0; i < settled.size(); ++i)
+        if (settled[i].fate == NameFate::NameTaken)
+            settled[i].holder = groups[proposed[i]].front();
+}
+
+} // namespace
+
+std::vector<SettledName> settleNames(std::span<const std::optional<std::string>> names,
+                                     std::span<const std::string> proposed)
+{
+    std::vector<SettledName> settled(names.size());
+    bool anyRenamed = false;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!names[i])
+            settled[i].fate = NameFate::Unreadable;
+        else if (proposed[i] != *names[i]) {
+            settled[i].fate = NameFate::Renamed;
+            anyRenamed = true;
+        }
+    }
+    if (!anyRenamed)
+        return settled;
+    NameHashes ending(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i] && !ending.insert(finalName(i, names, proposed, settled))) {
+            settleCollisions(names, proposed, settled);
+            break;
+        }
+    }
+    return settled;
+}
+
+size_t countNamesTaken(std::span<const SettledName> settled)
+{
+    return static_cast<size_t>(
+        std::count_if(settled.begin(), settled.end(), [](const SettledName& s) { return s.fate == NameFate::NameTaken; }));
+}
