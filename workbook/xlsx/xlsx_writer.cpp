@@ -117,6 +117,8 @@ void XlsxWriter::addSheet(std::string_view name, const std::vector<ColumnFormat>
     if (!sheets_.empty())
         finishSheet();
 
+    order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(std::min(options.position, order_.size())),
+                  sheets_.size());
     Sheet& sheet = sheets_.emplace_back();
     sheet.name = std::string(name);
     sheet.headerRow = options.headerRow;
@@ -126,8 +128,6 @@ void XlsxWriter::addSheet(std::string_view name, const std::vector<ColumnFormat>
     xml_ += "\" xmlns:r=\"";
     xml_ += kDocumentRelationships;
     xml_ += "\"><sheetViews><sheetView workbookViewId=\"0\"";
-    if (sheets_.size() == 1)
-        xml_ += " tabSelected=\"1\"";
     if (options.headerRow)
         xml_ += "><pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
                 "<selection pane=\"bottomLeft\" activeCell=\"A2\" sqref=\"A2\"/></sheetView>";
@@ -248,8 +248,8 @@ std::string XlsxWriter::finish()
     std::string workbookRelationships =
         std::string(kXmlDeclaration) + "<Relationships xmlns=\"" + kPackageRelationships + "\">";
     std::string filters;
-    for (size_t i = 0; i < sheets_.size(); ++i) {
-        const Sheet& sheet = sheets_[i];
+    for (size_t i = 0; i < order_.size(); ++i) {
+        const Sheet& sheet = sheets_[order_[i]];
         const std::string number = std::to_string(i + 1);
         contentTypes += "<Override PartName=\"/xl/worksheets/sheet" + number +
                         ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml."
@@ -293,9 +293,10 @@ std::string XlsxWriter::finish()
     zip.addDeflated("xl/workbook.xml", workbook);
     zip.addDeflated("xl/_rels/workbook.xml.rels", workbookRelationships);
     zip.addDeflated("xl/styles.xml", styles);
-    for (size_t i = 0; i < sheets_.size(); ++i)
-        zip.addDeflated("xl/worksheets/sheet" + std::to_string(i + 1) + ".xml", sheets_[i].xml);
+    for (size_t i = 0; i < order_.size(); ++i)
+        zip.addDeflated("xl/worksheets/sheet" + std::to_string(i + 1) + ".xml", sheets_[order_[i]].xml);
     sheets_.clear();
+    order_.clear();
     return zip.finish();
 }
 

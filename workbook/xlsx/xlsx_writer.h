@@ -20,6 +20,7 @@
 #include "xlsx/zip_writer.h"
 
 #include <concepts>
+#include <cstdint>
 #include <cstddef>
 #include <initializer_list>
 #include <string>
@@ -74,6 +75,10 @@ public:
         // The first row is the header: bold, frozen above the others, with a
         // filter over the columns it names.
         bool headerRow = true;
+        // Where the sheet stands among those added before it (0: first), so
+        // that a summary made last can open the workbook; past them when
+        // larger.
+        size_t position = SIZE_MAX;
     };
     // Starts a sheet after the last one, which is finished. The name is
     // 1 to 31 characters, none of \ / ? * [ ] :, not starting or ending with
@@ -102,7 +107,8 @@ private:
     void finishSheet();
     void flushRows();
 
-    std::vector<Sheet> sheets_;
+    std::vector<Sheet> sheets_;   // in the order they were added
+    std::vector<size_t> order_;   // indices into sheets_, in the workbook's order
     std::string xml_; // rows not yet deflated
 };
 

@@ -190,12 +190,14 @@ TEST(XlsxWriter, ThePackageHasWhatASpreadsheetProgramExpects)
     writer.addSheet("O'Brien & co", {{.width = 10}});
     writer.addRow({"a"});
     writer.addRow({"b"});
-    EXPECT_EQ(writer.sheetCount(), 2u);
+    writer.addSheet("Summary", {}, {.headerRow = false, .position = 0});
+    writer.addRow({"first in the workbook"});
+    EXPECT_EQ(writer.sheetCount(), 3u);
     const std::string bytes = writer.finish();
 
     const std::string types = part(bytes, "[Content_Types].xml");
     for (const char* override : {"/xl/workbook.xml", "/xl/styles.xml", "/xl/worksheets/sheet1.xml",
-                                 "/xl/worksheets/sheet2.xml"})
+                                 "/xl/worksheets/sheet2.xml", "/xl/worksheets/sheet3.xml"})
         EXPECT_NE(types.find(std::string("PartName=\"") + override + "\""), std::string::npos) << override;
     EXPECT_NE(part(bytes, "_rels/.rels").find("Target=\"xl/workbook.xml\""), std::string::npos);
     EXPECT_NE(part(bytes, "xl/_rels/workbook.xml.rels").find("Target=\"styles.xml\""), std::string::npos);
@@ -205,7 +207,8 @@ TEST(XlsxWriter, ThePackageHasWhatASpreadsheetProgramExpects)
     EXPECT_NE(workbook.find("'Missing terms'!$A$1:$C$2"), std::string::npos) << workbook;
     EXPECT_NE(workbook.find("'O''Brien &amp; co'!$A$1:$A$2"), std::string::npos) << workbook;
 
-    const std::string first = part(bytes, "xl/worksheets/sheet1.xml");
+    EXPECT_LT(workbook.find("name=\"Summary\""), workbook.find("name=\"Missing terms\""));
+    const std::string first = part(bytes, "xl/worksheets/sheet2.xml");
     EXPECT_NE(first.find("state=\"frozen\""), std::string::npos);
     EXPECT_NE(first.find("<autoFilter ref=\"A1:C2\"/>"), std::string::npos);
     EXPECT_NE(first.find("<col min=\"1\" max=\"1\" width=\"24\" customWidth=\"1\"/>"
@@ -214,8 +217,9 @@ TEST(XlsxWriter, ThePackageHasWhatASpreadsheetProgramExpects)
     EXPECT_NE(first.find("<c r=\"A1\" s=\"1\" t=\"inlineStr\">"), std::string::npos);
 
     const xl::BookHandle book = loadBook(bytes);
-    ASSERT_NE(book->getSheet(1), nullptr);
-    EXPECT_EQ(readCell(*book->getSheet(1), 1, 0), ReadCell(std::string("b")));
+    ASSERT_NE(book->getSheet(2), nullptr);
+    EXPECT_EQ(readCell(*book->getSheet(0), 0, 0), ReadCell(std::string("first in the workbook")));
+    EXPECT_EQ(readCell(*book->getSheet(2), 1, 0), ReadCell(std::string("b")));
 }
 
 TEST(XlsxWriter, SheetNamesThatSpreadsheetProgramsRefuseAreRefused)
