@@ -286,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(OstrelSim, BadRuns, ::testing::Values(
            {"{model}", "--plugin", "{host-library}", "--out", "{out}"}, 4, "has no PelmoraInit"},
     BadRun{"command nobody registered", OSTREL_SIM_FILE_NAME,
            {"{model}", "--run", "PelmoraSwap", "--run", "Nope", "--out", "{out}"}, 5,
-           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish)"},
+           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish, PelmoraReport)"},
     BadRun{"output in a folder that is not there", OSTREL_SIM_FILE_NAME, {"{model}", "--out", "{out-in-no-folder}"},
            6, "out.json: cannot be written (no such file or folder)"}));
 
@@ -964,6 +964,39 @@ TEST(OstrelSim, ShowsTheHostsMessagesAsTheyArrive)
               "\xE4\xB8\x8B\xE7\x9A\x84" "PelmoraConfig.xlsx\xE3\x80\x82");
     // Without a dictionary only the coordinate system's name changes.
     EXPECT_NE(outcome.shown.find("changed: 1, unchanged: 6, messages: 1\n"), std::string::npos) << outcome.shown;
+}
+
+// PelmoraReport through the real module and its registration: nothing
+// renamed, the report beside the dictionary in a folder whose name the code
+// page may not hold, and a message that names it without a '?'.
+TEST(OstrelSim, RunsPelmoraReportAndSaysWhereTheReportIs)
+{
+    Folder outer;
+    const fs::path folder = outer.path() / fileName("报告 reports");
+    fs::create_directory(folder);
+    const fs::path module = folder / PELMORA_MODULE_FILE_NAME;
+    fs::copy_file(besideThisProgram(PELMORA_MODULE_FILE_NAME), module);
+    fs::copy_file(besideThisProgram("PelmoraConfig.xlsx"), folder / "PelmoraConfig.xlsx");
+    const fs::path model = outer.file("model.json", kModel);
+    Outcome outcome = run(OSTREL_SIM_FILE_NAME, {commandLineName(model), "--plugin", commandLineName(module), "--run",
+                                                 "PelmoraReport"});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_NE(outcome.shown.find("No history entry changed."), std::string::npos) << outcome.shown;
+    std::vector<fs::path> reports;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".xlsx" && entry.path().filename() != "PelmoraConfig.xlsx")
+            reports.push_back(entry.path());
+    ASSERT_EQ(reports.size(), 1u) << outcome.shown;
+    const std::string name = reports[0].filename().string();
+    EXPECT_TRUE(name.starts_with("PelmoraReport-")) << name;
+    const size_t message = outcome.shown.find("[message, level 4] Pelmora report: PelmoraSwap would change ");
+    ASSERT_NE(message, std::string::npos) << outcome.shown;
+    const std::string line = outcome.shown.substr(message, outcome.shown.find('\n', message) - message);
+    EXPECT_NE(line.find(name), std::string::npos) << line;
+    EXPECT_EQ(line.find('?'), std::string::npos) << line;
+    if (inChineseSetting()) {
+        EXPECT_NE(line.find("报告 reports"), std::string::npos) << line;
+    }
 }
 
 // The examples of the repository are exactly what the commands make of

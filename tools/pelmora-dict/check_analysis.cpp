@@ -81,16 +81,6 @@ std::vector<Reason> unmatchableReasons(const std::u16string& term)
     return reasons;
 }
 
-bool holdsHan(const std::u16string& text)
-{
-    return std::any_of(text.begin(), text.end(), [](char16_t unit) {
-        // The unified ideographs and their extension A, the compatibility
-        // ideographs, and the high surrogates of the planes beyond.
-        return (unit >= 0x3400 && unit <= 0x9FFF) || (unit >= 0xF900 && unit <= 0xFAFF) ||
-               (unit >= 0xD840 && unit <= 0xD8BF);
-    });
-}
-
 namespace {
 
 // Terms entered in both columns, and whether the columns look swapped.

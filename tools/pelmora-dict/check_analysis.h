@@ -119,8 +119,5 @@ struct Reason {
 // page cannot hold it, which depends on the machine rather than the term.
 std::vector<Reason> unmatchableReasons(const std::u16string& term);
 
-// Whether `text` holds a Chinese character (a CJK ideograph).
-bool holdsHan(const std::u16string& text);
-
 // Reads the open workbook `book` as the plug-in does and explains it.
 CheckReport checkWorkbook(xl::Book& book);
