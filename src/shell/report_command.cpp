@@ -13,6 +13,8 @@
 #include "text.h"
 
 #include <ctime>
+#include <exception>
+#include <new>
 #include <string>
 
 #if defined(_WIN32)
@@ -71,18 +73,28 @@ std::tm localNow()
 
 int runReportCommand(const TermColumns& columns, std::u16string_view dictionaryPath)
 {
-    ModelReport report(columns);
-    RunMemory seen;
-    walkAssembly([&](const EntityPath& path, int place) {
-        const ActiveHistory history = readActiveHistory();
-        const HistoryDigest digest = history.digest();
-        if (seen.leftBehind(digest))
-            return;
-        seen.rememberLeftBehind(digest);
-        report.addPart(partLabel(path, place), history.ids, history.names);
-    });
-    const ModelReport::Counts counts = report.counts();
-    const std::string bytes = report.finish();
+    ModelReport::Counts counts;
+    std::string bytes;
+    try {
+        ModelReport report(columns);
+        RunMemory seen;
+        walkAssembly([&](const EntityPath& path, int place) {
+            const ActiveHistory history = readActiveHistory();
+            const HistoryDigest digest = history.digest();
+            if (seen.leftBehind(digest))
+                return;
+            seen.rememberLeftBehind(digest);
+            report.addPart(partLabel(path, place), history.ids, history.names);
+        });
+        counts = report.counts();
+        bytes = report.finish();
+    } catch (const std::bad_alloc&) {
+        showText(5, "Pelmora: the report could not be made: out of memory.");
+        return 0;
+    } catch (const std::exception& error) {
+        showText(5, std::string("Pelmora: the report could not be made: ") + error.what() + ".");
+        return 0;
+    }
 
     const std::u16string stem = reportFileStem(localNow());
     const std::u16string folder = folderOf(dictionaryPath);
