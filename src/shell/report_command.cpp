@@ -115,9 +115,13 @@ int runReportCommand(const TermColumns& columns, std::u16string_view dictionaryP
                                                                              : "the temporary folder") +
                                           " (its path cannot be shown in " + systemCodePageName() + ")";
     const auto number = [](size_t value) { return std::to_string(value); };
-    showText(4, "Pelmora report: PelmoraSwap would change " + number(counts.changes[0]) + " names, PelmoraToChinese " +
-                    number(counts.changes[1]) + ", PelmoraToEnglish " + number(counts.changes[2]) + " (of " +
-                    number(counts.entries) + " in " + number(counts.parts) + " parts); the dictionary lacks " +
-                    number(counts.missingTerms) + " terms. Written to " + shown);
+    const auto counted = [](size_t value, const char* one, const char* many) {
+        return std::to_string(value) + " " + (value == 1 ? one : many);
+    };
+    showText(4, "Pelmora report: PelmoraSwap would change " + counted(counts.changes[0], "name", "names") +
+                    ", PelmoraToChinese " + number(counts.changes[1]) + ", PelmoraToEnglish " +
+                    number(counts.changes[2]) + " (of " + number(counts.entries) + " in " +
+                    counted(counts.parts, "part", "parts") + "); the dictionary lacks " +
+                    counted(counts.missingTerms, "term", "terms") + ". Written to " + shown);
     return 0;
 }
