@@ -71,7 +71,7 @@ struct XlsxWriter::Sheet {
     bool headerRow = true;
     size_t rows = 0;
     size_t headerColumns = 0; // the columns the header names, for the filter
-    Deflater xml;
+    Deflater xml{1}; // the fastest level: a sheet of a report is large, and deflating it is most of the work
 };
 
 namespace {
