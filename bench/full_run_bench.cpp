@@ -1,5 +1,7 @@
 // PelmoraSwap over an assembly of 2,000 parts with 200 history entries each,
-// in the simulated host, in code page 936.
+// in the simulated host, in code page 936; and PelmoraReport over the same
+// assembly with a dictionary that lacks half its terms, its workbook written
+// to a file (Report, with the process's peak resident memory as a counter).
 //
 // Part of a run's time is the simulated host's. To tell the module's share
 // from it, HostCallsAlone records the host calls of one full run and makes
@@ -11,6 +13,9 @@
 #include "bench_data.h"
 #include "command.h"
 #include "ostrel_sim.h"
+#include "process_stats.h"
+#include "report_command.h"
+#include "common/utf8.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +23,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -193,7 +199,38 @@ void HostCallsAlone(benchmark::State& state)
     measure(state, [&] { replay.run(); });
 }
 
+void Report(benchmark::State& state)
+{
+    switchLocale(Setting::Chinese);
+    // Half the terms that the names use are known, each in its column.
+    TermDictionary dictionary;
+    TermColumns columns(dictionary);
+    for (int i = 0; i < kPairs / 2; ++i) {
+        dictionary.set(englishTerm(i), counterpartTerm(i, Setting::Chinese), kColumnA);
+        dictionary.set(counterpartTerm(i, Setting::Chinese), englishTerm(i), kColumnB);
+    }
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "pelmora-report-bench";
+    std::filesystem::create_directories(folder);
+    const std::u16string dictionaryPath = xl::utf8ToUtf16((folder / "PelmoraConfig.xlsx").string());
+    const long before = statusKib("VmRSS");
+    uintmax_t reportSize = 0;
+    measure(state, [&] {
+        runReportCommand(columns, dictionaryPath);
+        state.PauseTiming();
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            reportSize = entry.file_size();
+            std::filesystem::remove(entry.path());
+        }
+        state.ResumeTiming();
+    });
+    state.counters["peak_RSS_MiB"] = static_cast<double>(statusKib("VmHWM")) / 1024;
+    state.counters["RSS_before_MiB"] = static_cast<double>(before) / 1024;
+    state.counters["report_MiB"] = static_cast<double>(reportSize) / (1 << 20);
+    std::filesystem::remove_all(folder);
+}
+
 BENCHMARK(FullRun)->Unit(benchmark::kMillisecond)->Iterations(4);
+BENCHMARK(Report)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK(EmptyDictionary)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK(HostCallsAlone)->Unit(benchmark::kMillisecond)->Iterations(4);
 

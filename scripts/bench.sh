@@ -31,8 +31,10 @@ echo "=== naming rule"
 "$build/bin/translate_name_bench" --benchmark_repetitions="$repeat" --benchmark_report_aggregates_only=true
 echo "=== loading dictionary workbooks"
 "$build/bin/loader_bench" --benchmark_repetitions="$repeat" --benchmark_report_aggregates_only=true
-echo "=== a whole command run"
+echo "=== a whole command run, and PelmoraReport over the same assembly"
 "$build/bin/full_run_bench"
+echo "=== pelmora-dict merge of 10,000 pairs into 100,000"
+"$build/bin/merge_bench"
 echo "=== side by side: the loader, the inflate floor, openpyxl, SheetJS, FreeXL, xlrd"
 /usr/bin/python3 bench/compare.py --build "$build" --rounds "$rounds" --repeat 3
 echo "=== hostile workbooks: file, result, count, first s, warm s, peak RSS KiB, RSS KiB before, page faults"

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${PELMORA_FUZZ_BUILD_DIR:-$PWD/build/fuzz}
 corpus=$PWD/../shared/corpus
-read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz model_file_fuzz assembly_fuzz}"
+read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz model_file_fuzz assembly_fuzz merge_fuzz}"
 
 bash scripts/setup.sh
 echo "=== build: fuzz"

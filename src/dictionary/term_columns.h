@@ -36,3 +36,8 @@ public:
 private:
     TermDictionary* terms_;
 };
+
+// Whether `text` holds a Chinese character (a CJK ideograph): what tells the
+// shipped workbook's column B terms from its column A ones, for a term that
+// stands in neither column yet.
+bool holdsHan(std::u16string_view text);

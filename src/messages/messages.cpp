@@ -38,6 +38,11 @@ void displayFormatted(int level, const char* format, ...)
     va_end(values);
 }
 
+void showText(int level, const std::string& text)
+{
+    hostDisplayMessage(text.c_str(), level);
+}
+
 void showAtLevel(int level, const char* format, ...)
 {
     va_list values;

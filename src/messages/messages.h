@@ -13,6 +13,10 @@ void printMessage(const char* format, ...) PELMORA_PRINTF(1, 2);
 // Formats into 128 bytes and shows the text at `level`.
 void displayFormatted(int level, const char* format, ...) PELMORA_PRINTF(2, 3);
 
+// Shows `text` whole at `level`: for a message built from parts, such as a
+// path, that a fixed buffer could cut in the middle of a character.
+void showText(int level, const std::string& text);
+
 // Formats into 1024 bytes and shows the text at `level`; the common ground of
 // the Ostrel_Editor methods.
 void showAtLevel(int level, const char* format, ...);

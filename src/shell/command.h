@@ -4,13 +4,8 @@
 // have the host replay the history.
 #pragma once
 
-#include "host_api.h"
+#include "assembly_walk.h"
 #include "translate_name.h"
-
-// The deepest level the walk goes to, counting the root as level 1: as deep as
-// an EntityPath can name. A host that lists a component inside itself cannot
-// make the walk endless.
-inline constexpr int kDeepestLevel = ENTITY_PATH_MAX_IDS;
 
 // One run of the command; returns 0. A part that several occurrences use is
 // translated through the first of them only. When names were left as they

@@ -5,6 +5,7 @@
 #include "startup.h"
 
 #include "module_file.h"
+#include "report_command.h"
 #include "shared_dictionary.h"
 #include "workbook_loader.h"
 
@@ -31,6 +32,7 @@ int startModule(const CommandHandlers& handlers)
     hostRegisterCommand(kCommandName, handlers.swap, 0.0);
     hostRegisterCommand(kToChineseCommandName, handlers.toChinese, 0.0);
     hostRegisterCommand(kToEnglishCommandName, handlers.toEnglish, 0.0);
+    hostRegisterCommand(kReportCommandName, handlers.report, 0.0);
     return 0;
 }
 
@@ -39,5 +41,6 @@ int stopModule()
     hostUnregisterCommand(kCommandName);
     hostUnregisterCommand(kToChineseCommandName);
     hostUnregisterCommand(kToEnglishCommandName);
+    hostUnregisterCommand(kReportCommandName);
     return 0;
 }

@@ -16,6 +16,7 @@ struct CommandHandlers {
     HostCommandHandler swap;
     HostCommandHandler toChinese;
     HostCommandHandler toEnglish;
+    HostCommandHandler report;
 };
 inline constexpr char16_t kWorkbookFileName[] = u"PelmoraConfig.xlsx";
 
@@ -24,8 +25,8 @@ inline constexpr char16_t kWorkbookFileName[] = u"PelmoraConfig.xlsx";
 // one separator, and the workbook's file name.
 std::u16string workbookPathBeside(std::u16string_view modulePath);
 
-// Loads the dictionary and registers the three commands, PelmoraSwap first,
-// whatever became of the workbook. Returns 0.
+// Loads the dictionary and registers the four commands, PelmoraSwap first
+// and PelmoraReport last, whatever became of the workbook. Returns 0.
 int startModule(const CommandHandlers& handlers);
 // Unregisters the commands; the dictionary keeps its entries. Returns 0.
 int stopModule();

@@ -43,16 +43,24 @@ std::optional<std::string> readEntityName(int32_t id)
     return std::nullopt;
 }
 
+ActiveHistory readActiveHistory()
+{
+    HostArray<int32_t> listed;
+    hostListHistory(0, listed.countOut(), listed.arrayOut());
+    ActiveHistory history;
+    history.ids.assign(listed.items().begin(), listed.items().end());
+    history.names.reserve(history.ids.size());
+    for (int32_t id : history.ids)
+        history.names.push_back(readEntityName(id));
+    return history;
+}
+
 int translateActivePart(const NamingRule& rule, RunMemory& run)
 {
-    HostArray<int32_t> history;
-    hostListHistory(0, history.countOut(), history.arrayOut());
-    const std::span<const int32_t> ids = history.items();
-    std::vector<std::optional<std::string>> names;
-    names.reserve(ids.size());
-    for (int32_t id : ids)
-        names.push_back(readEntityName(id));
-    if (run.leftBehind(digestHistory(ids, names)))
+    ActiveHistory history = readActiveHistory();
+    const std::vector<int32_t>& ids = history.ids;
+    std::vector<std::optional<std::string>>& names = history.names;
+    if (run.leftBehind(history.digest()))
         return 0;
 
     NameTranslator translator(rule);

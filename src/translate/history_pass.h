@@ -7,6 +7,17 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+// The history of the host's active part as it stands: its entries' ids and
+// names, each name read whole (nullopt when the host will not give it).
+struct ActiveHistory {
+    std::vector<int32_t> ids;
+    std::vector<std::optional<std::string>> names;
+
+    HistoryDigest digest() const { return digestHistory(ids, names); }
+};
+ActiveHistory readActiveHistory();
 
 // Renames every history entry of the active part by the naming rule. Every
 // name is read before any is written. An entry whose new name another entry

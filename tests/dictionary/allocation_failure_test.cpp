@@ -146,8 +146,8 @@ TEST_F(StartupWithoutMemory, RegistersTheCommandsWhateverTheLoaderMet)
     for (long nth = 0; nth < beforeRegistering; ++nth) {
         SCOPED_TRACE("allocation " + std::to_string(nth) + " failing");
         freshStart();
-        withAllocationFailing(nth, [&] { EXPECT_EQ(startModule({handler, handler, handler}), 0); });
-        EXPECT_EQ(ostrelsim::registeredCommands().size(), 3u);
+        withAllocationFailing(nth, [&] { EXPECT_EQ(startModule({handler, handler, handler, handler}), 0); });
+        EXPECT_EQ(ostrelsim::registeredCommands().size(), 4u);
         EXPECT_EQ(stopModule(), 0);
     }
 }

@@ -126,6 +126,30 @@ TEST_F(ModuleLoad, TheCommandsTowardOneLanguageBringAMixedModelIntoIt)
     EXPECT_TRUE(sim::registeredCommands().empty());
 }
 
+// PelmoraReport, through the host's registration only, in either setting:
+// no name set, the report written beside the module's dictionary.
+TEST_F(ModuleLoad, PelmoraReportIsRegisteredLastAndWritesItsReportBesideTheDictionary)
+{
+    const int32_t part = addPart("Bracket", {"Sketch1", "Knurl2_Sketch", "Default CSYS"});
+    sim::setRoot(part);
+    const std::filesystem::path folder = folder_ / "report";
+    LoadedModule module(copyModule(folder, true));
+    ASSERT_TRUE(module.loaded());
+    EXPECT_EQ(module.entry("PelmoraInit")(), 0);
+    EXPECT_EQ(sim::registeredCommands().back(), "PelmoraReport");
+    int32_t result = -1;
+    ASSERT_TRUE(sim::runCommand("PelmoraReport", &result));
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(historyNames(part), (std::vector<std::string>{"Sketch1", "Knurl2_Sketch", "Default CSYS"}));
+    EXPECT_TRUE(callsTo("hostSetEntityName").empty());
+    size_t reports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        reports += entry.path().filename().string().starts_with("PelmoraReport-") ? 1 : 0;
+    EXPECT_EQ(reports, 1u);
+    EXPECT_EQ(module.entry("PelmoraExit")(), 0);
+    EXPECT_TRUE(sim::registeredCommands().empty());
+}
+
 TEST_F(ModuleLoad, InTheWesternSettingNamesWithChineseCounterpartsStayAsTheyAre)
 {
     IN_CODE_PAGE(1252);

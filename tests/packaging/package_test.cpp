@@ -83,6 +83,7 @@ TEST_F(Package, TheGuidesCoverTheSameGroundAndTheChineseOneOpensAsUtf8)
     EXPECT_NE(chinese.find("\xE7\x94\xA8\xE6\x88\xB7\xE6\x8C\x87\xE5\x8D\x97"), std::string::npos) << "用户指南";
     for (const char* mentioned : {"PelmoraSwap", "PelmoraToChinese", "PelmoraToEnglish", "KQ_FILE_START", "KQ_FILE_END",
                                   "pelmora-dict check", "pelmora-dict preview", "pelmora-dict dump", "--strict", "--json",
+                                  "PelmoraReport", "pelmora-dict merge", "--in-place",
                                   "Beta", "UTF-8", "936", "1252"}) {
         EXPECT_NE(english.find(mentioned), std::string::npos) << "USER-GUIDE.txt: " << mentioned;
         EXPECT_NE(chinese.find(mentioned), std::string::npos) << "USER-GUIDE.zh-CN.txt: " << mentioned;

@@ -41,17 +41,18 @@ int32_t (*const kHandler)() = [] { return int32_t{0}; };
 
 TEST_F(Startup, TheCommandsAreRegisteredAndUnregisteredAtTheEnd)
 {
-    EXPECT_EQ(startModule({kHandler, kHandler, kHandler}), 0);
+    EXPECT_EQ(startModule({kHandler, kHandler, kHandler, kHandler}), 0);
     EXPECT_EQ(sim::registeredCommands(),
-              (std::vector<std::string>{"PelmoraSwap", "PelmoraToChinese", "PelmoraToEnglish"}));
+              (std::vector<std::string>{"PelmoraSwap", "PelmoraToChinese", "PelmoraToEnglish", "PelmoraReport"}));
     EXPECT_EQ(callTrace({"hostRegisterCommand"}),
               (std::vector<std::string>{"hostRegisterCommand PelmoraSwap", "hostRegisterCommand PelmoraToChinese",
-                                        "hostRegisterCommand PelmoraToEnglish"}));
+                                        "hostRegisterCommand PelmoraToEnglish", "hostRegisterCommand PelmoraReport"}));
     EXPECT_EQ(stopModule(), 0);
     EXPECT_TRUE(sim::registeredCommands().empty());
     EXPECT_EQ(callTrace({"hostUnregisterCommand"}),
               (std::vector<std::string>{"hostUnregisterCommand PelmoraSwap", "hostUnregisterCommand PelmoraToChinese",
-                                        "hostUnregisterCommand PelmoraToEnglish"}));
+                                        "hostUnregisterCommand PelmoraToEnglish",
+                                        "hostUnregisterCommand PelmoraReport"}));
 }
 
 // A refusal stops nothing: each command is still offered to the host, and
@@ -61,7 +62,7 @@ TEST_F(Startup, HostRefusalsChangeNothingForTheCaller)
     sim::failCall("hostRegisterCommand", 0, -1);
     sim::failCall("hostUnregisterCommand", 0, -1);
     sim::failCall("hostDisplayMessage", 0, -1);
-    EXPECT_EQ(startModule({kHandler, kHandler, kHandler}), 0);
+    EXPECT_EQ(startModule({kHandler, kHandler, kHandler, kHandler}), 0);
     EXPECT_EQ(stopModule(), 0);
     EXPECT_EQ(callTrace({"hostRegisterCommand", "hostUnregisterCommand"}),
               (std::vector<std::string>{"hostRegisterCommand PelmoraSwap", "hostRegisterCommand PelmoraToChinese",

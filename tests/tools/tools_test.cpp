@@ -286,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(OstrelSim, BadRuns, ::testing::Values(
            {"{model}", "--plugin", "{host-library}", "--out", "{out}"}, 4, "has no PelmoraInit"},
     BadRun{"command nobody registered", OSTREL_SIM_FILE_NAME,
            {"{model}", "--run", "PelmoraSwap", "--run", "Nope", "--out", "{out}"}, 5,
-           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish)"},
+           "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish, PelmoraReport)"},
     BadRun{"output in a folder that is not there", OSTREL_SIM_FILE_NAME, {"{model}", "--out", "{out-in-no-folder}"},
            6, "out.json: cannot be written (no such file or folder)"}));
 
@@ -666,6 +666,98 @@ TEST(PelmoraDict, CheckStrictEndsWithItsOwnCodeOnWarningsAndJsonListsThePairsAnd
     EXPECT_EQ(codes, (std::vector<std::string>{"no-end-marker", "marker-near-miss", "row-skipped", "row-skipped"}));
 }
 
+TEST(PelmoraDict, MergeAddsWhatTheDictionaryLacksBeforeItsEndMarkerAndNeverHarmsIt)
+{
+    Folder folder;
+    const std::string original = fixture::makeXlsx({{"Terms"}, {"KQ_FILE_START"}, {"Sketch", "草图"}, {"KQ_FILE_END"},
+                                                    {"notes below", "kept"}});
+    const fs::path config = folder.file("词典.xlsx", original);
+    const std::string filled = commandLineName(folder.file("filled.xlsx", fixture::makeXlsx({
+        {"English", "Chinese"}, {"KQ_FILE_START"}, {"Boss", "凸台"}, {"Sketch", "草图"}, {"Sketch", "略图"},
+        {"Rib"}, {"KQ_FILE_END"}})));
+    const fs::path merged = folder.path() / "merged.xlsx";
+
+    Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"merge", commandLineName(config), filled, "--out",
+                                                   commandLineName(merged), "--json"});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    Json report = Json::parse(outcome.out, nullptr, false);
+    ASSERT_TRUE(report.is_object()) << outcome.out;
+    EXPECT_EQ(report.at("added"), Json::parse(R"([{"row": 3, "A": "Boss", "B": "凸台"}])"));
+    EXPECT_EQ(report.at("skipped")[0].at("code"), "already-there");
+    EXPECT_EQ(report.at("refused")[0].at("code"), "conflict");
+    EXPECT_EQ(report.at("written"), true);
+    EXPECT_EQ(readWhole(config), original);
+    Outcome dumped = run(PELMORA_DICT_FILE_NAME, {"dump", commandLineName(merged), "--json"});
+    Json rows = Json::parse(dumped.out, nullptr, false).at("rows");
+    ASSERT_EQ(rows.size(), 6u) << dumped.out;
+    EXPECT_EQ(rows[3].at("A").at("text"), "Boss");
+    EXPECT_EQ(rows[4].at("A").at("text"), "KQ_FILE_END");
+    EXPECT_EQ(rows[5].at("B").at("text"), "kept");
+    EXPECT_EQ(run(PELMORA_DICT_FILE_NAME, {"check", commandLineName(merged), "--strict"}).exitCode, 0);
+
+    // --strict fails on the refused pair; text names it for people.
+    Outcome strict = run(PELMORA_DICT_FILE_NAME, {"merge", commandLineName(config), filled, "--out",
+                                                  commandLineName(folder.path() / "strict.xlsx"), "--strict"});
+    EXPECT_EQ(strict.exitCode, 7);
+    EXPECT_NE(strict.shown.find("\"Sketch\" has the counterpart \"草图\""), std::string::npos) << strict.shown;
+
+    // In place: the old workbook stays as .bak.
+    Outcome inPlace = run(PELMORA_DICT_FILE_NAME, {"merge", commandLineName(config), filled, "--in-place"});
+    EXPECT_EQ(inPlace.exitCode, 0) << inPlace.err;
+    fs::path backup = config;
+    backup += ".bak";
+    EXPECT_EQ(readWhole(backup), original);
+    EXPECT_EQ(readWhole(config), readWhole(merged));
+}
+
+struct MergeRefusal {
+    const char* label;
+    std::string config;            // the bytes of CONFIG
+    const char* configName;
+    std::vector<std::string> more; // more arguments; "{config}" names CONFIG
+    int exitCode;
+    const char* says;
+};
+
+TEST(PelmoraDict, MergeRefusalsSayWhyAndWriteNothing)
+{
+    const std::string region = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>KQ_FILE_START</t></is></c></row>"
+                               "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>KQ_FILE_END</t></is></c></row>";
+    const std::string sheet = fixture::worksheetXml(region);
+    const std::string merged = sheet.substr(0, sheet.find("</worksheet>")) +
+                               "<mergeCells><mergeCell ref=\"A2:B2\"/></mergeCells></worksheet>";
+    const std::string good = fixture::makeXlsx({{"KQ_FILE_START"}, {"KQ_FILE_END"}});
+    const std::vector<MergeRefusal> refusals = {
+        {"an .xls dictionary", good, "config.xls", {"--out", "{new}"}, 1, "save it as an .xlsx workbook"},
+        {"merged cells", fixture::makeXlsxFromSheetXml(merged), "config.xlsx", {"--out", "{new}"}, 1,
+         "merged cells ('A2:B2')"},
+        {"no end marker", fixture::makeXlsx({{"KQ_FILE_START"}}), "config.xlsx", {"--out", "{new}"}, 1,
+         "no KQ_FILE_END row"},
+        {"--out names CONFIG", good, "config.xlsx", {"--out", "{config}"}, 2, "--out names CONFIG itself"},
+        {"neither --out nor --in-place", good, "config.xlsx", {}, 2, "either --out NEW or --in-place"},
+        {"both", good, "config.xlsx", {"--out", "{new}", "--in-place"}, 2, "either --out NEW or --in-place"},
+    };
+    for (const MergeRefusal& refusal : refusals) {
+        Folder folder;
+        const fs::path config = folder.file(refusal.configName, refusal.config);
+        const std::string filled = commandLineName(folder.file("filled.xlsx", fixture::makeXlsx({
+            {"KQ_FILE_START"}, {"Boss", "凸台"}, {"KQ_FILE_END"}})));
+        std::vector<std::string> arguments = {"merge", commandLineName(config), filled};
+        for (const std::string& argument : refusal.more)
+            arguments.push_back(argument == "{config}" ? commandLineName(config)
+                                : argument == "{new}"  ? commandLineName(folder.path() / "new.xlsx")
+                                                       : argument);
+        Outcome outcome = run(PELMORA_DICT_FILE_NAME, arguments);
+        EXPECT_EQ(outcome.exitCode, refusal.exitCode) << refusal.label << ": " << outcome.err;
+        EXPECT_NE(outcome.err.find(refusal.says), std::string::npos) << refusal.label << ": " << outcome.err;
+        EXPECT_EQ(readWhole(config), refusal.config) << refusal.label;
+        size_t files = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder.path()))
+            ++files;
+        EXPECT_EQ(files, 3u) << refusal.label << ": something was written beside the workbooks";
+    }
+}
+
 // The columns that a line of UTF-8 takes, for the ASCII and Chinese of these tests.
 size_t columns(const std::string& utf8)
 {
@@ -872,6 +964,39 @@ TEST(OstrelSim, ShowsTheHostsMessagesAsTheyArrive)
               "\xE4\xB8\x8B\xE7\x9A\x84" "PelmoraConfig.xlsx\xE3\x80\x82");
     // Without a dictionary only the coordinate system's name changes.
     EXPECT_NE(outcome.shown.find("changed: 1, unchanged: 6, messages: 1\n"), std::string::npos) << outcome.shown;
+}
+
+// PelmoraReport through the real module and its registration: nothing
+// renamed, the report beside the dictionary in a folder whose name the code
+// page may not hold, and a message that names it without a '?'.
+TEST(OstrelSim, RunsPelmoraReportAndSaysWhereTheReportIs)
+{
+    Folder outer;
+    const fs::path folder = outer.path() / fileName("报告 reports");
+    fs::create_directory(folder);
+    const fs::path module = folder / PELMORA_MODULE_FILE_NAME;
+    fs::copy_file(besideThisProgram(PELMORA_MODULE_FILE_NAME), module);
+    fs::copy_file(besideThisProgram("PelmoraConfig.xlsx"), folder / "PelmoraConfig.xlsx");
+    const fs::path model = outer.file("model.json", kModel);
+    Outcome outcome = run(OSTREL_SIM_FILE_NAME, {commandLineName(model), "--plugin", commandLineName(module), "--run",
+                                                 "PelmoraReport"});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_NE(outcome.shown.find("No history entry changed."), std::string::npos) << outcome.shown;
+    std::vector<fs::path> reports;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".xlsx" && entry.path().filename() != "PelmoraConfig.xlsx")
+            reports.push_back(entry.path());
+    ASSERT_EQ(reports.size(), 1u) << outcome.shown;
+    const std::string name = reports[0].filename().string();
+    EXPECT_TRUE(name.starts_with("PelmoraReport-")) << name;
+    const size_t message = outcome.shown.find("[message, level 4] Pelmora report: PelmoraSwap would change ");
+    ASSERT_NE(message, std::string::npos) << outcome.shown;
+    const std::string line = outcome.shown.substr(message, outcome.shown.find('\n', message) - message);
+    EXPECT_NE(line.find(name), std::string::npos) << line;
+    EXPECT_EQ(line.find('?'), std::string::npos) << line;
+    if (inChineseSetting()) {
+        EXPECT_NE(line.find("报告 reports"), std::string::npos) << line;
+    }
 }
 
 // The examples of the repository are exactly what the commands make of

@@ -44,12 +44,6 @@ std::u16string folded(std::u16string text)
     return text;
 }
 
-// A reason in its code and its words.
-struct Reason {
-    const char* code;
-    std::string why;
-};
-
 constexpr char kUnwritable[] = "unwritable";
 
 // Why `text` is nearly `marker` but not quite; no code when it is not close.
@@ -67,8 +61,8 @@ Reason nearMiss(const std::u16string& text, const std::u16string& marker)
     return {};
 }
 
-// Why a history name can never hold `term` where the naming rule looks for
-// it; none when it can.
+} // namespace
+
 std::vector<Reason> unmatchableReasons(const std::u16string& term)
 {
     std::vector<Reason> reasons;
@@ -87,15 +81,7 @@ std::vector<Reason> unmatchableReasons(const std::u16string& term)
     return reasons;
 }
 
-bool holdsHan(const std::u16string& text)
-{
-    return std::any_of(text.begin(), text.end(), [](char16_t unit) {
-        // The unified ideographs and their extension A, the compatibility
-        // ideographs, and the high surrogates of the planes beyond.
-        return (unit >= 0x3400 && unit <= 0x9FFF) || (unit >= 0xF900 && unit <= 0xFAFF) ||
-               (unit >= 0xD840 && unit <= 0xD8BF);
-    });
-}
+namespace {
 
 // Terms entered in both columns, and whether the columns look swapped.
 void analyseColumns(CheckReport& report)

@@ -108,5 +108,16 @@ struct CheckReport {
     bool loads() const { return load.read.hasRegion(); }
 };
 
+// A reason in its code and its words.
+struct Reason {
+    const char* code;
+    std::string why;
+};
+
+// Why a history name can never hold `term` where the naming rule looks for
+// it; none when it can. The code "unwritable" says that the system's code
+// page cannot hold it, which depends on the machine rather than the term.
+std::vector<Reason> unmatchableReasons(const std::u16string& term);
+
 // Reads the open workbook `book` as the plug-in does and explains it.
 CheckReport checkWorkbook(xl::Book& book);

@@ -152,3 +152,19 @@ Json dumpJson(const SheetDump& dump)
         rows.push_back({{"row", ++row}, {"A", cellJson(cells[0])}, {"B", cellJson(cells[1])}});
     return {{"lastRow", dump.lastRow}, {"rows", rows}};
 }
+
+Json mergeJson(const MergeContext& context, const MergePlan& plan)
+{
+    const auto pairJson = [](const MergePair& pair) {
+        return Json{{"row", pair.row + 1}, {"A", utf8(pair.first)}, {"B", utf8(pair.second)}};
+    };
+    const auto outcomeJson = [&](const MergeOutcome& outcome) {
+        return withCode(pairJson(outcome.pair), outcome.code, outcome.why);
+    };
+    return {{"filled", context.filled},
+            {"out", context.written ? Json(context.out) : Json(nullptr)},
+            {"written", context.written},
+            {"added", arrayOf(plan.added, pairJson)},
+            {"skipped", arrayOf(plan.skipped, outcomeJson)},
+            {"refused", arrayOf(plan.refused, outcomeJson)}};
+}

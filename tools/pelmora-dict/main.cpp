@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ constexpr char kProgram[] = "pelmora-dict";
 constexpr char kUsage[] = R"(usage: pelmora-dict check WORKBOOK [--strict] [--json]
        pelmora-dict preview WORKBOOK --names FILE [--to chinese|english|swap] [--json]
        pelmora-dict dump WORKBOOK [--rows N] [--json]
+       pelmora-dict merge CONFIG FILLED (--out NEW | --in-place) [--strict] [--json]
        pelmora-dict --help | --version
 
 Explains a Pelmora dictionary workbook (.xlsx, or .xls by its extension) the
@@ -54,6 +56,25 @@ as in the spreadsheet, from 1.
   dump      columns A and B with each cell's type and its text or number as
             the spreadsheet layer reads them, through the last used row, or
             the first N rows with --rows N.
+  merge     adds to the dictionary workbook CONFIG (.xlsx) each pair of FILLED
+            that CONFIG lacks: FILLED is read as the plug-in reads a
+            dictionary (the rows between its markers where both columns hold
+            a term), such as the "Missing terms" sheet of a PelmoraReport with
+            its empty column filled in. The new pairs go in as rows just
+            before CONFIG's end marker; the rows below move down with their
+            cells. A pair CONFIG has already is skipped; a term that CONFIG
+            (or an earlier row of FILLED) maps to another counterpart, a pair
+            with the same term twice, Chinese in column A only, or a term no
+            history name can hold is refused and listed. The result goes to
+            NEW, which must not be CONFIG, or with --in-place to CONFIG itself,
+            the old one kept as CONFIG.bak; always through a temporary file,
+            so that CONFIG is never harmed. Every part of the workbook but the
+            dictionary's sheet is copied unchanged. A sheet holding what cannot
+            move with its rows (formulas, merged cells, tables, conditional
+            formats, data validations, hyperlinks, filters, drawings or
+            comments at or below the end marker, names that point into it)
+            is refused, and nothing is written.
+  --strict  with merge: exit code 7 when pairs were refused.
   --json    one JSON document (UTF-8) on standard output instead of text, also
             when the command fails. Every document begins with
               "command": S|null, "version": S, "schema": N, "workbook": S|null,
@@ -74,6 +95,11 @@ as in the spreadsheet, from 1.
             preview: "loads": B, "codePage": S, "direction": "swap"|"chinese"|"english",
                      "names": [{"line": N, "name": S, "newName": S|null, "pattern": S,
                                 "changed": B, "code": S|null, "why": S|null}]
+            merge:   "filled": S, "out": S|null, "written": B,
+                     "added": [{"row": N, "A": S, "B": S}],
+                     "skipped": [{"row": N, "A": S, "B": S, "code": S, "why": S}],
+                     "refused": [{"row": N, "A": S, "B": S, "code": S, "why": S}]
+                     (rows are FILLED's; written is false when nothing was added)
             dump:    "lastRow": N, "rows": [{"row": N, "A": CELL, "B": CELL}]
                      CELL: {"type": "empty"|"number"|"string"|"boolean"|"blank"|"error",
                             "text": S (string), "value": N and "text": S (number, as the loader reads it)}
@@ -88,27 +114,33 @@ Windows and in the locale's encoding elsewhere.
 Exit codes:
   0  done; for check and preview, the plug-in loads the workbook
   1  the plug-in would not load the workbook: it is no workbook, has no sheet
-     or has no start marker
+     or has no start marker; for merge also: CONFIG has no end marker, is an
+     .xls workbook, or its sheet holds what cannot move with its rows
   2  bad arguments
   3  an input file (the workbook or the names) cannot be read
-  7  check --strict: the workbook loads, with warnings
+  6  merge: the new workbook cannot be written
+  7  check --strict: the workbook loads, with warnings; merge --strict: pairs
+     were refused
   8  out of memory, or an unexpected failure
 )";
 
 constexpr tools::OptionSpec kOptions[] = {
     {"--help", false},   {"-h", false},     {"--version", false}, {"--json", false},
     {"--strict", false}, {"--names", true}, {"--to", true},       {"--rows", true},
+    {"--out", true},     {"--in-place", false},
 };
 
 // A command and the options it takes beside --json.
 struct Command {
     std::string_view name;
-    std::string_view options[2];
+    std::string_view options[3];
+    int workbooks = 1;
 };
 constexpr Command kCommands[] = {
     {"check", {"--strict"}},
     {"preview", {"--names", "--to"}},
     {"dump", {"--rows"}},
+    {"merge", {"--out", "--in-place", "--strict"}, 2},
 };
 
 // The rule that `preview --to` names.
@@ -129,6 +161,9 @@ constexpr int kMostRows = 1048576;
 struct Request {
     const Command* command = nullptr;
     std::optional<Argument> workbook;
+    std::optional<Argument> filled;
+    std::optional<Argument> out;
+    bool inPlace = false;
     std::optional<Argument> names;
     const PreviewDirection* direction = &kPreviewDirections[0];
     std::optional<int> rows;
@@ -219,8 +254,88 @@ int dump(xl::Book& book, const Request& request, const Reply& reply)
     return tools::kOk;
 }
 
+bool isXlsName(const Argument& file)
+{
+    std::string extension = file.path().extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return extension == ".xls";
+}
+
+// Whether `a` and `b` name one file, also through another spelling of its path.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    if (std::filesystem::exists(b, error) && std::filesystem::equivalent(a, b, error))
+        return true;
+    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+int merge(const Request& request, const Reply& reply)
+{
+    if (isXlsName(*request.workbook))
+        return reply.fail(tools::kUnusableInput, "xls-config",
+                          reply.head.workbook + ": an .xls workbook cannot be merged into; open it in Excel, WPS or "
+                                                "LibreOffice, save it as an .xlsx workbook and merge into that");
+    const std::filesystem::path target = request.inPlace ? request.workbook->path() : request.out->path();
+    if (!request.inPlace && !request.workbook->isStandardStream() && sameFile(request.workbook->path(), target))
+        return badArguments(reply, "--out names CONFIG itself; give another name, or --in-place to replace CONFIG "
+                                   "and keep the old one as CONFIG.bak");
+    std::string configBytes, filledBytes, error;
+    if (!tools::readInput(*request.workbook, configBytes, error) || !tools::readInput(*request.filled, filledBytes, error))
+        return reply.fail(tools::kCannotRead, "cannot-read", error);
+    const xl::BookHandle config = openWorkbookBytes(configBytes, u"config.xlsx", error);
+    if (!config)
+        return reply.fail(tools::kUnusableInput, "not-a-workbook",
+                          reply.head.workbook + ": not an .xlsx workbook that merge can add to: " + error);
+    const xl::BookHandle filled = openWorkbookBytes(filledBytes, xl::utf8ToUtf16(request.filled->text()), error);
+    if (!filled)
+        return reply.fail(tools::kUnusableInput, "not-a-workbook",
+                          request.filled->text() + ": not a workbook that the plug-in can read: " + error);
+    const MergePlan plan = planMerge(*config, *filled);
+    if (plan.config.read.status != WorkbookStatus::Loaded)
+        return reply.fail(tools::kUnusableInput, "no-region",
+                          reply.head.workbook + ": " +
+                              (plan.config.read.hasRegion() ? "has no KQ_FILE_END row in column A, before which "
+                                                              "the new pairs would go"
+                                                            : "has no KQ_FILE_START row in column A of rows 1 to 101"));
+    if (!plan.filled.read.hasRegion())
+        return reply.fail(tools::kUnusableInput, "no-region",
+                          request.filled->text() + ": has no KQ_FILE_START row in column A of rows 1 to 101");
+
+    const bool writing = !plan.added.empty();
+    if (writing) {
+        std::string merged;
+        try {
+            merged = mergedWorkbook(configBytes, plan);
+        } catch (const xl::LoadError& refusal) {
+            return reply.fail(tools::kUnusableInput, "cannot-move",
+                              reply.head.workbook + ": nothing written: " + refusal.message());
+        }
+        if (const std::string fault = verifyMerged(merged, plan); !fault.empty())
+            return reply.fail(tools::kInternalError, "internal-error", "nothing written: " + fault);
+        if (request.inPlace) {
+            std::filesystem::path backup = target;
+            backup += ".bak";
+            if (!tools::writeFileThroughTemporary(backup, configBytes, error))
+                return reply.fail(tools::kCannotWrite, "cannot-write", error + "; CONFIG is unchanged");
+        }
+        if (!tools::writeFileThroughTemporary(target, merged, error))
+            return reply.fail(tools::kCannotWrite, "cannot-write", error);
+    }
+    const MergeContext context{reply.head.workbook, request.filled->text(),
+                               request.inPlace ? reply.head.workbook : request.out->text(), writing};
+    if (reply.json())
+        reply.document(mergeJson(context, plan));
+    else
+        reply.text(mergeText(context, plan));
+    return request.strict && !plan.refused.empty() ? tools::kWarnings : tools::kOk;
+}
+
 int execute(const Request& request, const Reply& reply)
 {
+    if (request.command->name == "merge")
+        return merge(request, reply);
     xl::BookHandle book;
     {
         std::string bytes;
@@ -255,6 +370,10 @@ std::optional<std::string> takeOptions(const tools::ParsedArguments& parsed, Req
         const std::string& value = option.value.text();
         if (name == "--strict") {
             request.strict = true;
+        } else if (name == "--out") {
+            request.out = option.value;
+        } else if (name == "--in-place") {
+            request.inPlace = true;
         } else if (name == "--names") {
             request.names = option.value;
         } else if (name == "--to") {
@@ -301,29 +420,43 @@ int run(const std::vector<Argument>& arguments)
         }
     }
     if (parsed.operands.empty())
-        return badArguments(reply, "no command given (check, preview or dump)");
+        return badArguments(reply, "no command given (check, preview, dump or merge)");
 
     Request request;
     const std::string& command = parsed.operands[0].text();
     const auto known = std::find_if(std::begin(kCommands), std::end(kCommands),
                                     [&](const Command& candidate) { return candidate.name == command; });
     if (known == std::end(kCommands))
-        return badArguments(reply, "unknown command " + command + " (check, preview or dump)");
+        return badArguments(reply, "unknown command " + command + " (check, preview, dump or merge)");
     request.command = known;
     reply.head.command = command;
     if (std::optional<std::string> misfit = takeOptions(parsed, request))
         return badArguments(reply, *misfit);
-    if (parsed.operands.size() != 2)
-        return badArguments(reply, parsed.operands.size() == 1
+    const size_t workbooks = static_cast<size_t>(request.command->workbooks);
+    if (parsed.operands.size() != workbooks + 1)
+        return badArguments(reply, workbooks == 2 ? command + " needs two workbooks, CONFIG and FILLED"
+                                   : parsed.operands.size() == 1
                                        ? command + " needs a workbook"
                                        : command + " takes one workbook, not " +
                                              std::to_string(parsed.operands.size() - 1));
     request.workbook = parsed.operands[1];
+    if (workbooks == 2)
+        request.filled = parsed.operands[2];
     reply.head.workbook = request.workbook->text();
     if (command == "preview" && !request.names)
         return badArguments(reply, "preview needs --names FILE");
     if (request.names && request.names->isStandardStream() && request.workbook->isStandardStream())
         return badArguments(reply, "standard input (\"-\") can stand for one file only");
+    if (command == "merge") {
+        if (request.out.has_value() == request.inPlace)
+            return badArguments(reply, "merge needs either --out NEW or --in-place");
+        if (request.filled->isStandardStream() && request.workbook->isStandardStream())
+            return badArguments(reply, "standard input (\"-\") can stand for one file only");
+        if (request.workbook->isStandardStream() && request.inPlace)
+            return badArguments(reply, "--in-place needs CONFIG to be a file, not standard input");
+        if (request.out && request.out->isStandardStream())
+            return badArguments(reply, "--out needs a file name: the workbook is written through a temporary file");
+    }
     return tools::guarded([&] { return execute(request, reply); },
                           [&](int code, const std::string& message) { return reply.fail(code, "internal-error", message); });
 }

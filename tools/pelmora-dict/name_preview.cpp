@@ -5,6 +5,7 @@
 #include "distinct_names.h"
 #include "text.h"
 #include "common/utf8.h"
+#include "name_reason.h"
 #include "translate_name.h"
 
 #include <span>
@@ -12,48 +13,6 @@
 namespace {
 
 std::string utf8FromHost(std::string_view narrow) { return xl::utf16ToUtf8(narrowToWide(narrow)); }
-
-const char* patternName(NamePattern pattern)
-{
-    switch (pattern) {
-    case NamePattern::CoordinateSystem: return "coordinate system";
-    case NamePattern::OneTerm: return "term and number";
-    case NamePattern::TwoTerm: return "term, number, '_', term";
-    }
-    return "";
-}
-
-// Sets why the name stays as it is, in a code and in words.
-void explainUnchanged(const NameTranslation& analysis, NamePreview& preview)
-{
-    auto say = [&](const char* code, std::string why) {
-        preview.code = code;
-        preview.why = std::move(why);
-    };
-    switch (analysis.outcome) {
-    case NameOutcome::Translated: return;
-    case NameOutcome::NoDigit: return say("no-digit", "it holds no digit, so there is no number to split it at");
-    case NameOutcome::NoUnderscoreAfterDigit:
-        return say("no-underscore-after-digit", "it has a '_' before its first digit but none after it");
-    case NameOutcome::EmptySegment:
-        return analysis.prefix.empty()
-                   ? say("no-leading-term", "it starts with its number, so there is no leading term")
-                   : say("no-second-term", "nothing follows the '_', so there is no second term");
-    case NameOutcome::NoCounterpart: {
-        std::string why;
-        if (!analysis.prefixKnown)
-            why = "\"" + utf8FromHost(analysis.prefix) + "\" has no counterpart";
-        if (analysis.pattern == NamePattern::TwoTerm && !analysis.restKnown)
-            why += (why.empty() ? "\"" : " and \"") + utf8FromHost(analysis.rest) + "\" has no counterpart";
-        return say("no-counterpart", why);
-    }
-    case NameOutcome::CounterpartNotWritable:
-        return say("counterpart-not-writable", "the counterpart \"" + xl::utf16ToUtf8(analysis.notWritable) +
-                                                   "\" cannot be written in " + systemCodePageName() +
-                                                   ", so the plug-in leaves the name as it is");
-    case NameOutcome::AlreadyInTarget: return say("already-in-target", "it is in that language already");
-    }
-}
 
 // `host` and `proposed` get the name in the host's code page and what the
 // rule makes of it, for the part the names make up.
@@ -65,14 +24,17 @@ NamePreview preview(size_t line, std::string name, NameTranslator& translator, s
     result.name = std::move(name);
     host = xl::isValidUtf8(result.name) ? wideToNarrowExact(xl::utf8ToUtf16(result.name)) : std::nullopt;
     if (!host) {
-        result.code = "name-not-writable";
-        result.why = "the name cannot be written in " + systemCodePageName();
+        NameReason reason = nameNotWritable();
+        result.code = std::move(reason.code);
+        result.why = std::move(reason.why);
         return result;
     }
     NameTranslation analysis = translator.analyse(*host);
     result.newName = utf8FromHost(analysis.name);
     result.pattern = patternName(analysis.pattern);
-    explainUnchanged(analysis, result);
+    NameReason reason = whyUnchanged(analysis);
+    result.code = std::move(reason.code);
+    result.why = std::move(reason.why);
     result.changed = *result.newName != result.name;
     proposed = std::move(analysis.name);
     return result;
@@ -89,9 +51,10 @@ void keepNamesDistinct(std::vector<NamePreview>& previews, std::span<const std::
             continue;
         const NamePreview& holder = previews[settled[i].holder];
         NamePreview& taken = previews[i];
-        taken.code = "name-taken";
-        taken.why = "line " + std::to_string(holder.line) + " (\"" + holder.name + "\") ends with the new name \"" +
-                    *taken.newName + "\", so the plug-in leaves the name as it is";
+        NameReason reason =
+            nameTaken("line " + std::to_string(holder.line) + " (\"" + holder.name + "\")", *taken.newName);
+        taken.code = std::move(reason.code);
+        taken.why = std::move(reason.why);
         taken.newName = taken.name;
         taken.changed = false;
     }

@@ -4,6 +4,7 @@
 
 #include "cell_dump.h"
 #include "check_analysis.h"
+#include "dictionary_merge.h"
 #include "name_preview.h"
 
 #include <nlohmann/json.hpp>
@@ -41,6 +42,17 @@ nlohmann::ordered_json checkJson(const CheckReport& report);
 
 std::string previewText(const PreviewContext& context, const std::vector<NamePreview>& previews);
 nlohmann::ordered_json previewJson(const PreviewContext& context, const std::vector<NamePreview>& previews);
+
+// What a merge was run with.
+struct MergeContext {
+    std::string config;      // the files' names, for people
+    std::string filled;
+    std::string out;
+    bool written;            // false when there was nothing to add
+};
+
+std::string mergeText(const MergeContext& context, const MergePlan& plan);
+nlohmann::ordered_json mergeJson(const MergeContext& context, const MergePlan& plan);
 
 std::string dumpText(const SheetDump& dump, const std::string& workbook);
 nlohmann::ordered_json dumpJson(const SheetDump& dump);

@@ -100,3 +100,31 @@ std::string dumpText(const SheetDump& dump, const std::string& workbook)
     }
     return text;
 }
+
+std::string mergeText(const MergeContext& context, const MergePlan& plan)
+{
+    std::string text = context.config + ": " + count(plan.added.size()) + " pairs added from " + context.filled + ", " +
+                       count(plan.skipped.size()) + " skipped, " + count(plan.refused.size()) + " refused\n";
+    if (context.written)
+        text += "Written to " + context.out + "\n";
+    else
+        text += "Nothing to add; nothing written.\n";
+    const auto pairText = [](const MergePair& pair) {
+        return "row " + std::to_string(pair.row + 1) + ": \"" + utf8(pair.first) + "\" = \"" + utf8(pair.second) + "\"";
+    };
+    if (!plan.added.empty()) {
+        const int first = plan.insertBefore() + 1;
+        text += "Added, as rows " + std::to_string(first) + " to " + std::to_string(first + plan.added.size() - 1) +
+                " (the end marker and the rows below it moved down):\n";
+        for (const MergePair& pair : plan.added)
+            text += "  " + pairText(pair) + "\n";
+    }
+    for (const auto& [title, outcomes] : {std::pair{"Skipped:", &plan.skipped}, std::pair{"Refused:", &plan.refused}}) {
+        if (outcomes->empty())
+            continue;
+        text += std::string(title) + "\n";
+        for (const MergeOutcome& outcome : *outcomes)
+            text += "  " + pairText(outcome.pair) + " " + outcome.why + " [" + outcome.code + "]\n";
+    }
+    return text;
+}

@@ -1,7 +1,10 @@
-// Decoding the _xHHHH_ escapes of XML workbook text in place.
+// The _xHHHH_ escapes of XML workbook text: decoded in place, and made
+// with the entities when text is written.
 #include "xlsx/escapes.h"
 
 #include "xlsx/hex_digit.h"
+
+#include "common/utf8.h"
 
 namespace xl {
 
@@ -24,6 +27,63 @@ void decodeEscapes(std::u16string& text)
         text[out++] = text[in++];
     }
     text.resize(out);
+}
+
+namespace {
+
+bool startsEscape(std::string_view text, size_t at)
+{
+    if (at + 6 >= text.size() || text[at + 1] != 'x' || text[at + 6] != '_')
+        return false;
+    for (size_t i = at + 2; i < at + 6; ++i)
+        if (hexDigitValue(static_cast<unsigned char>(text[i])) < 0)
+            return false;
+    return true;
+}
+
+void appendEscape(unsigned value, std::string& out)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += "_x";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out.push_back(kDigits[(value >> shift) & 0xF]);
+    out.push_back('_');
+}
+
+} // namespace
+
+size_t appendXmlText(std::string_view text, std::string& out, bool attribute)
+{
+    std::string wellFormed;
+    if (!isValidUtf8(text)) {
+        wellFormed = utf16ToUtf8(utf8ToUtf16(text));
+        text = wellFormed;
+    }
+    size_t units = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80)
+            units += c >= 0xF0 ? 2 : 1;
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"' && attribute)
+            out += "&quot;";
+        else if (c < 0x20 && c != '\t' && c != '\n')
+            appendEscape(c, out);
+        else if (c == '_' && startsEscape(text, i))
+            appendEscape('_', out);
+        else if (c == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF' &&
+                 (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+            appendEscape(text[i + 2] == '\xBE' ? 0xFFFE : 0xFFFF, out);
+            i += 2;
+        } else
+            out.push_back(text[i]);
+    }
+    return units;
 }
 
 } // namespace xl

@@ -217,6 +217,19 @@ void ZipArchive::EntryReader::fail(std::string what)
     failEntry(entry_, std::move(what));
 }
 
+std::string_view ZipArchive::storedData(const Entry& entry) const
+{
+    const uint64_t header = entry.localHeaderOffset;
+    if (!fits(header, kLocalHeaderSize, data_.size()) || loadU32(data_.data() + header) != kLocalHeaderSignature)
+        failEntry(entry, "no local header at offset " + std::to_string(header));
+    const uint64_t dataOffset =
+        header + kLocalHeaderSize + loadU16(data_.data() + header + 26) + loadU16(data_.data() + header + 28);
+    if (!fits(dataOffset, entry.compressedSize, data_.size()))
+        failEntry(entry, "its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
+                             std::to_string(dataOffset) + " run past the end of the file");
+    return data_.substr(dataOffset, entry.compressedSize);
+}
+
 ZipArchive::EntryReader::EntryReader(const ZipArchive& archive, const Entry& entry) : entry_(entry)
 {
     if (entry.flags & kFlagEncrypted)
@@ -229,16 +242,7 @@ ZipArchive::EntryReader::EntryReader(const ZipArchive& archive, const Entry& ent
     if (entry.size > kRatioFloor && entry.size / kMaxRatio > entry.compressedSize)
         fail("declared size of " + std::to_string(entry.size) + " bytes is more than " + std::to_string(kMaxRatio) +
              " times its compressed size of " + std::to_string(entry.compressedSize));
-    const std::string_view data = archive.data_;
-    const uint64_t header = entry.localHeaderOffset;
-    if (!fits(header, kLocalHeaderSize, data.size()) || loadU32(data.data() + header) != kLocalHeaderSignature)
-        fail("no local header at offset " + std::to_string(header));
-    const uint64_t dataOffset =
-        header + kLocalHeaderSize + loadU16(data.data() + header + 26) + loadU16(data.data() + header + 28);
-    if (!fits(dataOffset, entry.compressedSize, data.size()))
-        fail("its " + std::to_string(entry.compressedSize) + " bytes of data at offset " +
-             std::to_string(dataOffset) + " run past the end of the file");
-    input_ = data.substr(dataOffset, entry.compressedSize);
+    input_ = archive.storedData(entry);
 
     if (entry.method == kMethodStored) {
         if (entry.compressedSize != entry.size)

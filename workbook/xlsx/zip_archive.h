@@ -57,6 +57,11 @@ public:
     bool open(std::string_view data, std::string& error);
     bool read(const Entry& entry, std::string& out, std::string& error) const;
 
+    // The entry's bytes as the archive stores them (deflated or not), for a
+    // writer that copies the entry as it is. Throws when its local header
+    // is missing or the bytes run past the end of the file.
+    std::string_view storedData(const Entry& entry) const;
+
     // One entry's bytes, inflated piece by piece as they are asked for, so
     // that a large part need never be held whole. The size and CRC are
     // checked before the end is told.
