@@ -155,8 +155,10 @@ private:
     {
         if (!setName_(entry, name))
             return false;
-        std::vector<size_t>& from = holders_[*names_[entry]];
-        std::erase(from, entry);
+        if (name == *names_[entry])
+            return true;
+        if (auto from = holders_.find(*names_[entry]); from != holders_.end())
+            std::erase(from->second, entry);
         holders_[name].push_back(entry);
         names_[entry] = name;
         return true;
