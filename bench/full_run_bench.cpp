@@ -152,6 +152,8 @@ Replay::Maker Replay::makerOf(std::string_view op)
          }},
         {"hostSetUserActionStatus", [](Replay&, const Step& step) { hostSetUserActionStatus(step.values[0]); }},
         {"hostSendCommand", [](Replay& replay, const Step& step) { hostSendCommand(replay.text(step)); }},
+        {"hostDisplayMessage",
+         [](Replay& replay, const Step& step) { hostDisplayMessage(replay.text(step), step.values[0]); }},
     };
     for (const auto& [name, maker] : makers)
         if (name == op)

@@ -1,6 +1,7 @@
-// Settling a part's new names. Almost every part has no two entries ending
-// with one name; that is found with one pass over a table of hashes, and only
-// a part where two hashes meet goes the long way, with the names themselves.
+// Settling a part's new names. In almost every part no new name meets
+// another name the part ends with; that is found with tables of hashes, and
+// only a part where a new name's hash meets another goes the long way, with
+// the names themselves.
 #include "distinct_names.h"
 
 #include "name_hashes.h"
@@ -79,9 +80,16 @@ std::vector<SettledName> settleNames(std::span<const std::optional<std::string>>
     }
     if (!anyRenamed)
         return settled;
-    NameHashes ending(names.size());
+    // Only a new name can collide: with another new one, or with a name kept.
+    // Names kept twice (a part may hold such a pair) are no collision.
+    NameHashes kept(names.size());
+    NameHashes renamed(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        if (settled[i].fate == NameFate::Unchanged)
+            kept.insert(*names[i]);
     for (size_t i = 0; i < names.size(); ++i) {
-        if (names[i] && !ending.insert(finalName(i, names, proposed, settled))) {
+        if (settled[i].fate == NameFate::Renamed &&
+            (!renamed.insert(proposed[i]) || kept.mayContain(proposed[i]))) {
             settleCollisions(names, proposed, settled);
             break;
         }

@@ -6,6 +6,7 @@
 
 #include "name_hashes.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -17,12 +18,18 @@ constexpr size_t kNobody = static_cast<size_t>(-1);
 // Whether an entry is to take a name that another entry holds now.
 bool anyWaits(std::span<const std::optional<std::string>> names, std::span<const std::optional<std::string>> targets)
 {
+    auto moves = [&](size_t i) { return names[i] && targets[i] && *targets[i] != *names[i]; };
+    size_t i = 0;
+    while (i < names.size() && !moves(i))
+        ++i;
+    if (i == names.size())
+        return false;
     NameHashes held(names.size());
     for (const std::optional<std::string>& name : names)
         if (name)
             held.insert(*name);
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] && targets[i] && *targets[i] != *names[i] && held.mayContain(*targets[i]))
+    for (; i < names.size(); ++i)
+        if (moves(i) && held.mayContain(*targets[i]))
             return true;
     return false;
 }
@@ -31,13 +38,22 @@ class Ordering {
 public:
     Ordering(std::span<std::optional<std::string>> names, std::span<const std::optional<std::string>> targets,
              const SetEntryName& setName)
-        : names_(names), targets_(targets), setName_(setName), old_(names.begin(), names.end()),
-          waiting_(names.size(), false), passing_(names.size(), false)
+        : names_(names), targets_(targets), setName_(setName), old_(names.size()), waiting_(names.size(), false),
+          passing_(names.size(), false)
     {
+        // Only the names that an entry is to take can hold anything up: the
+        // holders of those are followed, and the entries that move.
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] && targets[i] && *targets[i] != *names[i])
+                targetNames_.insert(*targets[i]);
         for (size_t i = 0; i < names.size(); ++i) {
             if (!names[i])
                 continue;
-            holders_[*names[i]].push_back(i);
+            const bool moves = targets[i] && *targets[i] != *names[i];
+            if (moves)
+                old_[i] = names[i];
+            if (moves || targetNames_.contains(*names[i]))
+                holders_[*names[i]].push_back(i);
             if (targets[i]) {
                 pending_.push_back(i);
                 waiting_[i] = true;
@@ -123,7 +139,8 @@ private:
         inChain[entry] = true;
         for (;;) {
             const size_t taker = holderBesides(*old_[chain.back()], chain.back());
-            if (taker == kNobody || inChain[taker])
+            // One that held the name from the start did not take it.
+            if (taker == kNobody || inChain[taker] || !old_[taker])
                 break;
             chain.push_back(taker);
             inChain[taker] = true;
@@ -138,8 +155,10 @@ private:
     {
         if (!setName_(entry, name))
             return false;
-        std::vector<size_t>& from = holders_[*names_[entry]];
-        std::erase(from, entry);
+        if (name == *names_[entry])
+            return true;
+        if (auto from = holders_.find(*names_[entry]); from != holders_.end())
+            std::erase(from->second, entry);
         holders_[name].push_back(entry);
         names_[entry] = name;
         return true;
@@ -160,13 +179,11 @@ private:
     // A name that no entry holds or is to take.
     std::string passingName()
     {
-        if (targetNames_.empty())
-            for (const std::optional<std::string>& target : targets_)
-                if (target)
-                    targetNames_.insert(*target);
         for (;;) {
             std::string name = kPassingNamePrefix + std::to_string(nextPassing_++);
-            if (holderBesides(name, kNobody) == kNobody && !targetNames_.contains(name))
+            const bool held = std::any_of(names_.begin(), names_.end(),
+                                          [&](const std::optional<std::string>& held) { return held == name; });
+            if (!held && !targetNames_.contains(name))
                 return name;
         }
     }
@@ -174,12 +191,12 @@ private:
     std::span<std::optional<std::string>> names_;
     std::span<const std::optional<std::string>> targets_;
     const SetEntryName& setName_;
-    const std::vector<std::optional<std::string>> old_;
+    std::vector<std::optional<std::string>> old_;   // what the entries that move held before
     std::unordered_map<std::string, std::vector<size_t>> holders_;
     std::vector<size_t> pending_;
     std::vector<bool> waiting_;   // pending: still to take its new name
     std::vector<bool> passing_;   // holds a passing name
-    std::unordered_set<std::string> targetNames_;
+    std::unordered_set<std::string_view> targetNames_;   // the names entries are to take
     unsigned long nextPassing_ = 1;
 };
 
