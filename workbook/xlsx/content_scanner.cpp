@@ -1,7 +1,7 @@
-// The scanner of rows and shared strings. Every step either moves on, stops
-// for more of the part (the window ended inside the element: `incomplete_`)
-// or gives the element up to the XML reader; the NUL after the window stops
-// every search without a bounds check of its own.
+// The scanner of rows and shared strings. Every step either moves on or
+// gives the element up to the XML reader, also when the window ends inside
+// it; the NUL after the window stops every search without a bounds check of
+// its own.
 #include "xlsx/content_scanner.h"
 
 #include "xlsx/xml_bytes.h"
@@ -30,31 +30,22 @@ ContentScanner::ContentScanner(XmlReader& xml, size_t sharedStrings)
 {
 }
 
-// False, having given the element up, unless `p` is the end of the window.
-bool ContentScanner::more(const char* p)
-{
-    incomplete_ = p == end_;
-    return false;
-}
 
-// Runs `scan` over the window, widening it while the element goes on past
-// it; passes what `scan` read, or nothing when it gave the element up.
+// Runs `scan` over the window and passes what it read; nothing when it gave
+// the element up or the element goes on past the window, which the XML
+// reader then reads, reading on from the part as it always does.
 template <typename Scan>
 bool ContentScanner::attempt(Scan scan)
 {
-    for (;;) {
-        const std::string_view window = xml_.window();
-        if (window.data() == nullptr)
-            return false;
-        end_ = window.data() + window.size();
-        incomplete_ = false;
-        if (const size_t used = scan(window.data())) {
-            xml_.passWindow(used);
-            return true;
-        }
-        if (!incomplete_ || window.size() >= kMaxElement || !xml_.widenWindow())
-            return false;
-    }
+    const std::string_view window = xml_.window();
+    if (window.data() == nullptr)
+        return false;
+    end_ = window.data() + window.size();
+    const size_t used = scan(window.data());
+    if (used == 0 || used > kMaxElement)
+        return false;
+    xml_.passWindow(used);
+    return true;
 }
 
 bool ContentScanner::row(int& nextRow, std::vector<Cell>& cells)
@@ -73,13 +64,13 @@ bool ContentScanner::startsChild(const char*& p, std::string_view name)
 {
     p = skipBlanks(p);
     if (*p != '<')
-        return more(p);
+        return false;
     for (size_t i = 0; i < name.size(); ++i)
         if (p[1 + i] != name[i])
-            return more(p + 1 + i);
+            return false;
     p += 1 + name.size();
     if (!is(*p, kEndsName) || *p == '\0' || *p == '?' || *p == '<')
-        return more(p);
+        return false;
     return true;
 }
 
@@ -225,7 +216,7 @@ bool ContentScanner::attributes(const char*& p, bool& empty, Wanted* wanted, siz
         }
         if (*p == '/') {
             if (p[1] != '>')
-                return more(p + 1);
+                return false;
             p += 2;
             empty = true;
             return true;
@@ -236,15 +227,15 @@ bool ContentScanner::attributes(const char*& p, bool& empty, Wanted* wanted, siz
             if (*p == ':')
                 local = p + 1;
         if (p == name)
-            return more(p);
+            return false;
         const std::string_view localName(local, static_cast<size_t>(p - local));
         p = skipBlanks(p);
         if (*p != '=')
-            return more(p);
+            return false;
         p = skipBlanks(p + 1);
         const char quote = *p;
         if (quote != '"' && quote != '\'')
-            return more(p);
+            return false;
         const char* const value = ++p;
         for (;; ++p) {
             while (!is(*p, kEndsValue))
@@ -254,7 +245,7 @@ bool ContentScanner::attributes(const char*& p, bool& empty, Wanted* wanted, siz
             if (*p == '&')
                 return false;
             if (*p == '\0')
-                return more(p);
+                return false;
         }
         for (size_t i = 0; i < count; ++i) {
             if (!wanted[i].found && localName.size() == wanted[i].localName.size() &&
@@ -277,7 +268,7 @@ bool ContentScanner::elementName(const char*& p, std::string_view& name)
     if (*p == ':')
         return false;
     if (*p == '\0' || p == begin || *p == '?' || *p == '<')
-        return more(p);
+        return false;
     name = std::string_view(begin, static_cast<size_t>(p - begin));
     return true;
 }
@@ -288,12 +279,12 @@ bool ContentScanner::endTag(const char*& p, std::string_view name)
     const char* q = p + 2;
     for (size_t i = 0; i < name.size(); ++i, ++q)
         if (*q != name[i])
-            return more(q);
+            return false;
     if (!is(*q, kEndsName))
         return false; // a longer name
     q = skipBlanks(q);
     if (*q != '>')
-        return more(q);
+        return false;
     p = q + 1;
     return true;
 }
@@ -305,9 +296,9 @@ bool ContentScanner::passText(const char*& p)
     while (!is(*p, kEndsText))
         ++p;
     if (*p != '<')
-        return *p == '&' ? false : more(p);
+        return false;
     if (p[1] == '\0')
-        return more(p + 1);
+        return false;
     return p[1] != '!' && p[1] != '?';
 }
 
@@ -323,12 +314,12 @@ bool ContentScanner::leafText(const char*& p, std::string_view name, std::string
     if (references) {
         open = static_cast<const char*>(std::memchr(open, '<', static_cast<size_t>(end_ - open)));
         if (open == nullptr)
-            return more(end_);
+            return false;
     }
     if (*open == '\0')
-        return more(open);
+        return false;
     if (open[1] != '/')
-        return more(open + 1);
+        return false;
     p = open;
     if (!endTag(p, name))
         return false;

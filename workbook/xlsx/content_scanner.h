@@ -6,10 +6,12 @@
 // It takes only what it can read exactly as XmlReader and the worksheet
 // reader would: names without prefixes, no comments, CDATA or processing
 // instructions, no references in attribute values or in text it passes
-// over, elements at most kMaxElement bytes long, and cells that mean
-// something. Anything else it leaves, having passed nothing, for its caller
-// to read through the XML reader, which reports the faults; so a scanned
-// part reads, and fails, as the XML reader reads it.
+// over, elements whole in the reader's window and at most kMaxElement bytes
+// long, and cells that mean something. Anything else it leaves, having
+// passed nothing, for its caller to read through the XML reader, which
+// reports the faults; so a scanned part reads, and fails, as the XML reader
+// reads it. It reads nothing from the part itself: the row or item that the
+// end of a piece cuts (one in 64 KiB) is the XML reader's.
 #pragma once
 
 #include "common/cell_reference.h"
@@ -25,9 +27,9 @@ namespace xl {
 
 class ContentScanner {
 public:
-    // A row or shared string longer than this is left to the XML reader: a
-    // window never has to hold more, and the XML reader's count of items in
-    // one stretch (XmlReader::kMaxItems) cannot be reached within it.
+    // A row or shared string longer than this is left to the XML reader,
+    // whose count of items in one stretch (XmlReader::kMaxItems) cannot be
+    // reached within it.
     static constexpr size_t kMaxElement = size_t(256) << 10;
 
     struct Cell {
@@ -77,13 +79,11 @@ private:
     bool passText(const char*& p);
     bool leafText(const char*& p, std::string_view name, std::string& out);
     bool content(const char*& p, std::string_view name, std::string* out, int depth);
-    bool more(const char* p);
 
     XmlReader& xml_;
     size_t sharedStrings_;
     int maxDepth_;             // of the elements it reads, a row or item being 1
     const char* end_ = nullptr; // of the window, where a NUL stands
-    bool incomplete_ = false;   // the element went on past the window
     std::string texts_;
     std::vector<RawCell> raw_;
 };

@@ -606,15 +606,6 @@ void XmlReader::passPast(size_t opening, std::string_view terminator, std::strin
     }
 }
 
-bool XmlReader::widenWindow()
-{
-    if (window().data() == nullptr || !started_ || sourceEnded_)
-        return false;
-    const size_t before = end_ - pos_;
-    fill();
-    return end_ - pos_ > before || !sourceEnded_;
-}
-
 void XmlReader::next()
 {
     Item item;

@@ -95,16 +95,16 @@ public:
     void startItemCount() { items_ = 0; }
 
     // For a scanner that reads whole children of the current element itself
-    // (ContentScanner), between tokens: the bytes of the part not yet read,
-    // with a NUL after them, which the part cannot hold. Empty when the
-    // current tag is an empty element's (<a/>), which has no content.
+    // (ContentScanner), between tokens: the bytes of the part that this
+    // reader holds and has not read yet, with a NUL after them, which the
+    // part cannot hold. The scanner reads nothing more from the part, so
+    // that the part is read in the same pieces, and a fault of a piece (a
+    // NUL) found at the same place, whoever reads it. Empty when the current
+    // tag is an empty element's (<a/>), which has no content.
     std::string_view window() const
     {
         return endPending_ || failure_ ? std::string_view() : std::string_view(buffer_.data() + pos_, end_ - pos_);
     }
-    // Adds the next piece of the part to the window, keeping what it holds;
-    // false, adding nothing, at the end of the part or without a window.
-    bool widenWindow();
     // Passes the first `count` bytes of the window, which the scanner found
     // to be whole elements and text that this reader would read without
     // fault, and which leave the open elements as they were.

@@ -101,8 +101,8 @@ TEST(ContentScanner, ReadsAndFailsAsTheXmlReader)
 
 TEST(ContentScanner, ReadsALongRowAndAPartOfManyPiecesAsTheXmlReader)
 {
-    // A row past kMaxElement is left to the XML reader; the rows around it
-    // are scanned, across the edges of many pieces.
+    // A row longer than any piece is left to the XML reader, and so is each
+    // row that the edge of a piece cuts; the others are scanned.
     std::string rows;
     for (int row = 1; row <= 3000; ++row)
         rows += "<row r=\"" + std::to_string(row) + "\"><c t=\"s\"><v>" + std::to_string(row % 2) + "</v></c></row>";
@@ -140,12 +140,10 @@ struct PartReader {
 
 TEST(ContentScanner, TakesWhatWritersWrite)
 {
-    // libxlsxwriter and Excel, then an inline-strings writer, in pieces
-    // smaller than a row.
+    // libxlsxwriter and Excel, then an inline-strings writer.
     PartReader part(sheetPart(R"(<row r="1" spans="1:2"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c></row>)"
                               "\n<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>Sketch &amp; 草图</t></is></c>"
-                              "<c r=\"B2\" s=\"1\"><f>1+1</f><v>2</v></c></row>"),
-                    7);
+                              "<c r=\"B2\" s=\"1\"><f>1+1</f><v>2</v></c></row>"));
     ASSERT_TRUE(part.xml.find("sheetData"));
     xl::ContentScanner scanner(part.xml, 2);
     std::vector<xl::ContentScanner::Cell> cells;
@@ -165,7 +163,7 @@ TEST(ContentScanner, TakesWhatWritersWrite)
     part.xml.next();
     EXPECT_EQ(part.xml.localName(), "sheetData");
 
-    PartReader strings("<sst count=\"2\"><si><t>Extrude</t></si><si><r><t>Fil</t></r><r><t>let</t></r></si></sst>", 5);
+    PartReader strings("<sst count=\"2\"><si><t>Extrude</t></si><si><r><t>Fil</t></r><r><t>let</t></r></si></sst>");
     ASSERT_TRUE(strings.xml.find("sst"));
     xl::ContentScanner stringScanner(strings.xml);
     std::string text;
@@ -178,10 +176,19 @@ TEST(ContentScanner, TakesWhatWritersWrite)
 
 TEST(ContentScanner, LeavesWhatItCannotReadExactlyHavingPassedNothing)
 {
-    for (const char* row : {"<x:row/>", "<row><!--x--></row>", "<row r=\"&#49;\"/>", "<row><c><v>&#;</v></c></row>",
-                            "<row><c t=\"s\"><v>9</v></c></row>", "<row><c r=\"A0\"/></row>", "stray<row/>"}) {
+    // Rows of what it leaves, and a row that the end of the reader's window
+    // cuts, which the XML reader reads on from the part.
+    for (const auto& [row, pieceSize] :
+         std::initializer_list<std::pair<const char*, size_t>>{{"<x:row/>", xl::XmlReader::kPieceSize},
+                                                               {"<row><!--x--></row>", xl::XmlReader::kPieceSize},
+                                                               {"<row r=\"&#49;\"/>", xl::XmlReader::kPieceSize},
+                                                               {"<row><c><v>&#;</v></c></row>", xl::XmlReader::kPieceSize},
+                                                               {"<row><c t=\"s\"><v>9</v></c></row>", xl::XmlReader::kPieceSize},
+                                                               {"<row><c r=\"A0\"/></row>", xl::XmlReader::kPieceSize},
+                                                               {"stray<row/>", xl::XmlReader::kPieceSize},
+                                                               {"<row><c><v>1</v></c></row>", 100}}) {
         SCOPED_TRACE(row);
-        PartReader part(sheetPart(row));
+        PartReader part(sheetPart(row), pieceSize);
         ASSERT_TRUE(part.xml.find("sheetData"));
         xl::ContentScanner scanner(part.xml, 1);
         std::vector<xl::ContentScanner::Cell> cells;
