@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -121,11 +122,16 @@ std::vector<std::string> makeNames(int count, int pairs, Setting setting)
     return names;
 }
 
-std::string dictionaryWorkbook(int pairs)
+namespace {
+
+// The workbook `name` under the build's bench-data folder, with `pairs` rows
+// of terms(i) between the markers, written on first use.
+template <typename Terms>
+std::string cachedWorkbook(const std::string& name, int pairs, Terms terms)
 {
     std::filesystem::path folder = PELMORA_BENCH_DATA_DIR;
     std::filesystem::create_directories(folder);
-    std::string path = (folder / ("dictionary-" + std::to_string(pairs) + ".xlsx")).string();
+    std::string path = (folder / name).string();
     if (std::filesystem::exists(path))
         return path;
     std::string partial = path + ".partial";
@@ -136,12 +142,33 @@ std::string dictionaryWorkbook(int pairs)
     worksheet_write_string(sheet, 0, 0, "KQ_FILE_START", nullptr);
     for (int i = 0; i < pairs; ++i) {
         auto row = static_cast<lxw_row_t>(i + 1);
-        worksheet_write_string(sheet, row, 0, xl::utf16ToUtf8(englishTerm(i)).c_str(), nullptr);
-        worksheet_write_string(sheet, row, 1, xl::utf16ToUtf8(counterpartTerm(i, Setting::Chinese)).c_str(), nullptr);
+        const auto [first, second] = terms(i);
+        worksheet_write_string(sheet, row, 0, first.c_str(), nullptr);
+        worksheet_write_string(sheet, row, 1, second.c_str(), nullptr);
     }
     worksheet_write_string(sheet, static_cast<lxw_row_t>(pairs + 1), 0, "KQ_FILE_END", nullptr);
     if (workbook_close(workbook) != LXW_NO_ERROR)
         fail("cannot write", partial);
     std::filesystem::rename(partial, path);
     return path;
+}
+
+} // namespace
+
+std::string dictionaryWorkbook(int pairs)
+{
+    return cachedWorkbook("dictionary-" + std::to_string(pairs) + ".xlsx", pairs, [](int i) {
+        return std::pair{xl::utf16ToUtf8(englishTerm(i)), xl::utf16ToUtf8(counterpartTerm(i, Setting::Chinese))};
+    });
+}
+
+std::string uniqueTermsWorkbook(int pairs)
+{
+    static const char* const kEnglish[] = {"Alpha", "Beta", "Gamma", "Delta", "Epsilon",
+                                           "Zeta", "Eta", "Theta", "Iota", "Kappa"};
+    static const char* const kChinese[] = {"甲", "乙", "丙", "丁", "戊", "己", "庚", "辛", "壬", "癸"};
+    return cachedWorkbook("dictionary-unique-" + std::to_string(pairs) + ".xlsx", pairs, [](int i) {
+        const std::string number = std::to_string(i);
+        return std::pair{"Term" + number + kEnglish[i % 10], "术语" + number + kChinese[i % 10]};
+    });
 }

@@ -34,3 +34,6 @@ std::vector<std::string> makeNames(int count, int pairs, Setting setting);
 // markers, written with libxlsxwriter (shared strings, as Excel writes
 // them) on first use and kept under the build's bench-data folder.
 std::string dictionaryWorkbook(int pairs);
+// The same with terms that are longer and all unique, half of them Chinese:
+// "Term12345Alpha" against "术语12345甲" (dictionary-unique-PAIRS.xlsx).
+std::string uniqueTermsWorkbook(int pairs);

@@ -24,8 +24,10 @@ falls on all of them alike.
 The workbooks: the dictionary of each size (pairs of terms between the
 markers) as libxlsxwriter writes it (shared strings, as Excel writes them),
 as an inline-strings writer writes it, and as .xls (python3-xlwt) at 10,000
-and 65,534 pairs, the most a BIFF8 sheet holds with the markers. They are
-written into the build's bench-data folder when missing.
+and 65,534 pairs, the most a BIFF8 sheet holds with the markers; and at
+100,000 pairs one of longer terms, every one unique and half of them Chinese
+("Term12345Alpha" against "术语12345甲", shared strings). They are written
+into the build's bench-data folder when missing.
 
 Times are processor time, measured inside each process after its start-up
 and imports. A first read is the median over the rounds, a warm read the
@@ -33,10 +35,11 @@ best of all reads after the first. Noise is the spread of the first reads
 over the rounds, (max - min) / median. The loader's peak is its peak RSS over
 the RSS before the load, against the inflated size of the parts it reads;
 faults are the minor page faults (pages touched for the first time) of a
-first read.
+first read. The spreadsheet layer's warm read is also given in nanoseconds
+per inflated byte of the parts the loader reads.
 
-usage: bench/compare.py [--build DIR] [--rounds N] [--repeat N] [--sizes N,...] [--xls-sizes N,...]
-                        [--readers NAME,...]
+usage: bench/compare.py [--build DIR] [--rounds N] [--repeat N] [--sizes N,...] [--unique-sizes N,...]
+                        [--xls-sizes N,...] [--readers NAME,...]
 """
 import argparse
 import os
@@ -93,11 +96,11 @@ def run_peer(name, repeat, path):
 
 # --- the workbooks
 
-def dictionary_workbooks(build, sizes):
+def dictionary_workbooks(build, sizes, unique=False):
     if not sizes:
         return {}
-    output = subprocess.run([os.path.join(build, "bin", "dictionary_workbooks")] + [str(n) for n in sizes],
-                            check=True, capture_output=True, text=True).stdout.split()
+    output = subprocess.run([os.path.join(build, "bin", "dictionary_workbooks")] + (["--unique"] if unique else []) +
+                            [str(n) for n in sizes], check=True, capture_output=True, text=True).stdout.split()
     return dict(zip(sizes, output))
 
 
@@ -107,13 +110,17 @@ def derived(kind, source, out):
     return out
 
 
-def workbooks(build, sizes, xls_sizes):
+def workbooks(build, sizes, unique_sizes, xls_sizes):
     """(path, writer, pairs) of every workbook compared, smallest first."""
     sources = dictionary_workbooks(build, sorted(set(sizes) | set(xls_sizes)))
+    unique = dictionary_workbooks(build, unique_sizes, unique=True)
     books = []
-    for pairs in sizes:
-        books.append((sources[pairs], "shared", pairs))
-        books.append((derived("inline", sources[pairs], sources[pairs][:-5] + "-inline.xlsx"), "inline", pairs))
+    for pairs in sorted(set(sizes) | set(unique_sizes)):
+        if pairs in sizes:
+            books.append((sources[pairs], "shared", pairs))
+            books.append((derived("inline", sources[pairs], sources[pairs][:-5] + "-inline.xlsx"), "inline", pairs))
+        if pairs in unique:
+            books.append((unique[pairs], "unique", pairs))
     for pairs in xls_sizes:
         books.append((derived("xls", sources[pairs], sources[pairs][:-5] + ".xls"), "xls", pairs))
     return books
@@ -272,17 +279,19 @@ def print_tables(results, readers):
 
     print("\nMemory and noise: the loader's peak over its RSS before the load, against the inflated parts;"
           " page faults of a first read;\nthen each reader's process: its peak RSS in MiB; and the noise of the first reads")
-    print("%-22s%10s%10s%10s%12s%12s" % ("workbook", "infl MiB", "peak MiB", "peak/infl", "faults", "floor flt") +
+    print("%-22s%10s%10s%10s%12s%12s%12s" % ("workbook", "infl MiB", "peak MiB", "peak/infl", "faults", "floor flt",
+                                              "layer ns/B") +
           "".join("%10s" % r[:9] for r in readers) + "   noise")
     for result in results:
         peak = get(result, "ours", "peak")
         inflated = result["inflated"]
-        line = "%-22s%10s%10s%10s%12s%12s" % (
+        line = "%-22s%10s%10s%10s%12s%12s%12s" % (
             name(result), "%.1f" % (inflated / 2**20) if inflated else "-",
             "%.1f" % (peak / 1024) if peak is not None else "-",
             "%.2fx" % (peak * 1024 / inflated) if peak is not None and inflated else "-",
             "%d" % get(result, "ours", "faults") if "ours" in result else "-",
-            "%d" % get(result, "floor", "faults") if "floor" in result else "-")
+            "%d" % get(result, "floor", "faults") if "floor" in result else "-",
+            "%.2f" % (get(result, "layer", "warm") * 1e9 / inflated) if "layer" in result and inflated else "-")
         line += "".join("%10s" % ("%.0f" % (get(result, r, "maxrss") / 1024) if r in result else "-")
                         for r in readers)
         line += "   " + " ".join("%s %.0f%%" % (r, 100 * get(result, r, "noise")) for r in readers if r in result)
@@ -295,6 +304,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=5, help="fresh processes per reader and workbook")
     parser.add_argument("--repeat", type=int, default=3, help="warm reads in each process after the first")
     parser.add_argument("--sizes", default="1000,10000,100000,1000000", help=".xlsx pairs, both writers")
+    parser.add_argument("--unique-sizes", default="100000", help=".xlsx pairs of unique, half-Chinese terms")
     parser.add_argument("--xls-sizes", default="10000,65534", help=".xls pairs (at most 65,534)")
     parser.add_argument("--readers", default=",".join(sorted(set(XLSX_READERS + XLS_READERS))))
     parser.add_argument("--peer", help=argparse.SUPPRESS)
@@ -310,9 +320,10 @@ def main():
         print("compare.py: SheetJS is not installed in %s (scripts/bench.sh installs it); left out" % args.modules)
         args.readers.remove("sheetjs")
     sizes = [int(n) for n in args.sizes.split(",") if n]
+    unique_sizes = [int(n) for n in args.unique_sizes.split(",") if n]
     xls_sizes = [int(n) for n in args.xls_sizes.split(",") if n]
     results = []
-    for path, writer, pairs in workbooks(args.build, sizes, xls_sizes):
+    for path, writer, pairs in workbooks(args.build, sizes, unique_sizes, xls_sizes):
         print("compare.py: %s (%s, %d pairs)" % (os.path.basename(path), writer, pairs), file=sys.stderr)
         results.append(compare(path, writer, pairs, args))
     readers = [r for r in ("ours", "layer", "floor", "openpyxl", "sheetjs", "freexl", "xlrd") if r in args.readers]

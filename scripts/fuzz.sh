@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${PELMORA_FUZZ_BUILD_DIR:-$PWD/build/fuzz}
 corpus=$PWD/../shared/corpus
-read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz model_file_fuzz assembly_fuzz merge_fuzz}"
+read -r -a targets <<<"${PELMORA_FUZZ_TARGETS:-xlsx_book_fuzz xls_book_fuzz xlsx_package_fuzz xlsx_scanner_fuzz xls_records_fuzz loader_fuzz translate_name_fuzz model_file_fuzz assembly_fuzz merge_fuzz}"
 
 bash scripts/setup.sh
 echo "=== build: fuzz"
@@ -32,7 +32,7 @@ seed_dirs() {
   case "$1" in
     xlsx_book_fuzz) echo "$corpus/xlsx $build/seeds/workbooks" ;;
     xls_book_fuzz) echo "$corpus/xls" ;;
-    xlsx_package_fuzz) echo "$build/seeds/packages" ;;
+    xlsx_package_fuzz | xlsx_scanner_fuzz) echo "$build/seeds/packages" ;;
     xls_records_fuzz) echo "$build/seeds/records" ;;
     loader_fuzz) echo "$corpus/xlsx $corpus/xls $build/seeds/workbooks" ;;
     translate_name_fuzz) echo "$PWD/fuzz/seeds/names" ;;
@@ -41,7 +41,7 @@ seed_dirs() {
 }
 dictionary_of() {
   case "$1" in
-    xlsx_book_fuzz | xlsx_package_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
+    xlsx_book_fuzz | xlsx_package_fuzz | xlsx_scanner_fuzz | loader_fuzz) echo "-dict=$PWD/fuzz/xlsx.dict" ;;
     xls_book_fuzz | xls_records_fuzz) echo "-dict=$PWD/fuzz/xls.dict" ;;
   esac
 }

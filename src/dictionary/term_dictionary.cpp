@@ -104,8 +104,8 @@ char16_t* TermDictionary::store(std::u16string_view term, std::u16string_view co
 
 void TermDictionary::checkLengths(std::u16string_view term, std::u16string_view counterpart)
 {
-    if (term.size() > kLongestTerm || counterpart.size() > std::numeric_limits<uint32_t>::max())
-        throw std::length_error("a term of 2^30 code units or more, or a counterpart of 2^32");
+    if (term.size() > kLongestTerm || counterpart.size() > kLongestCounterpart)
+        throw std::length_error("a term of 2^30 code units or more, or a counterpart of 2^31");
 }
 
 void TermDictionary::set(std::u16string_view term, std::u16string_view counterpart, uint8_t marks)
@@ -130,8 +130,30 @@ void TermDictionary::setPair(std::u16string_view first, std::u16string_view seco
     const size_t mask = slots_.size() - 1;
     __builtin_prefetch(&slots_[firstHash & mask], 1);
     __builtin_prefetch(&slots_[secondHash & mask], 1);
-    enter(first, firstHash, second, firstMarks);
-    enter(second, secondHash, first, secondMarks);
+    Slot& firstSlot = slots_[slotFor(first, firstHash)];
+    if (firstSlot.entry != 0 || first == second) {
+        enter(first, firstHash, second, firstMarks);
+        enter(second, secondHash, first, secondMarks);
+        return;
+    }
+    // A new pair, as nearly every one is: its texts are stored once, for both.
+    char16_t* const text = store(first, second);
+    const auto firstLength = static_cast<uint32_t>(first.size());
+    const auto secondLength = static_cast<uint32_t>(second.size());
+    add(firstSlot, firstHash, {text, firstLength, firstMarks & 3u, secondLength, 0});
+    Slot& secondSlot = slots_[slotFor(second, secondHash)];
+    if (secondSlot.entry == 0)
+        add(secondSlot, secondHash, {text + firstLength, secondLength, secondMarks & 3u, firstLength, 1});
+    else
+        enter(second, secondHash, first, secondMarks);
+}
+
+void TermDictionary::add(Slot& slot, uint64_t hash, const Entry& entered)
+{
+    if (size_ % kEntriesPerBlock == 0)
+        entryBlocks_.push_back(std::make_unique_for_overwrite<Entry[]>(kEntriesPerBlock));
+    entry(size_) = entered;
+    slot = {tagOf(hash), static_cast<uint32_t>(++size_)};
 }
 
 void TermDictionary::enter(std::u16string_view term, uint64_t hash, std::u16string_view counterpart, uint8_t marks)
@@ -139,21 +161,16 @@ void TermDictionary::enter(std::u16string_view term, uint64_t hash, std::u16stri
     Slot& slot = slots_[slotFor(term, hash)];
     const auto counterpartLength = static_cast<uint32_t>(counterpart.size());
     if (slot.entry == 0) {
-        if (size_ % kEntriesPerBlock == 0)
-            entryBlocks_.push_back(std::make_unique_for_overwrite<Entry[]>(kEntriesPerBlock));
-        entry(size_) = {store(term, counterpart), static_cast<uint32_t>(term.size()), marks & 3u, counterpartLength};
-        slot = {tagOf(hash), static_cast<uint32_t>(++size_)};
+        add(slot, hash, {store(term, counterpart), static_cast<uint32_t>(term.size()), marks & 3u, counterpartLength, 0});
         return;
     }
-    // A counterpart that fits where the old one was takes its place; a longer
-    // one is stored anew with a copy of its term.
+    // A counterpart set again is stored anew with a copy of its term: the
+    // old one may be the term of another entry.
     Entry& entered = entry(slot.entry - 1);
     entered.marks |= marks & 3u;
-    if (counterpartLength > entered.counterpartLength)
-        entered.text = store(term, counterpart);
-    else
-        counterpart.copy(entered.text + entered.termLength, counterpartLength);
+    entered.text = store(term, counterpart);
     entered.counterpartLength = counterpartLength;
+    entered.counterpartBefore = 0;
 }
 
 uint32_t TermDictionary::entryOf(std::u16string_view term) const
@@ -167,7 +184,7 @@ TermDictionary::Found TermDictionary::findWithMarks(std::u16string_view term) co
     if (found == 0)
         return {};
     const Entry& entered = entry(found - 1);
-    return {{entered.text + entered.termLength, entered.counterpartLength}, static_cast<uint8_t>(entered.marks)};
+    return {entered.counterpart(), static_cast<uint8_t>(entered.marks)};
 }
 
 std::u16string_view TermDictionary::find(std::u16string_view term) const

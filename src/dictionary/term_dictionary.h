@@ -4,8 +4,11 @@
 // The table is only ever asked for one term's counterpart (it is never
 // listed): twice for every history name of a command run, and once for every
 // workbook cell while it is filled. So it is a hash table laid out for that:
-// open addressing over small slots, entries in the order they came, and each
-// term stored right before its counterpart. Entries and texts live in blocks
+// open addressing over small slots, entries in the order they came, and the
+// two texts of a pair stored once, one after the other, so that each of its
+// two entries finds its counterpart right after or right before its term
+// (a counterpart set again is stored anew with a copy of its term, so that
+// no text is ever written over). Entries and texts live in blocks
 // that never move, so that what is entered is written once: a table of a
 // hundred thousand pairs is filled in the time it takes to read them, and
 // when its reader reserves room for them first, its slots are laid out once.
@@ -64,12 +67,18 @@ private:
     // 16 bytes: a term's hash is made again from its text on the rare
     // occasions the slots are laid anew, rather than kept for each term.
     struct Entry {
-        char16_t* text;           // the term, and its counterpart right after it
+        char16_t* text; // the term, its counterpart right after it or right before
         uint32_t termLength : 30;
         uint32_t marks : 2;
-        uint32_t counterpartLength;
+        uint32_t counterpartLength : 31;
+        uint32_t counterpartBefore : 1;
+        std::u16string_view counterpart() const
+        {
+            return {counterpartBefore ? text - counterpartLength : text + termLength, counterpartLength};
+        }
     };
     static constexpr size_t kLongestTerm = (size_t(1) << 30) - 1;
+    static constexpr size_t kLongestCounterpart = (size_t(1) << 31) - 1;
     static constexpr size_t kEntriesPerBlock = 4096;
     struct Slot {
         uint32_t tag = 0;         // the hash's high half, to pass over most other terms unread
@@ -79,6 +88,8 @@ private:
     static void checkLengths(std::u16string_view term, std::u16string_view counterpart);
     // set() once the slots have room for one more term.
     void enter(std::u16string_view term, uint64_t hash, std::u16string_view counterpart, uint8_t marks);
+    // Makes `slot`, a free one, hold a new entry.
+    void add(Slot& slot, uint64_t hash, const Entry& entered);
     // The index of the slot that holds `term`, or of the free slot where it belongs.
     size_t slotFor(std::u16string_view term, uint64_t hash) const;
     void swap(TermDictionary& other) noexcept;

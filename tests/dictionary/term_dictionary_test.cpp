@@ -220,4 +220,42 @@ TEST(TermDictionary, APairEnteredAtOnceIsAsTwoSets)
         }
 }
 
+// A pair's two texts are stored once for both of its terms: whatever is set
+// again later, as pairs or one way, no term or counterpart is written over.
+TEST(TermDictionary, PairsAndSetsMixedAnswerAsAnOrderedMapWould)
+{
+    TermDictionary dictionary;
+    std::map<std::u16string, std::pair<std::u16string, uint8_t>> expected;
+    std::mt19937 random(20261211);
+    const std::u16string alphabet = u"ab\u62C9\u4F38_";
+    auto randomText = [&](size_t maxLength) {
+        std::u16string text;
+        for (size_t length = random() % (maxLength + 1); length > 0; --length)
+            text += alphabet[random() % alphabet.size()];
+        return text;
+    };
+    auto setExpected = [&](const std::u16string& term, const std::u16string& counterpart, uint8_t marks) {
+        auto& [value, termMarks] = expected[term];
+        value = counterpart;
+        termMarks |= marks;
+    };
+    for (int i = 0; i < 30000; ++i) {
+        const std::u16string first = randomText(5);
+        const std::u16string second = random() % 10 == 0 ? first : randomText(7);
+        if (random() % 4 == 0) {
+            dictionary.set(first, second, 1);
+            setExpected(first, second, 1);
+        } else {
+            dictionary.setPair(first, second, 1, 2);
+            setExpected(first, second, 1);
+            setExpected(second, first, 2);
+        }
+    }
+    EXPECT_EQ(dictionary.size(), expected.size());
+    for (const auto& [term, value] : expected) {
+        ASSERT_EQ(dictionary.lookup(term), value.first);
+        ASSERT_EQ(dictionary.marks(term), value.second);
+    }
+}
+
 } // namespace

@@ -76,6 +76,15 @@ public:
     // a message that says first where (part or stream, and the cell).
     static std::string shownTextExceeded();
 
+    // Calls `visit(row, col)` for every cell, once finished, row by row: for
+    // checks that two readings of a sheet agree.
+    template <typename Visit>
+    void forEachCell(Visit visit) const
+    {
+        for (const Cell& cell : cells_)
+            visit(static_cast<int>(cell.row), static_cast<int>(cell.col));
+    }
+
     int cellType(int row, int col) const override;
     const char16_t* readStr(int row, int col, Format** format = nullptr) override;
     double readNum(int row, int col, Format** format = nullptr) const override;

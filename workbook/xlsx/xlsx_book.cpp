@@ -52,7 +52,7 @@ bool byId(const Relationship& a, const Relationship& b)
 
 class XlsxBook final : public Book {
 public:
-    explicit XlsxBook(size_t pieceSize) : package_(pieceSize) {}
+    XlsxBook(size_t pieceSize, bool scanned) : package_(pieceSize), scanned_(scanned) {}
 
     bool load(const char16_t* path, const char16_t* tempFile) override;
     bool loadRaw(const char* data, unsigned size) override;
@@ -71,6 +71,7 @@ private:
     void clear();
 
     Package package_;
+    bool scanned_;
     std::string workbookPart_;
     std::vector<Relationship> workbookRelationships_; // sorted by id
     SharedStrings strings_;
@@ -177,7 +178,7 @@ void XlsxBook::readSharedStrings()
     if (table->part.empty())
         throw LoadError{.what = "the shared strings target " + describeTarget(*table) + " lies outside the package",
                         .source = relationshipsPartName(workbookPart_)};
-    package_.readXml(table->part, [&](XmlReader& xml) { strings_.read(xml); });
+    package_.readXml(table->part, [&](XmlReader& xml) { strings_.read(xml, scanned_); });
 }
 
 SheetData* XlsxBook::loadSheet(size_t index)
@@ -200,7 +201,7 @@ SheetData* XlsxBook::loadSheet(size_t index)
     if (found->part.empty())
         throw fault("the target " + describeTarget(*found) + " lies outside the package");
     auto data = std::make_unique<SheetData>(&strings_.texts());
-    package_.readXml(found->part, [&](XmlReader& xml) { readWorksheet(xml, strings_, *data); });
+    package_.readXml(found->part, [&](XmlReader& xml) { readWorksheet(xml, strings_, *data, scanned_); });
     entry.data = std::move(data);
     return entry.data.get();
 }
@@ -217,6 +218,6 @@ Sheet* XlsxBook::getSheet(int index)
 
 } // namespace
 
-Book* createXlsxBook(size_t pieceSize) { return new (std::nothrow) XlsxBook(pieceSize); }
+Book* createXlsxBook(size_t pieceSize, bool scanned) { return new (std::nothrow) XlsxBook(pieceSize, scanned); }
 
 } // namespace xl

@@ -1,14 +1,12 @@
-// Reading shared strings and worksheet cells in one pass over their parts:
-// numbers parsed straight from the text, texts gathered in reused buffers.
+// Reading shared strings and worksheet cells in one pass over their parts,
+// texts gathered in reused buffers: the scanner reads the rows and items it
+// can read whole, the XML reader each one it leaves.
 #include "xlsx/xlsx_sheet.h"
 
 #include "common/cell_reference.h"
 #include "common/quote.h"
-#include "common/utf8.h"
-#include "xlsx/escapes.h"
-
-#include <charconv>
-#include <cmath>
+#include "xlsx/cell_value.h"
+#include "xlsx/content_scanner.h"
 
 namespace xl {
 namespace {
@@ -41,71 +39,10 @@ void appendRichText(XmlReader& xml, std::string& out)
     }
 }
 
-// UTF-16 of gathered UTF-8 text, with the _xHHHH_ escapes decoded. They are
-// rare, and looked for in the UTF-8, where the search is quick: its ASCII
-// comes through to the UTF-16 unchanged, and nothing else becomes ASCII.
-void decodeText(std::string_view utf8, std::u16string& out)
-{
-    out.clear();
-    appendUtf16(utf8, out);
-    if (utf8.find("_x") != std::string_view::npos)
-        decodeEscapes(out);
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool parseNumber(std::string_view text, double& value)
-{
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return status == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
-// Up to 19 digits, which no 64-bit value can overflow: more, or a sign, is no
-// index of a table that fits in memory.
-bool parseIndex(std::string_view text, size_t& value)
-{
-    if (text.empty() || text.size() > 19)
-        return false;
-    uint64_t index = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        index = index * 10 + static_cast<uint64_t>(c - '0');
-    }
-    value = static_cast<size_t>(index);
-    return value == index;
-}
-
-// The cell types of the t attribute.
-enum class CellKind { Number, SharedString, InlineString, FormulaString, Boolean, Error, Date, Unknown };
-
-CellKind cellKind(std::optional<std::string_view> type)
-{
-    if (!type || *type == "n")
-        return CellKind::Number;
-    static constexpr std::pair<std::string_view, CellKind> kKinds[] = {
-        {"s", CellKind::SharedString}, {"inlineStr", CellKind::InlineString}, {"str", CellKind::FormulaString},
-        {"b", CellKind::Boolean},      {"e", CellKind::Error},                {"d", CellKind::Date}};
-    for (const auto& [name, kind] : kKinds)
-        if (*type == name)
-            return kind;
-    return CellKind::Unknown;
-}
-
 class WorksheetReader {
 public:
-    WorksheetReader(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)
-        : xml_(xml), strings_(strings), sheet_(sheet)
+    WorksheetReader(XmlReader& xml, const SharedStrings& strings, SheetData& sheet, bool scanned)
+        : xml_(xml), strings_(strings), sheet_(sheet), scanned_(scanned)
     {
     }
 
@@ -113,10 +50,20 @@ public:
     void read()
     {
         const int level = xml_.level();
-        while (xml_.nextChild(level)) {
+        ContentScanner scanner(xml_, strings_.size());
+        for (;;) {
+            while (scanned_ && scanner.row(nextRow_, cells_)) {
+                for (const ContentScanner::Cell& cell : cells_)
+                    store(cell.position, cell.value);
+                xml_.startItemCount();
+            }
+            if (!xml_.nextChild(level))
+                return;
             xml_.startItemCount();
             if (xml_.localName() == "row")
                 readRow();
+            else
+                xml_.skipElement();
         }
     }
 
@@ -176,66 +123,37 @@ private:
         }
 
         const CellPosition cell{row, column};
-        if (kind == CellKind::InlineString) {
-            if (hasInlineText)
-                addText(cell, inlineText_);
-            else if (hasValue)
-                addText(cell, value_);
-            else
-                sheet_.addBlank(row, column);
-            return;
+        CellValue value;
+        switch (interpretCell(kind, hasValue ? std::optional<std::string_view>(value_) : std::nullopt,
+                              hasInlineText ? std::optional<std::string_view>(inlineText_) : std::nullopt,
+                              strings_.size(), value)) {
+        case CellFault::None: break;
+        case CellFault::NotANumber: badValue(cell, "is not a number");
+        case CellFault::NotABoolean: badValue(cell, "is not a boolean");
+        case CellFault::NoSuchString:
+            xml_.reject("shared string '" + quoteForMessage(value.text) + "' does not exist; the table holds " +
+                            std::to_string(strings_.size()),
+                        cell);
+        case CellFault::UnknownType: xml_.reject("the type '" + quoteForMessage(unknownType_) + "' is unknown", cell);
         }
-        if (!hasValue) {
-            sheet_.addBlank(row, column);
-            return;
-        }
-        if (kind == CellKind::FormulaString || kind == CellKind::Date) {
-            addText(cell, value_); // a formula's text result even when empty; an ISO 8601 date
-            return;
-        }
-
-        const std::string_view text = trimmed(value_);
-        if (text.empty()) {
-            sheet_.addBlank(row, column);
-            return;
-        }
-        switch (kind) {
-        case CellKind::Number: {
-            double number;
-            if (!parseNumber(text, number))
-                badValue(cell, "is not a number");
-            sheet_.addNumber(row, column, number);
-            return;
-        }
-        case CellKind::SharedString: {
-            size_t index;
-            if (!parseIndex(text, index) || index >= strings_.size())
-                xml_.reject("shared string '" + quoteForMessage(text) + "' does not exist; the table holds " +
-                                std::to_string(strings_.size()),
-                            cell);
-            shown(sheet_.addSharedString(row, column, strings_.id(index)), cell);
-            return;
-        }
-        case CellKind::Boolean:
-            if (text == "1" || text == "true")
-                sheet_.addBoolean(row, column, true);
-            else if (text == "0" || text == "false")
-                sheet_.addBoolean(row, column, false);
-            else
-                badValue(cell, "is not a boolean");
-            return;
-        case CellKind::Error:
-            sheet_.addError(row, column);
-            return;
-        default:
-            xml_.reject("the type '" + quoteForMessage(unknownType_) + "' is unknown", cell);
-        }
+        store(cell, value);
     }
 
-    void addText(CellPosition cell, std::string_view utf8)
+    void store(CellPosition cell, const CellValue& value)
     {
-        decodeText(utf8, text_);
-        shown(sheet_.addString(cell.row, cell.col, text_), cell);
+        switch (value.what) {
+        case CellValue::What::Blank: sheet_.addBlank(cell.row, cell.col); return;
+        case CellValue::What::Text:
+            decodeText(value.text, text_);
+            shown(sheet_.addString(cell.row, cell.col, text_), cell);
+            return;
+        case CellValue::What::SharedString:
+            shown(sheet_.addSharedString(cell.row, cell.col, strings_.id(value.index)), cell);
+            return;
+        case CellValue::What::Number: sheet_.addNumber(cell.row, cell.col, value.number); return;
+        case CellValue::What::Boolean: sheet_.addBoolean(cell.row, cell.col, value.flag); return;
+        case CellValue::What::Error: sheet_.addError(cell.row, cell.col); return;
+        }
     }
 
     void shown(bool added, CellPosition cell)
@@ -257,11 +175,13 @@ private:
     std::string inlineText_;
     std::string unknownType_;
     std::u16string text_;
+    bool scanned_;
+    std::vector<ContentScanner::Cell> cells_;
 };
 
 } // namespace
 
-void SharedStrings::read(XmlReader& xml)
+void SharedStrings::read(XmlReader& xml, bool scanned)
 {
     texts_ = TextPool();
     ids_.clear();
@@ -272,20 +192,32 @@ void SharedStrings::read(XmlReader& xml)
     texts_.reserve(static_cast<size_t>(xml.declaredSize() / kStringsBytesPerUnit));
     ids_.reserve(static_cast<size_t>(xml.declaredSize() / kStringsBytesPerItem));
     const int level = xml.level();
-    while (xml.nextChild(level)) {
-        xml.startItemCount();
-        if (xml.localName() != "si")
-            continue;
-        gathered.clear();
-        appendRichText(xml, gathered);
+    ContentScanner scanner(xml);
+    const auto add = [&] {
         decodeText(gathered, text);
         ids_.push_back(texts_.add(text));
+    };
+    for (;;) {
+        while (scanned && scanner.sharedString(gathered)) {
+            add();
+            xml.startItemCount();
+        }
+        if (!xml.nextChild(level))
+            return;
+        xml.startItemCount();
+        if (xml.localName() != "si") {
+            xml.skipElement();
+            continue;
+        }
+        gathered.clear();
+        appendRichText(xml, gathered);
+        add();
     }
 }
 
-void readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet)
+void readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet, bool scanned)
 {
-    WorksheetReader reader(xml, strings, sheet);
+    WorksheetReader reader(xml, strings, sheet, scanned);
     sheet.reserve(static_cast<size_t>(xml.declaredSize() / kSheetBytesPerCell),
                   static_cast<size_t>(xml.declaredSize() / kSheetBytesPerUnit));
     if (xml.find("sheetData"))

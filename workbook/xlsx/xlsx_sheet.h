@@ -20,7 +20,10 @@ public:
     // Reads the <si> items of the part: rich-text runs joined, phonetic runs
     // (<rPh>) left out, empty items kept in their place. Nothing is reserved
     // from the count that the part declares. Throws what `xml` throws.
-    void read(XmlReader& xml);
+    // `scanned`: the items that ContentScanner takes are read by it, the
+    // others by `xml`; otherwise `xml` reads them all, which must give the
+    // same (a check of the scanner compares them).
+    void read(XmlReader& xml, bool scanned = true);
 
     size_t size() const { return ids_.size(); }
     // Where the item `index` is in texts(), which the book's sheets show.
@@ -35,7 +38,7 @@ private:
 // Reads the cells of a worksheet part into `sheet`, made with the texts of
 // `strings`, and finishes it. Rows and cells without a reference follow the
 // one before them. Throws what `xml` throws, and a LoadError naming the cell
-// for a cell that cannot mean anything.
-void readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet);
+// for a cell that cannot mean anything. `scanned` as for SharedStrings::read.
+void readWorksheet(XmlReader& xml, const SharedStrings& strings, SheetData& sheet, bool scanned = true);
 
 } // namespace xl

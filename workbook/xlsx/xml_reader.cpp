@@ -5,6 +5,7 @@
 #include "common/quote.h"
 #include "common/utf8.h"
 #include "xlsx/hex_digit.h"
+#include "xlsx/xml_bytes.h"
 
 #include <algorithm>
 #include <array>
@@ -14,50 +15,13 @@
 namespace xl {
 namespace {
 
-// What each byte may do in markup and text, looked up once per byte. The
-// buffer keeps a NUL after its bytes, which no text holds: every class has it,
-// so that the loops stop there without a bounds check of their own.
-enum : uint8_t {
-    kBlank = 1,
-    kEndsName = 2,          // of an element
-    kEndsAttributeName = 4,
-    kEndsText = 8,          // a run of text without references
-    kEndsValue = 16,        // a run of an attribute value without quotes or references
-    kColon = 32,            // before a local name
-};
-
-constexpr std::array<uint8_t, 256> kClasses = [] {
-    std::array<uint8_t, 256> classes{};
-    const auto add = [&classes](std::string_view bytes, uint8_t what) {
-        for (const char c : bytes)
-            classes[static_cast<unsigned char>(c)] |= what;
-    };
-    add(" \t\n\r", kBlank | kEndsName | kEndsAttributeName);
-    add("/>?<", kEndsName | kEndsAttributeName);
-    add("=!", kEndsAttributeName);
-    add("<&", kEndsText);
-    add("\"'&", kEndsValue);
-    add(":", kColon);
-    classes[0] = kEndsName | kEndsAttributeName | kEndsText | kEndsValue;
-    return classes;
-}();
-
-bool is(char c, uint8_t classes)
-{
-    return kClasses[static_cast<unsigned char>(c)] & classes;
-}
+using namespace xml_bytes;
 
 bool isBlank(char c)
 {
     return is(c, kBlank);
 }
 
-const char* skipBlanks(const char* p)
-{
-    while (is(*p, kBlank))
-        ++p;
-    return p;
-}
 
 // Where a name that starts at `p` ends, at the first byte of class `ends`,
 // and where its local part starts, after the last ':'.
@@ -195,6 +159,31 @@ char* decodeInPlace(char* begin, char* end, const char*& invalid, const char*& w
 }
 
 } // namespace
+
+bool appendDecoded(std::string_view text, std::string& out)
+{
+    const char* const end = text.data() + text.size();
+    for (const char* p = text.data(); p < end;) {
+        const auto* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(end - p)));
+        out.append(p, static_cast<size_t>((amp ? amp : end) - p));
+        if (!amp)
+            return true;
+        DecodedReference decoded;
+        switch (readReference(amp, end, false, decoded)) {
+        case Reference::Decoded:
+            out.append(decoded.bytes, decoded.size);
+            p = amp + decoded.length;
+            break;
+        case Reference::Literal:
+        case Reference::CutOff: // not without more to come
+            out.push_back('&');
+            p = amp + 1;
+            break;
+        case Reference::Invalid: return false;
+        }
+    }
+    return true;
+}
 
 XmlReader::XmlReader(std::string name, Source source, size_t pieceSize, uint64_t declaredSize)
     : partName_(std::move(name)), source_(std::move(source)), pieceSize_(std::max<size_t>(pieceSize, 1)),

@@ -30,6 +30,11 @@
 
 namespace xl {
 
+// Appends `text`, which holds no markup, to `out` with its references
+// decoded as XmlReader decodes them in text. False at a reference that is
+// not well-formed, with `out` then holding part of the text.
+bool appendDecoded(std::string_view text, std::string& out);
+
 class XmlReader {
 public:
     // Puts up to `room` (> 0) more bytes of the part into `out` and says how
@@ -64,6 +69,14 @@ public:
     // Moves to the next start tag of a child of the element at `level`,
     // inside which the reader is. False at that element's end tag.
     bool nextChild(int level);
+    // Moves past the content of the element whose start tag is current, to
+    // its end tag.
+    void skipElement()
+    {
+        const int current = level();
+        while (nextChild(current)) {
+        }
+    }
     // Appends the text of the element whose start tag is current and moves to
     // its end tag: its text and CDATA, not the text of elements inside it.
     // Text of blanks alone counts only when it is all that the element holds
@@ -80,6 +93,22 @@ public:
                              std::optional<uint64_t> offset = std::nullopt);
     // Starts a new stretch for kMaxItems.
     void startItemCount() { items_ = 0; }
+
+    // For a scanner that reads whole children of the current element itself
+    // (ContentScanner), between tokens: the bytes of the part that this
+    // reader holds and has not read yet, with a NUL after them, which the
+    // part cannot hold. The scanner reads nothing more from the part, so
+    // that the part is read in the same pieces, and a fault of a piece (a
+    // NUL) found at the same place, whoever reads it. Empty when the current
+    // tag is an empty element's (<a/>), which has no content.
+    std::string_view window() const
+    {
+        return endPending_ || failure_ ? std::string_view() : std::string_view(buffer_.data() + pos_, end_ - pos_);
+    }
+    // Passes the first `count` bytes of the window, which the scanner found
+    // to be whole elements and text that this reader would read without
+    // fault, and which leave the open elements as they were.
+    void passWindow(size_t count) { pos_ += count; }
 
     Token token() const { return token_; }
     // The name of the current tag as written ("x:c"), and without its prefix.

@@ -3,6 +3,7 @@
 // established reader recorded in expected/<file>.json. Where that reader is
 // not the truth, the table below says what is expected instead, and why.
 #include "common/utf8.h"
+#include "book_comparison.h"
 #include "xlbook.h"
 #include "xlsx/xlsx_book.h"
 
@@ -312,6 +313,20 @@ TEST_P(CorpusFile, ReadsTheSameWhenReadAByteAtATime)
                 ASSERT_EQ(std::u16string_view(text), std::u16string_view(expectedText));
             }
         }
+    }
+}
+
+// Every sheet read with the scanner of rows and shared strings as through
+// the XML reader alone, whole and in pieces of 3 bytes: the same cells, or
+// the same failure.
+TEST_P(CorpusFile, ReadsTheSameWithTheScannerAsThroughTheXmlReaderAlone)
+{
+    const std::string file = readFile(kCorpus / "xlsx" / pathFromUtf8(GetParam()));
+    for (const size_t pieceSize : {size_t(3), xl::XmlReader::kPieceSize}) {
+        SCOPED_TRACE(pieceSize);
+        const xl::BookHandle general(xl::createXlsxBook(xl::XmlReader::kPieceSize, false));
+        const xl::BookHandle scanned(xl::createXlsxBook(pieceSize));
+        EXPECT_EQ(fixture::readingDifference(file, *general, *scanned), "");
     }
 }
 
