@@ -12,13 +12,21 @@ ctest --preset native -j "$(nproc)"
 echo "=== tests: native under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --preset native-asan -j "$(nproc)"
 
-# One Wine prefix for both runs, made before the first test starts.
+# One Wine prefix for both runs, made before the first test starts, and one
+# Wine server kept running for every test program of both runs and stopped
+# after them: a server that shuts down as its last program ends could still
+# be going when the next program starts, which then fails to reach it.
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all
 [ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1 || true
+wineserver -w
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 for codepage in 936 1252; do
   echo "=== tests: Windows build under Wine, ANSI code page $codepage"
   # What Windows itself reports to the suite, from the test that checks it.
   ctest --preset "windows-$codepage" -R '^platform_test$' -V | grep -a "ANSI code page of this run" || true
   ctest --preset "windows-$codepage"
 done
+wineserver -k
+trap - EXIT
 bash scripts/fuzz.sh 30
