@@ -7,6 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh native native-asan windows bench
 
+corpus=${PELMORA_CORPUS:-$(dirname "$PWD")/shared/corpus}
+[ -d "$corpus" ] || echo "no workbook corpus at $corpus: xlsx_corpus_test and xls_corpus_test are skipped" \
+  "(set PELMORA_CORPUS to it; see README.md)"
 echo "=== tests: native"
 ctest --preset native -j "$(nproc)"
 echo "=== tests: native under AddressSanitizer and UndefinedBehaviorSanitizer"

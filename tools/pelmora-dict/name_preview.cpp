@@ -52,11 +52,16 @@ void explainUnchanged(const NameTranslation& analysis, NamePreview& preview)
     }
 }
 
-NamePreview preview(size_t line, std::string name, NameTranslator& translator)
+NamePreview preview(tools::TextLine& line, NameTranslator& translator)
 {
     NamePreview result;
-    result.line = line;
-    result.name = std::move(name);
+    result.line = line.number;
+    result.name = std::move(line.text);
+    if (!line.fault.empty()) {
+        result.code = "invalid-text";
+        result.why = std::move(line.fault);
+        return result;
+    }
     const std::optional<std::string> host = xl::isValidUtf8(result.name)
                                                 ? wideToNarrowExact(xl::utf8ToUtf16(result.name))
                                                 : std::nullopt;
@@ -75,20 +80,13 @@ NamePreview preview(size_t line, std::string name, NameTranslator& translator)
 
 } // namespace
 
-std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& rule)
+bool previewLines(tools::TextLines& lines, const NamingRule& rule, const std::function<void(const NamePreview&)>& each)
 {
     NameTranslator translator(rule);
-    std::vector<NamePreview> previews;
-    size_t lineNumber = 0;
-    while (!names.empty()) {
-        const size_t end = names.find('\n');
-        std::string_view line = names.substr(0, end);
-        names.remove_prefix(end == std::string_view::npos ? names.size() : end + 1);
-        ++lineNumber;
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        if (!line.empty())
-            previews.push_back(preview(lineNumber, std::string(line), translator));
+    tools::TextLine line;
+    while (lines.next(line)) {
+        if (!line.text.empty() || !line.fault.empty())
+            each(preview(line, translator));
     }
-    return previews;
+    return lines.error().empty();
 }

@@ -1,8 +1,12 @@
 // The analysis behind `pelmora-dict preview`: what the plug-in's naming rule
-// makes of each line of a list of names, and why a name stays as it is.
+// makes of each line of a list of names, and why a name stays as it is. The
+// names pass one at a time, so that a list of any length takes bounded memory.
 #pragma once
 
+#include "text_lines.h"
 #include "translate_name.h"
+
+#include <functional>
 
 #include <optional>
 #include <string>
@@ -11,7 +15,7 @@
 
 struct NamePreview {
     size_t line = 0;                     // from 1
-    std::string name;                    // UTF-8, as written in the list
+    std::string name;                    // UTF-8, as written in the list (U+FFFD for what is not text)
     std::optional<std::string> newName;  // UTF-8; none when the name cannot be a host name here
     std::string pattern;                 // the form the rule saw, for people
     std::string code;                    // why it stays as it is, for programs ("no-digit")
@@ -19,7 +23,9 @@ struct NamePreview {
     bool changed = false;
 };
 
-// One preview for each line of `names` (UTF-8, LF or CRLF) that is not
-// empty. Names are taken in the ANSI code page of the current locale, as the
-// host would hold them.
-std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& rule);
+// Calls `each` with the preview of each line of `lines` that is not empty,
+// in order. Names are taken in the ANSI code page of the current locale, as
+// the host would hold them; a line that is not valid text in its file's
+// encoding has the code "invalid-text". False when the lines could not all
+// be read (`lines.error()` says why).
+bool previewLines(tools::TextLines& lines, const NamingRule& rule, const std::function<void(const NamePreview&)>& each);
