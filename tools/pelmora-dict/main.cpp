@@ -218,7 +218,9 @@ private:
 };
 
 // The names are read and shown one by one, so that the names file may be of
-// any size; what is shown of each name is written as it is known.
+// any size; what is shown of each name is written as it is known. A verdict
+// that needs every name first fits as a pass before this one over a second
+// reader of the same input (standard input copied to a temporary file).
 int preview(xl::Book& book, const Request& request, const Reply& reply)
 {
     tools::InputStream input;
