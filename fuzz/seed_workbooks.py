@@ -2,9 +2,12 @@
 """Writes small dictionary workbooks as seeds for the fuzz targets: the
 start and end markers, pair rows of shared strings, inline strings, numbers
 and formula results, once stored and once deflated, so that mutations start
-from a workbook that the loader reads through to its end marker.
+from a workbook that the loader reads through to its end marker. With a
+second folder, the same dictionary as .xls files (Debian's python3-xlwt),
+so that the .xls targets have seeds of the project's own where the workbook
+corpus is absent.
 
-Usage: seed_workbooks.py DIRECTORY
+Usage: seed_workbooks.py XLSX_DIRECTORY [XLS_DIRECTORY]
 """
 import sys
 import zipfile
@@ -40,7 +43,32 @@ PARTS = {
 }
 
 
+# The rows of the .xls seeds: text, numbers and a formula's result.
+XLS_ROWS = [("KQ_FILE_START", None), ("Extrude", "\u62c9\u4f38"), ("Sketch", "\u8349\u56fe"),
+            (12.5, "Hole&Slot"), ("Fillet", True), ("KQ_FILE_END", None)]
+
+
+def write_xls(directory: Path) -> None:
+    import xlwt
+    directory.mkdir(parents=True, exist_ok=True)
+    for name, rows in (("dictionary.xls", XLS_ROWS), ("dictionary_formula.xls", XLS_ROWS[:3])):
+        book = xlwt.Workbook(encoding="utf-8")
+        sheet = book.add_sheet("Terms")
+        for row, cells in enumerate(rows):
+            for column, value in enumerate(cells):
+                if value is not None:
+                    sheet.write(row, column, value)
+        if name == "dictionary_formula.xls":
+            sheet.write(3, 0, xlwt.Formula('"Cham"&"fer"'))
+            sheet.write(3, 1, xlwt.Formula("1+2"))
+            sheet.write(4, 0, "KQ_FILE_END")
+        book.add_sheet("Second")
+        book.save(str(directory / name))
+
+
 def main() -> None:
+    if len(sys.argv) > 2:
+        write_xls(Path(sys.argv[2]))
     directory = Path(sys.argv[1])
     directory.mkdir(parents=True, exist_ok=True)
     for name, method in (("dictionary_stored.xlsx", zipfile.ZIP_STORED),

@@ -6,7 +6,8 @@
 # warm; a whole command run over 2,000 parts of 200 history entries and the
 # module's share of it; then bench/compare.py (the loader against the C inflate
 # floor, openpyxl, SheetJS, FreeXL and xlrd, from 1,000 to 1,000,000 pairs) and
-# the time and peak memory of loading each hostile workbook.
+# the time and peak memory of loading each hostile workbook, and of
+# `pelmora-dict preview` on 1,000,000 names.
 #
 # SheetJS comes from the npm registry, into the bench build's node folder.
 #
@@ -43,3 +44,5 @@ for file in "$build"/hostile/*.xlsx; do
   "$build/bin/workbook_load" --layer "$file"
   "$build/bin/workbook_load" "$file"
 done
+echo "=== pelmora-dict preview of a long names file"
+python3 bench/preview_names.py "$build/bin/pelmora-dict" "$build/bin/PelmoraConfig.xlsx" --runs "$rounds"

@@ -17,9 +17,10 @@ namespace ostrelsim {
 // order a reader meets them.
 using JsonTree = nlohmann::ordered_json;
 
-// Deep enough for any real assembly; it keeps hostile nesting off the stack
-// of whatever walks the tree.
-constexpr size_t kMaxJsonNesting = 200;
+// Well past the nesting of the deepest assembly a model may hold (two values
+// a level), so that a model too deep is told in the model's own terms; it
+// keeps hostile nesting off the stack of whatever walks the tree.
+constexpr size_t kMaxJsonNesting = 512;
 
 // `text` (UTF-8, a byte order mark allowed) as a tree; none, with `error`
 // set, when it is not JSON, gives an object a field twice or nests values

@@ -50,7 +50,7 @@ struct ModelReadResult {
     // What is wrong and where: "line 3, column 7: ..." (columns in
     // characters) for text that is not JSON, "$.components[2].history[0]: ..."
     // for a value that does not fit, a field given twice or values nested more
-    // than 200 deep, and "$.definitions[\"Bolt M8\"].components[0].use: ..."
+    // than 512 deep, "$: the assembly would be more than 100 levels deep", and "$.definitions[\"Bolt M8\"].components[0].use: ..."
     // for a use of no definition or of one that it lies in.
     std::string error;
 };

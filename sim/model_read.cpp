@@ -244,10 +244,11 @@ private:
     std::unordered_map<std::string, size_t> byKey_;
 };
 
-// Deep enough for any real assembly, and as deep as components written in
-// place can go within the JSON reader's limit. Uses could otherwise stack a
-// small file's definitions thousands of levels deep.
-constexpr size_t kMaxAssemblyLevels = kMaxJsonNesting / 2;
+// Deep enough for any real assembly, and well within the JSON reader's limit
+// for components written in place. Uses could otherwise stack a small file's
+// definitions thousands of levels deep.
+constexpr size_t kMaxAssemblyLevels = 100;
+static_assert(2 * kMaxAssemblyLevels + 8 < kMaxJsonNesting);
 
 // The model checked as an assembly: no definition inside itself, no more than
 // kMaxAssemblyLevels levels, no definition that the assembly never uses. A

@@ -3,13 +3,17 @@
 // both directions.
 #include "workbook_loader.h"
 
+#include "code_page.h"
 #include "module_file.h"
 #include "startup.h"
+#include "text.h"
+#include "translate_name.h"
 #include "common/utf8.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <set>
 
 namespace {
@@ -61,8 +65,30 @@ TEST(DefaultDictionary, EveryTermIsOneTokenThatANameCanStartWith)
     for (const Pair& pair : termsFile()) {
         for (const std::u16string& term : {pair.english, pair.chinese}) {
             EXPECT_TRUE(seen.insert(term).second) << "twice: " << xl::utf16ToUtf8(term);
-            EXPECT_EQ(term.find_first_of(u"0123456789_ \t"), std::u16string::npos) << xl::utf16ToUtf8(term);
+            EXPECT_EQ(term.find_first_of(u"0123456789_\t"), std::u16string::npos) << xl::utf16ToUtf8(term);
+            // A blank only between words, as in "Miter Flange".
+            EXPECT_FALSE(term.starts_with(u' ') || term.ends_with(u' ') || term.find(u"  ") != std::u16string::npos)
+                << xl::utf16ToUtf8(term);
         }
+    }
+}
+
+// Hyphens, blanks between words and brackets included, every term swaps in
+// both forms of name that the plug-in knows, and back.
+TEST(DefaultDictionary, EveryTermSwapsInANameWithANumber)
+{
+    IN_CODE_PAGE(936);
+    TermDictionary dictionary;
+    readDictionaryWorkbook(dictionary, workbookPathBeside(ownModulePath()), kStartMarker, kEndMarker);
+    NameTranslator translator{NamingRule(dictionary)};
+    const std::string sketch = *wideToNarrowExact(u"\u8349\u56FE");
+    for (const Pair& pair : termsFile()) {
+        const std::optional<std::string> english = wideToNarrowExact(pair.english);
+        const std::optional<std::string> chinese = wideToNarrowExact(pair.chinese);
+        ASSERT_TRUE(english && chinese) << xl::utf16ToUtf8(pair.chinese);
+        EXPECT_EQ(translator.translate(*english + "12"), *chinese + "12") << *english;
+        EXPECT_EQ(translator.translate(*chinese + "3"), *english + "3") << *english;
+        EXPECT_EQ(translator.translate(*english + "4_Sketch"), *chinese + "4_" + sketch) << *english;
     }
 }
 

@@ -1,6 +1,7 @@
-// The zip a user gets: unpacked into a folder of its own, it holds the module,
-// the workbook, the guides in English and Chinese and the checker, and the
-// module runs from there as the host would load it.
+// The zip a user gets: it unpacks into one folder named after it, which holds
+// the module, the workbook, the guides in English and Chinese (as Notepad
+// reads them best) and the checker, and the module runs from there as the
+// host would load it.
 #include "code_page.h"
 #include "loaded_module.h"
 #include "sim_test.h"
@@ -33,10 +34,10 @@ protected:
     void TearDown() override
     {
         std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        fs::remove_all(fs::temp_directory_path() / "pelmora package test", ignored);
         SimTest::TearDown();
     }
-    // The names of the zip's files, after writing each into the folder.
+    // The names of the zip's files within its one folder, after writing each into folder_.
     std::set<std::string> unpack()
     {
         std::ifstream file(PELMORA_PACKAGE_FILE, std::ios::binary);
@@ -55,8 +56,11 @@ protected:
             fs::create_directories(target.parent_path());
             std::ofstream(target, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
             fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
-            names.insert(entry.name);
+            const std::string top = PELMORA_PACKAGE_FOLDER "/";
+            EXPECT_TRUE(entry.name.starts_with(top)) << entry.name;
+            names.insert(entry.name.substr(entry.name.starts_with(top) ? top.size() : 0));
         }
+        folder_ /= PELMORA_PACKAGE_FOLDER;
         return names;
     }
     fs::path folder_;
@@ -68,7 +72,7 @@ TEST_F(Package, HoldsThePlugInItsWorkbookTheGuidesAndTheChecker)
                                                "USER-GUIDE.zh-CN.txt", "check/" PELMORA_DICT_FILE_NAME}));
 }
 
-TEST_F(Package, TheGuidesCoverTheSameGroundAndTheChineseOneOpensAsUtf8)
+TEST_F(Package, TheGuidesCoverTheSameGroundAndOpenInNotepadAsUtf8WithTheirLines)
 {
     unpack();
     auto read = [&](const char* name) {
@@ -77,9 +81,15 @@ TEST_F(Package, TheGuidesCoverTheSameGroundAndTheChineseOneOpensAsUtf8)
     };
     const std::string english = read("USER-GUIDE.txt");
     const std::string chinese = read("USER-GUIDE.zh-CN.txt");
-    // The byte-order mark tells Notepad that the file is UTF-8.
-    EXPECT_EQ(chinese.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_TRUE(xl::isValidUtf8(chinese));
+    // The byte-order mark tells Notepad that the file is UTF-8; older Notepad
+    // shows lines ended by LF alone as one line.
+    for (const std::string* guide : {&english, &chinese}) {
+        EXPECT_EQ(guide->substr(0, 3), "\xEF\xBB\xBF");
+        EXPECT_EQ(guide->find("\xEF\xBB\xBF", 3), std::string::npos);
+        EXPECT_TRUE(xl::isValidUtf8(*guide));
+        for (size_t at = guide->find('\n'); at != std::string::npos; at = guide->find('\n', at + 1))
+            ASSERT_EQ((*guide)[at - 1], '\r') << "a line end without CR at byte " << at;
+    }
     EXPECT_NE(chinese.find("\xE7\x94\xA8\xE6\x88\xB7\xE6\x8C\x87\xE5\x8D\x97"), std::string::npos) << "用户指南";
     for (const char* mentioned : {"PelmoraSwap", "PelmoraToChinese", "PelmoraToEnglish", "KQ_FILE_START", "KQ_FILE_END",
                                   "pelmora-dict check", "pelmora-dict preview", "pelmora-dict dump", "--strict", "--json",

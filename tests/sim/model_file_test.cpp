@@ -146,14 +146,16 @@ INSTANTIATE_TEST_SUITE_P(RefusedOnTheWay, ModelFileErrors, ::testing::Values(
              "$.messages[0]: field \"level\" appears twice"},
     BadModel{"duplicate field with a quote in its name", R"({"name": "A", "a\"b": 1, "a\"b": 2})",
              R"($: field "a\"b" appears twice)"},
-    BadModel{"arrays nested too deep", historyNestedIn(500),
-             "$.history" + repeated("[0]", 200) + ": values nested more than 200 deep"},
-    BadModel{"the first array past the limit", historyNestedIn(200),
-             "$.history" + repeated("[0]", 200) + ": values nested more than 200 deep"},
-    // Each component is two levels down from the one above it, so the
-    // hundredth one's name lies 201 deep.
-    BadModel{"components nested too deep", componentsNestedIn(100),
-             "$" + repeated(".components[0]", 100) + ".name: values nested more than 200 deep"}));
+    BadModel{"arrays nested too deep", historyNestedIn(800),
+             "$.history" + repeated("[0]", 512) + ": values nested more than 512 deep"},
+    BadModel{"the first array past the limit", historyNestedIn(512),
+             "$.history" + repeated("[0]", 512) + ": values nested more than 512 deep"},
+    // Each component is two levels down from the one above it: an assembly
+    // deeper than a model may be is told as that, not as JSON nested too deep.
+    BadModel{"components nested one level too deep", componentsNestedIn(100),
+             "$: the assembly would be more than 100 levels deep"},
+    BadModel{"components nested far too deep", componentsNestedIn(250),
+             "$: the assembly would be more than 100 levels deep"}));
 
 INSTANTIATE_TEST_SUITE_P(WrongShape, ModelFileErrors, ::testing::Values(
     BadModel{"not an object", "[]", "$: expected an object, found an array"},

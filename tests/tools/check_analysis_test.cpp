@@ -170,6 +170,20 @@ TEST(CheckAnalysis, TermsInBothColumnsAndColumnsTheWrongWayRound)
     }
 }
 
+// The previews of the lines of `names`, read as the program reads a file.
+std::vector<NamePreview> previewNames(const std::string& names, const NamingRule& rule)
+{
+    bool given = false;
+    tools::TextLines lines([&](std::string& chunk, std::string&) {
+        chunk = given ? "" : names;
+        given = true;
+        return true;
+    });
+    std::vector<NamePreview> previews;
+    EXPECT_TRUE(previewLines(lines, rule, [&](const NamePreview& name) { previews.push_back(name); }));
+    return previews;
+}
+
 TEST(NamePreview, EachNameWithItsNewNameOrWhyItStays)
 {
     IN_CODE_PAGE(936);
@@ -195,12 +209,13 @@ TEST(NamePreview, EachNameWithItsNewNameOrWhyItStays)
                          "none after it",
                          "8 Extrude1_ / no-second-term: nothing follows the '_', so there is no second term",
                          "9 - / name-not-writable: the name cannot be written in code page 936",
-                         "10 - / name-not-writable: the name cannot be written in code page 936",
+                         "10 - / invalid-text: it is not valid UTF-8: byte 0xFF at byte 5 of the line",
                          "11 \xE9\xBB\x98\xE8\xAE\xA4" "CSYS *",
                      }));
     EXPECT_EQ(previews[0].pattern, "term, number, '_', term");
     EXPECT_EQ(previews[1].pattern, "term and number");
     EXPECT_EQ(previews.back().pattern, "coordinate system");
+    EXPECT_EQ(previews[8].name, "bad \xEF\xBF\xBD" "1");
 }
 
 TEST(NamePreview, SaysWhenTheCodePageCannotHoldTheCounterpart)

@@ -3,6 +3,7 @@
 // conventions, versions and exit codes, the encodings they write, a check of
 // the shipped dictionary, a check of a workbook with every kind of fault, and
 // a run of the plug-in on a model.
+#include "common/utf8.h"
 #include "dictionary_workbooks.h"
 #include "module_file.h"
 #include "pelmora_version.h"
@@ -190,6 +191,7 @@ public:
             {"{inside-itself}", folder_.file("inside-itself.json", R"({"name": "A", "components": [{"use": "Nut"}],
                                       "definitions": {"Nut": {"components": [{"use": "Nut"}]}}})")},
             {"{latin1-model}", folder_.file("latin1.json", "{\"name\": \"Caf\xE9\"}")},
+            {"{utf16-model-cut}", folder_.file("utf16-cut.json", std::string("\xFF\xFE{\0}", 5))},
             {"{not-a-module}", folder_.file("not-a-module.so", "not a module")},
             {"{workbook}", folder_.file("book.xlsx", book)},
             {"{no-start}", folder_.file("no-start.xlsx", fixture::makeXlsx({{"kq_file_start"}, {"Cut", "切除"}}))},
@@ -252,6 +254,10 @@ TEST_P(BadRuns, EndWithTheirCodeAndSayWhyAndWriteNothing)
     EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.out << outcome.err;
     EXPECT_NE(outcome.err.find(GetParam().message), std::string::npos) << outcome.err;
     EXPECT_FALSE(fs::exists(fixtures.folder() / "out.json"));
+    // An output that cannot be written is known before the command runs: nothing is shown and then lost.
+    if (GetParam().exitCode == 6) {
+        EXPECT_EQ(outcome.out, "");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(OstrelSim, BadRuns, ::testing::Values(
@@ -288,7 +294,10 @@ INSTANTIATE_TEST_SUITE_P(OstrelSim, BadRuns, ::testing::Values(
            {"{model}", "--run", "PelmoraSwap", "--run", "Nope", "--out", "{out}"}, 5,
            "no plug-in registered the command \"Nope\" (registered: PelmoraSwap, PelmoraToChinese, PelmoraToEnglish, PelmoraReport)"},
     BadRun{"output in a folder that is not there", OSTREL_SIM_FILE_NAME, {"{model}", "--out", "{out-in-no-folder}"},
-           6, "out.json: cannot be written (no such file or folder)"}));
+           6, "out.json: cannot be written (no such file or folder)"},
+    BadRun{"output a folder", OSTREL_SIM_FILE_NAME, {"{model}", "--out", "{folder}"}, 6, "cannot be written (it is a folder)"},
+    BadRun{"model not valid UTF-16", OSTREL_SIM_FILE_NAME, {"{utf16-model-cut}", "--out", "{out}"}, 1,
+           "utf16-cut.json: line 1: the file ends in the middle of a UTF-16 character"}));
 
 INSTANTIATE_TEST_SUITE_P(PelmoraDict, BadRuns, ::testing::Values(
     BadRun{"no command", PELMORA_DICT_FILE_NAME, {"--strict"}, 2, "no command given"},
@@ -535,6 +544,70 @@ TEST(PelmoraDict, PreviewGivesTheNewNameOrWhyThereIsNone)
                          "4 Bracket > Bracket / it holds no digit, so there is no number to split it at",
                          "5 Foo3 > Foo3 / \"Foo\" has no counterpart",
                      }));
+}
+
+// `utf8` (ASCII and U+FFFD here) as UTF-16 with a byte-order mark.
+std::string utf16(const std::string& utf8, bool little)
+{
+    std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char c : utf8) {
+        const char units[2] = {little ? c : '\0', little ? '\0' : c};
+        bytes.append(units, 2);
+    }
+    return bytes;
+}
+
+TEST(PelmoraDict, PreviewReadsNamesFilesAsEditorsSaveThem)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int exitCode;
+        std::vector<std::string> names;  // "line name > newName" or "line name / code"
+    };
+    const std::vector<std::string> both = {"1 Cut3 > Trim3", "2 Trim4 > Cut4"};
+    const std::string lone = std::string("\xFF\xFE", 2) + std::string("C\0u\0t\0" "3\0\n\0", 10) +
+                             std::string("\x00\xD8" "4\0\n\0", 6);
+    const Case cases[] = {
+        {"UTF-8", "Cut3\nTrim4\n", 0, both},
+        {"UTF-8 with a byte-order mark and CRLF", "\xEF\xBB\xBF" "Cut3\r\nTrim4\r\n", 0, both},
+        {"UTF-16 LE", utf16("Cut3\r\nTrim4\r\n", true), 0, both},
+        {"UTF-16 BE", utf16("Cut3\nTrim4", false), 0, both},
+        {"empty lines, CRLF, no last line end", "\r\n\nCut3\r\n\r\nTrim4", 0, {"3 Cut3 > Trim3", "5 Trim4 > Cut4"}},
+        {"a byte-order mark alone", "\xEF\xBB\xBF", 0, {}},
+        {"invalid UTF-8", "Cut3\nTr\xFFim4\n\xC3\n", 1,
+         {"1 Cut3 > Trim3", "2 Tr\xEF\xBF\xBDim4 / invalid-text", "3 \xEF\xBF\xBD / invalid-text"}},
+        {"UTF-16 without its mark", std::string("C\0u\0t\0" "3\0\n\0", 10), 1,
+         {"1 C\xEF\xBF\xBDu\xEF\xBF\xBDt\xEF\xBF\xBD" "3\xEF\xBF\xBD / invalid-text", "2 \xEF\xBF\xBD / invalid-text"}},
+        {"an unpaired surrogate", lone, 1, {"1 Cut3 > Trim3", "2 \xEF\xBF\xBD" "4 / invalid-text"}},
+        {"UTF-16 cut in a character", utf16("Cut3\n", true) + "T", 1, {"1 Cut3 > Trim3", "2 \xEF\xBF\xBD / invalid-text"}},
+    };
+    Folder folder;
+    const std::string workbook = commandLineName(
+        folder.file("book.xlsx", fixture::makeXlsx({{"KQ_FILE_START"}, {"Cut", "Trim"}, {"KQ_FILE_END"}})));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string names = commandLineName(folder.file("names.txt", c.bytes));
+        Outcome outcome = run(PELMORA_DICT_FILE_NAME, {"preview", workbook, "--names", names, "--json"});
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err;
+        Json report = parsed(outcome.out);
+        ASSERT_TRUE(report.is_object()) << outcome.out;
+        std::vector<std::string> seen;
+        for (const auto& name : report.at("names")) {
+            std::string line = std::to_string(name.at("line").get<int>()) + " " + name.at("name").get<std::string>();
+            line += name.at("changed").get<bool>() ? " > " + name.at("newName").get<std::string>()
+                                                   : " / " + name.at("code").get<std::string>();
+            seen.push_back(line);
+        }
+        EXPECT_EQ(seen, c.names);
+        // As text, an invalid line is said with its number, and no byte of it is copied as it was.
+        Outcome text = run(PELMORA_DICT_FILE_NAME, {"preview", workbook, "--names", names}, {"en_US.UTF-8", ""});
+        EXPECT_EQ(text.exitCode, c.exitCode) << text.err;
+        EXPECT_TRUE(xl::isValidUtf8(text.out)) << text.out;
+        if (c.exitCode == 1) {
+            EXPECT_NE(text.err.find("not valid text, the first is line "), std::string::npos) << text.err;
+        }
+    }
 }
 
 // --- Conventions ------------------------------------------------------------------------
@@ -852,6 +925,30 @@ struct SwappedModel {
     fs::path out;
     Outcome outcome;
 };
+
+TEST(OstrelSim, ReadsModelsAsEditorsSaveThemAndReplacesItsOutputWhole)
+{
+    std::string utf16le = "\xFF\xFE";
+    for (const char c : kModel) {
+        utf16le += c == '\n' ? '\r' : c;
+        utf16le += '\0';
+        if (c == '\n') {
+            utf16le += "\n";
+            utf16le += '\0';
+        }
+    }
+    Folder folder;
+    const fs::path out = folder.file("out.json", "the file that was there");
+    for (const std::string& bytes : {kModel, "\xEF\xBB\xBF" + kModel, utf16le}) {
+        const fs::path model = folder.file("model.json", bytes);
+        Outcome outcome = run(OSTREL_SIM_FILE_NAME, {commandLineName(model), "--quiet", "--out", commandLineName(out)});
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        EXPECT_NE(outcome.shown.find("objects visited: 3, entries: 7"), std::string::npos) << outcome.shown;
+        EXPECT_TRUE(parsed(readWhole(out)).is_object()) << readWhole(out);
+        // Written through a temporary name that is gone once the file is in place.
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
+    }
+}
 
 TEST(OstrelSim, RunsThePluginOverEveryLevelAndWritesTheResult)
 {

@@ -14,6 +14,8 @@
 #  include <fcntl.h>
 #  include <io.h>
 #  include <windows.h>
+#else
+#  include <unistd.h>
 #endif
 
 namespace tools {
@@ -57,67 +59,137 @@ File openFile(const fs::path& path, const char* mode)
 #endif
 }
 
-bool readAll(std::FILE* file, std::string& bytes, std::string& why)
-{
-    char buffer[65536];
-    bytes.clear();
-    for (;;) {
-        const size_t got = std::fread(buffer, 1, sizeof buffer, file);
-        if (bytes.size() + got > kMaxInputSize) {
-            why = "it holds more than " + std::to_string(kMaxInputSize >> 20) + " MiB";
-            return false;
-        }
-        bytes.append(buffer, got);
-        if (got < sizeof buffer) {
-            if (std::ferror(file)) {
-                why = reasonFor(errno);
-                return false;
-            }
-            return true;
-        }
-    }
-}
-
 } // namespace
 
 bool readInput(const Argument& argument, std::string& bytes, std::string& error)
 {
+    InputStream input;
+    if (!input.open(argument, error))
+        return false;
+    std::string chunk;
     std::string why;
+    bytes.clear();
+    while (input.read(chunk, why) && !chunk.empty()) {
+        if (bytes.size() + chunk.size() > kMaxInputSize) {
+            why = "it holds more than " + std::to_string(kMaxInputSize >> 20) + " MiB";
+            break;
+        }
+        bytes += chunk;
+    }
+    if (why.empty())
+        return true;
+    error = (argument.isStandardStream() ? "standard input cannot be read: "
+                                         : displayName(argument.path()) + ": cannot be read (") +
+            why + (argument.isStandardStream() ? "" : ")");
+    return false;
+}
+
+InputStream::~InputStream()
+{
+    if (owned_)
+        std::fclose(file_);
+}
+
+bool InputStream::open(const Argument& argument, std::string& error)
+{
     if (argument.isStandardStream()) {
 #if defined(_WIN32)
         _setmode(_fileno(stdin), _O_BINARY);
 #endif
-        if (readAll(stdin, bytes, why))
-            return true;
-        error = "standard input cannot be read: " + why;
-        return false;
+        file_ = stdin;
+        return true;
     }
     const fs::path path = argument.path();
+    std::string why;
     std::error_code status;
-    if (path.empty())
+    if (path.empty()) {
         why = "the name is empty";
-    else if (fs::is_directory(path, status))
+    } else if (fs::is_directory(path, status)) {
         why = reasonFor(EISDIR);
-    else if (File file = openFile(path, "rb"); !file)
+    } else {
+        file_ = openFile(path, "rb").release();
+        owned_ = file_ != nullptr;
+        if (file_)
+            return true;
         why = reasonFor(errno);
-    else if (readAll(file.get(), bytes, why))
-        return true;
+    }
     error = displayName(path) + ": cannot be read (" + why + ")";
     return false;
 }
 
-bool writeFile(const fs::path& path, const std::string& bytes, std::string& error)
+bool InputStream::read(std::string& chunk, std::string& why)
 {
-    File file = openFile(path, "wb");
-    bool written = false;
-    if (file) {
-        written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-        // Closing flushes: only then is a full disk known.
-        written = std::fclose(file.release()) == 0 && written;
+    chunk.resize(65536);
+    const size_t got = std::fread(chunk.data(), 1, chunk.size(), file_);
+    chunk.resize(got);
+    if (got == 0 && std::ferror(file_)) {
+        why = reasonFor(errno);
+        return false;
     }
+    return true;
+}
+
+OutputFile::~OutputFile()
+{
+    if (file_) {
+        std::fclose(file_);
+        std::error_code ignored;
+        fs::remove(temporary_, ignored);
+    }
+}
+
+bool OutputFile::open(const fs::path& path, std::string& error)
+{
+    path_ = path;
+    std::error_code status;
+    std::string why;
+    if (path.empty() || !path.has_filename()) {
+        why = "the name is empty";
+    } else if (fs::is_directory(path, status)) {
+        why = reasonFor(EISDIR);
+    } else {
+#if defined(_WIN32)
+        const unsigned long process = GetCurrentProcessId();
+#else
+        const unsigned long process = static_cast<unsigned long>(getpid());
+#endif
+        temporary_ = path;
+        temporary_ += "." + std::to_string(process) + ".tmp";
+        file_ = openFile(temporary_, "wb").release();
+        if (file_)
+            return true;
+        why = reasonFor(errno);
+    }
+    error = displayName(path) + ": cannot be written (" + why + ")";
+    return false;
+}
+
+bool OutputFile::commit(const std::string& bytes, std::string& error)
+{
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    int reason = errno;
+    // Closing flushes: only then is a full disk known.
+    written = std::fclose(file_) == 0 && written;
+    file_ = nullptr;
     if (!written)
-        error = displayName(path) + ": cannot be written (" + reasonFor(errno) + ")";
-    return written;
+        reason = errno;
+#if defined(_WIN32)
+    if (written && !MoveFileExW(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        written = false;
+        reason = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : 0;
+    }
+#else
+    if (written && std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        written = false;
+        reason = errno;
+    }
+#endif
+    if (written)
+        return true;
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+    error = displayName(path_) + ": cannot be written (" + reasonFor(reason) + ")";
+    return false;
 }
 
 bool writeFileThroughTemporary(const fs::path& path, const std::string& bytes, std::string& error)

@@ -5,6 +5,7 @@
 
 #include "command_line.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -19,8 +20,46 @@ inline constexpr size_t kMaxInputSize = size_t{1} << 30;
 // cannot be read or holds more than kMaxInputSize bytes.
 bool readInput(const Argument& argument, std::string& bytes, std::string& error);
 
-// Writes `bytes` as the whole file; false with `error` naming the file and saying why.
-bool writeFile(const std::filesystem::path& path, const std::string& bytes, std::string& error);
+// A file read piece by piece, so that its size does not count against memory:
+// the one an argument names, or standard input for "-".
+class InputStream {
+public:
+    InputStream() = default;
+    ~InputStream();
+    InputStream(const InputStream&) = delete;
+    InputStream& operator=(const InputStream&) = delete;
+
+    // False, with `error` naming the file and saying why, as readInput says it.
+    bool open(const Argument& argument, std::string& error);
+    // The next piece into `chunk`, empty at the end; false with `why` when reading fails.
+    bool read(std::string& chunk, std::string& why);
+
+private:
+    std::FILE* file_ = nullptr;
+    bool owned_ = false;
+};
+
+// A file written whole through a temporary name beside it and renamed over
+// its own name when complete, so that a file that was there is never harmed
+// by a failed write, and so that a place that cannot take the file is known
+// before any work is done.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Makes the temporary file; false with `error` naming the file and saying why.
+    bool open(const std::filesystem::path& path, std::string& error);
+    // Writes `bytes` as the whole file and puts it in place; false with `error`.
+    bool commit(const std::string& bytes, std::string& error);
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path temporary_;
+    std::FILE* file_ = nullptr;
+};
 
 // Writes `bytes` as the file `path` through a temporary file beside it,
 // renamed over `path` once whole, so that `path` is never left half

@@ -62,10 +62,14 @@ void checkTerm(std::string_view term, const char* column, const std::string& whe
         throw TermsError(where + "invalid UTF-8 (byte " + byte + ") at byte " + std::to_string(valid + 1) + " of the " +
                          column + " term");
     }
-    for (const char16_t c : xl::utf8ToUtf16(term)) {
-        if (isSpaceOrControl(c))
+    const std::u16string text = xl::utf8ToUtf16(term);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        // "Miter Flange": one blank between words, as CAD systems name features.
+        const bool betweenWords = c == u' ' && i > 0 && i + 1 < text.size() && text[i - 1] != u' ';
+        if (isSpaceOrControl(c) && !betweenWords)
             throw TermsError(where + "the " + column + " term " + quoted(term) +
-                             " contains a space or control character");
+                             " contains a space at its edge, two together, or a control character");
         if ((c >= '0' && c <= '9') || c == '_')
             throw TermsError(where + "the " + column + " term " + quoted(term) + " contains '" +
                              static_cast<char>(c) + "': a term is the name before the number, without digits or '_'");

@@ -6,6 +6,7 @@
 #include "files.h"
 #include "model_file.h"
 #include "ostrel_sim.h"
+#include "text_lines.h"
 #include "tool_main.h"
 
 #include <map>
@@ -43,7 +44,8 @@ host does, calls its PelmoraInit, runs each COMMAND by the name a plug-in
 registered it under, in order (PelmoraSwap once when none is given), calls
 PelmoraExit and unloads the module.
 
-  MODEL.json        the model, in UTF-8:
+  MODEL.json        the model, in UTF-8 (with or without a byte-order mark)
+                    or UTF-16 with its mark:
                       {"name": "...", "history": ["..."], "components": [...],
                        "definitions": {"KEY": {"history": ..., "components": ...}}}
                     A component is {"name": ..., "history": ..., "components": ...}
@@ -60,9 +62,9 @@ PelmoraExit and unloads the module.
                     codeset). "-" reads the model from standard input.
   --plugin PATH     the module to load (default: )" "Pelmora.so / Pelmora.dll" R"( beside ostrel-sim)
   --run COMMAND     a command to run; may be given more than once
-  --out OUT.json    writes the resulting model, in the same form (an object
-                    that several components use among the definitions, in the
-                    order they were defined, the others in place), with the
+  --out OUT.json    writes the resulting model in UTF-8, in the same form (an
+                    object that several components use among the definitions,
+                    in the order they were defined, the others in place), with the
                     host's messages ("messages": [{"level": N, "text": "..."}])
                     and the commands the plug-in sent ("sent": ["..."])
   --quiet           prints only the summary line
@@ -86,16 +88,18 @@ elsewhere.
 
 Exit codes:
   0  the run finished
-  1  the model file is not a model (line and column, or the JSON path of the
-     value at fault: a value of the wrong kind, a field given twice, a use of
-     no definition, a definition that uses itself, directly or through others)
+  1  the model file is not valid text (the line), or not a model (line and
+     column, or the JSON path of the value at fault: a value of the wrong
+     kind, a field given twice, a use of no definition, a definition that
+     uses itself, directly or through others, an assembly too deep)
   2  bad arguments
   3  the model file cannot be read
   4  the module cannot be loaded or has no PelmoraInit
   5  a command that no plug-in registered
-  6  OUT.json cannot be written
+  6  OUT.json cannot be written (known before the commands run)
   8  out of memory, or an unexpected failure
-Nothing is written when the run ends in an error.
+Nothing is written when the run ends in an error, and a file that was there
+is replaced only by a complete one.
 )";
 
 constexpr tools::OptionSpec kOptions[] = {
@@ -312,14 +316,22 @@ int run(const std::vector<Argument>& arguments)
         return tools::kOk;
     }
 
-    std::string json;
-    if (!tools::readInput(*options.model, json, error))
+    std::string bytes;
+    if (!tools::readInput(*options.model, bytes, error))
         return fail(tools::kCannotRead, error);
+    std::string json;
+    if (!tools::decodeText(bytes, json, error))
+        return fail(tools::kUnusableInput, options.model->text() + ": " + error);
+    bytes = std::string();
     sim::ModelReadResult read = sim::readModel(json);
     if (!read.ok)
         return fail(tools::kUnusableInput, options.model->text() + ": " + read.error);
     if (options.distinctNames)
         sim::setDistinctNames(true);
+    // Known before the command runs, so that no work is shown and then lost.
+    tools::OutputFile out;
+    if (!options.out.empty() && !out.open(options.out, error))
+        return fail(tools::kCannotWrite, error);
 
     const ModelEntries model;
     const std::vector<Entry>& entries = model.entries();
@@ -366,7 +378,7 @@ int run(const std::vector<Argument>& arguments)
                    std::to_string(model.uses()) + " times)";
     show(summary + "\n");
 
-    if (!options.out.empty() && !tools::writeFile(options.out, sim::writeModel(), error))
+    if (!options.out.empty() && !out.commit(sim::writeModel(), error))
         return fail(tools::kCannotWrite, error);
     return tools::kOk;
 }

@@ -127,21 +127,55 @@ Json checkJson(const CheckReport& report)
     };
 }
 
-Json previewJson(const PreviewContext& context, const std::vector<NamePreview>& previews)
+std::string documentText(const Json& document)
 {
-    return {
+    // Every text in it is UTF-8 already; a slip must not cost the whole document.
+    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string previewJsonHead(const DocumentHead& head, const PreviewContext& context)
+{
+    const Json body = {
         {"loads", context.load.read.hasRegion()},
         {"codePage", context.codePage},
         {"direction", context.direction},
-        {"names", arrayOf(previews, [](const NamePreview& name) {
-             return withCode({{"line", name.line},
-                              {"name", name.name},
-                              {"newName", name.newName ? Json(*name.newName) : Json(nullptr)},
-                              {"pattern", name.pattern},
-                              {"changed", name.changed}},
-                             name.code, name.why);
-         })},
+        {"names", Json::array()},
     };
+    std::string text = documentText(jsonDocument(head, nullptr, body));
+    // The document ends with the empty array: `"names": []\n}\n`.
+    text.resize(text.rfind(']'));
+    return text;
+}
+
+// `value` as documentText writes it at `depth` levels inside the document.
+std::string nestedText(const Json& value, int depth)
+{
+    std::string text;
+    for (const char c : value.dump(2, ' ', false, Json::error_handler_t::replace)) {
+        text += c;
+        if (c == '\n')
+            text.append(2 * depth, ' ');
+    }
+    return text;
+}
+
+std::string previewJsonName(const NamePreview& name, bool first)
+{
+    const Json element = withCode({{"line", name.line},
+                                   {"name", name.name},
+                                   {"newName", name.newName ? Json(*name.newName) : Json(nullptr)},
+                                   {"pattern", name.pattern},
+                                   {"changed", name.changed}},
+                                  name.code, name.why);
+    return (first ? "\n    " : ",\n    ") + nestedText(element, 2);
+}
+
+std::string previewJsonEnd(bool anyNames, const Json& interruption)
+{
+    std::string text = anyNames ? "\n  ]" : "]";
+    if (!interruption.is_null())
+        text += ",\n  \"interrupted\": " + nestedText(interruption, 1);
+    return text + "\n}\n";
 }
 
 Json dumpJson(const SheetDump& dump)

@@ -6,6 +6,7 @@
 #include "exit_code.h"
 #include "files.h"
 #include "reports.h"
+#include "text_lines.h"
 #include "text.h"
 #include "common/utf8.h"
 #include "tool_main.h"
@@ -45,14 +46,16 @@ as in the spreadsheet, from 1.
             PelmoraToEnglish keep as they are; columns that look the wrong way
             round (Chinese in column A); number cells and the text they read as.
   --strict  with check: exit code 7 when the workbook loads but has warnings.
-  preview   for each line of FILE (UTF-8), the name the plug-in would give it,
-            the name's pattern, and why it stays unchanged when it does. Names
-            are taken in the ANSI code page of the current locale, as the host
-            would hold them, and as the names of one part: a name whose new
-            form another line ends with stays as it is. --to chinese shows what PelmoraToChinese does
-            (column A terms to their column B counterparts), --to english what
-            PelmoraToEnglish does (B to A); the default, swap, what
-            PelmoraSwap does.
+  preview   for each line of FILE, the name the plug-in would give it, the
+            name's pattern, and why it stays unchanged when it does. FILE is
+            UTF-8, with or without a byte-order mark, or UTF-16 with its mark,
+            as editors save it; lines end in LF or CRLF, and empty ones are
+            passed over. Names are taken in the ANSI code page of the current
+            locale, as the host would hold them, and as the names of one part:
+            a name whose new form another line ends with stays as it is.
+            --to chinese shows what PelmoraToChinese does (column A terms to
+            their column B counterparts), --to english what PelmoraToEnglish
+            does (B to A); the default, swap, what PelmoraSwap does.
   dump      columns A and B with each cell's type and its text or number as
             the spreadsheet layer reads them, through the last used row, or
             the first N rows with --rows N.
@@ -94,7 +97,9 @@ as in the spreadsheet, from 1.
                      "warnings": [{"code": S, "text": S}]
             preview: "loads": B, "codePage": S, "direction": "swap"|"chinese"|"english",
                      "names": [{"line": N, "name": S, "newName": S|null, "pattern": S,
-                                "changed": B, "code": S|null, "why": S|null}]
+                                "changed": B, "code": S|null, "why": S|null}],
+                     and "interrupted": {"code": S, "message": S} after them when
+                     the names could not all be read
             merge:   "filled": S, "out": S|null, "written": B,
                      "added": [{"row": N, "A": S, "B": S}],
                      "skipped": [{"row": N, "A": S, "B": S, "code": S, "why": S}],
@@ -114,8 +119,9 @@ Windows and in the locale's encoding elsewhere.
 Exit codes:
   0  done; for check and preview, the plug-in loads the workbook
   1  the plug-in would not load the workbook: it is no workbook, has no sheet
-     or has no start marker; for merge also: CONFIG has no end marker, is an
-     .xls workbook, or its sheet holds what cannot move with its rows
+     or has no start marker; or a line of the names is not valid text; for
+     merge also: CONFIG has no end marker, is an .xls workbook, or its sheet
+     holds what cannot move with its rows
   2  bad arguments
   3  an input file (the workbook or the names) cannot be read
   6  merge: the new workbook cannot be written
@@ -194,11 +200,7 @@ public:
     }
 
 private:
-    static void writeDocument(const Json& document)
-    {
-        // Every text in it is UTF-8 already; a slip must not cost the whole document.
-        tools::writeUtf8(tools::Stream::Out, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
-    }
+    static void writeDocument(const Json& document) { tools::writeUtf8(tools::Stream::Out, documentText(document)); }
 
     bool json_;
 };
@@ -222,24 +224,79 @@ int check(xl::Book& book, const Request& request, const Reply& reply)
     return request.strict && !report.warnings.empty() ? tools::kWarnings : tools::kOk;
 }
 
+// What goes out, gathered into pieces of about kPieceSize bytes, each ending
+// at the end of a name.
+class PieceWriter {
+public:
+    explicit PieceWriter(const Reply& reply) : reply_(reply) {}
+    ~PieceWriter() { flush(); }
+    PieceWriter(const PieceWriter&) = delete;
+    PieceWriter& operator=(const PieceWriter&) = delete;
+
+    void add(const std::string& text)
+    {
+        pending_ += text;
+        if (pending_.size() >= kPieceSize)
+            flush();
+    }
+    void flush()
+    {
+        if (reply_.json())
+            tools::writeUtf8(tools::Stream::Out, pending_);
+        else
+            reply_.text(pending_);
+        pending_.clear();
+    }
+
+private:
+    static constexpr size_t kPieceSize = 65536;
+    const Reply& reply_;
+    std::string pending_;
+};
+
+// The names are read and shown one by one, so that the names file may be of
+// any size; what is shown of each name is written as it is known. A verdict
+// that needs every name first fits as a pass before this one over a second
+// reader of the same input (standard input copied to a temporary file).
 int preview(xl::Book& book, const Request& request, const Reply& reply)
 {
-    std::string names;
+    tools::InputStream input;
     std::string error;
-    if (!tools::readInput(*request.names, names, error))
+    if (!input.open(*request.names, error))
         return reply.fail(tools::kCannotRead, "cannot-read", error);
     TermDictionary dictionary;
     TermColumns columns(dictionary);
     LoadRecord load;
     load.read = readDictionaryBook(dictionary, book, kStartMarker, kEndMarker, &load, &columns);
     const PreviewContext context{reply.head.workbook, load, systemCodePageName(), request.direction->name};
-    const std::vector<NamePreview> previews =
-        previewNames(names, NamingRule(columns, request.direction->direction));
-    if (reply.json())
-        reply.document(previewJson(context, previews));
-    else
-        reply.text(previewText(context, previews));
-    return load.read.hasRegion() ? tools::kOk : tools::kUnusableInput;
+
+    tools::TextLines lines([&](std::string& chunk, std::string& why) { return input.read(chunk, why); });
+    size_t previewed = 0;
+    size_t invalid = 0;
+    size_t firstInvalid = 0;
+    bool read = false;
+    {
+        PieceWriter out(reply);
+        out.add(reply.json() ? previewJsonHead(reply.head, context) : previewTextHead(context));
+        read = previewLines(lines, NamingRule(columns, request.direction->direction), [&](const NamePreview& name) {
+            if (name.code == "invalid-text" && invalid++ == 0)
+                firstInvalid = name.line;
+            out.add(reply.json() ? previewJsonName(name, previewed == 0) : previewTextName(name));
+            ++previewed;
+        });
+        const std::string names = request.names->isStandardStream() ? "standard input" : request.names->text();
+        error = names + ": cannot be read (" + lines.error() + ")";
+        if (reply.json())
+            out.add(previewJsonEnd(previewed > 0, read ? Json(nullptr) : jsonError("cannot-read", error)));
+        if (invalid > 0)
+            error = names + ": " + std::to_string(invalid) + (invalid == 1 ? " line is" : " lines are") +
+                    " not valid text, the first is line " + std::to_string(firstInvalid);
+    }
+    if (!read)
+        return reply.json() ? tools::kCannotRead : reply.fail(tools::kCannotRead, "cannot-read", error);
+    if (invalid > 0 && !reply.json())
+        tools::writeText(tools::Stream::Err, std::string(kProgram) + ": " + error + "\n");
+    return load.read.hasRegion() && invalid == 0 ? tools::kOk : tools::kUnusableInput;
 }
 
 int dump(xl::Book& book, const Request& request, const Reply& reply)

@@ -1,87 +1,109 @@
 // The preview of names: each goes into the host's code page, through the
-// plug-in's own naming rule, and back to UTF-8 for people.
+// plug-in's own naming rule, and back to UTF-8 for people. The names of the
+// list are one part's, so a name's verdict waits for the whole list: what is
+// kept of each line meanwhile is its name in the host's code page and the
+// name the rule gives it, and the previews are made and handed out after.
 #include "name_preview.h"
 
-#include "distinct_names.h"
-#include "text.h"
 #include "common/utf8.h"
+#include "distinct_names.h"
 #include "name_reason.h"
+#include "text.h"
 #include "translate_name.h"
 
-#include <span>
+#include <vector>
 
 namespace {
 
 std::string utf8FromHost(std::string_view narrow) { return xl::utf16ToUtf8(narrowToWide(narrow)); }
 
-// `host` and `proposed` get the name in the host's code page and what the
-// rule makes of it, for the part the names make up.
-NamePreview preview(size_t line, std::string name, NameTranslator& translator, std::optional<std::string>& host,
-                    std::string& proposed)
+void say(NamePreview& preview, NameReason reason)
 {
-    NamePreview result;
-    result.line = line;
-    result.name = std::move(name);
-    host = xl::isValidUtf8(result.name) ? wideToNarrowExact(xl::utf8ToUtf16(result.name)) : std::nullopt;
-    if (!host) {
-        NameReason reason = nameNotWritable();
-        result.code = std::move(reason.code);
-        result.why = std::move(reason.why);
-        return result;
-    }
-    NameTranslation analysis = translator.analyse(*host);
-    result.newName = utf8FromHost(analysis.name);
-    result.pattern = patternName(analysis.pattern);
-    NameReason reason = whyUnchanged(analysis);
-    result.code = std::move(reason.code);
-    result.why = std::move(reason.why);
-    result.changed = *result.newName != result.name;
-    proposed = std::move(analysis.name);
-    return result;
+    preview.code = std::move(reason.code);
+    preview.why = std::move(reason.why);
 }
 
-// The names are one part's: a name whose new form another name of the list
-// ends with stays as it is, as the plug-in leaves it.
-void keepNamesDistinct(std::vector<NamePreview>& previews, std::span<const std::optional<std::string>> host,
-                       std::span<const std::string> proposed)
+// What a line of the list is kept as until every line has been read: a
+// name the host can hold by its bytes there and the rule's new name; any
+// other line by its whole preview (it stays as it is).
+struct ListedName {
+    size_t line = 0;
+    std::optional<std::string> host;
+    std::string proposed;
+    std::optional<NamePreview> settled;
+};
+
+ListedName listName(tools::TextLine& line, NameTranslator& translator)
 {
-    const std::vector<SettledName> settled = settleNames(host, proposed);
-    for (size_t i = 0; i < previews.size(); ++i) {
-        if (settled[i].fate != NameFate::NameTaken)
-            continue;
-        const NamePreview& holder = previews[settled[i].holder];
-        NamePreview& taken = previews[i];
-        NameReason reason =
-            nameTaken("line " + std::to_string(holder.line) + " (\"" + holder.name + "\")", *taken.newName);
-        taken.code = std::move(reason.code);
-        taken.why = std::move(reason.why);
-        taken.newName = taken.name;
-        taken.changed = false;
+    ListedName listed;
+    listed.line = line.number;
+    if (line.fault.empty() && xl::isValidUtf8(line.text))
+        listed.host = wideToNarrowExact(xl::utf8ToUtf16(line.text));
+    if (listed.host) {
+        listed.proposed = translator.analyse(*listed.host).name;
+        return listed;
     }
+    NamePreview& preview = listed.settled.emplace();
+    preview.line = line.number;
+    preview.name = std::move(line.text);
+    if (!line.fault.empty()) {
+        preview.code = "invalid-text";
+        preview.why = std::move(line.fault);
+    } else {
+        say(preview, nameNotWritable());
+    }
+    return listed;
+}
+
+// The preview of a name the host can hold. Its UTF-8 form comes back from
+// the host's bytes unchanged, since they were written exactly.
+NamePreview previewOf(size_t line, const std::string& host, NameTranslator& translator)
+{
+    NamePreview preview;
+    preview.line = line;
+    preview.name = utf8FromHost(host);
+    const NameTranslation analysis = translator.analyse(host);
+    preview.newName = utf8FromHost(analysis.name);
+    preview.pattern = patternName(analysis.pattern);
+    say(preview, whyUnchanged(analysis));
+    preview.changed = *preview.newName != preview.name;
+    return preview;
 }
 
 } // namespace
 
-std::vector<NamePreview> previewNames(std::string_view names, const NamingRule& rule)
+bool previewLines(tools::TextLines& lines, const NamingRule& rule, const std::function<void(const NamePreview&)>& each)
 {
     NameTranslator translator(rule);
-    std::vector<NamePreview> previews;
-    std::vector<std::optional<std::string>> host;
-    std::vector<std::string> proposed;
-    size_t lineNumber = 0;
-    while (!names.empty()) {
-        const size_t end = names.find('\n');
-        std::string_view line = names.substr(0, end);
-        names.remove_prefix(end == std::string_view::npos ? names.size() : end + 1);
-        ++lineNumber;
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        if (!line.empty()) {
-            host.emplace_back();
-            proposed.emplace_back();
-            previews.push_back(preview(lineNumber, std::string(line), translator, host.back(), proposed.back()));
-        }
+    std::vector<ListedName> listed;
+    tools::TextLine line;
+    while (lines.next(line)) {
+        if (!line.text.empty() || !line.fault.empty())
+            listed.push_back(listName(line, translator));
     }
-    keepNamesDistinct(previews, host, proposed);
-    return previews;
+
+    std::vector<std::optional<std::string>> host(listed.size());
+    std::vector<std::string> proposed(listed.size());
+    for (size_t i = 0; i < listed.size(); ++i) {
+        host[i] = std::move(listed[i].host);
+        proposed[i] = std::move(listed[i].proposed);
+    }
+    const std::vector<SettledName> settled = settleNames(host, proposed);
+    for (size_t i = 0; i < listed.size(); ++i) {
+        if (listed[i].settled) {
+            each(*listed[i].settled);
+            continue;
+        }
+        NamePreview preview = previewOf(listed[i].line, *host[i], translator);
+        if (settled[i].fate == NameFate::NameTaken) {
+            const size_t holder = settled[i].holder;
+            say(preview, nameTaken("line " + std::to_string(listed[holder].line) + " (\"" +
+                                       utf8FromHost(*host[holder]) + "\")",
+                                   *preview.newName));
+            preview.newName = preview.name;
+            preview.changed = false;
+        }
+        each(preview);
+    }
+    return lines.error().empty();
 }

@@ -27,6 +27,8 @@ struct DocumentHead {
 nlohmann::ordered_json jsonDocument(const DocumentHead& head, const nlohmann::ordered_json& error,
                                     const nlohmann::ordered_json& body);
 nlohmann::ordered_json jsonError(const std::string& code, const std::string& message);
+// A document as the program writes it: indented, UTF-8, ending in a newline.
+std::string documentText(const nlohmann::ordered_json& document);
 
 // What a preview was run with.
 struct PreviewContext {
@@ -40,8 +42,16 @@ struct PreviewContext {
 std::string checkText(const CheckReport& report, const std::string& workbook);
 nlohmann::ordered_json checkJson(const CheckReport& report);
 
-std::string previewText(const PreviewContext& context, const std::vector<NamePreview>& previews);
-nlohmann::ordered_json previewJson(const PreviewContext& context, const std::vector<NamePreview>& previews);
+// A preview is written in pieces as the names come, so that the list's length
+// does not count against memory: the head, each name, and the end.
+std::string previewTextHead(const PreviewContext& context);
+std::string previewTextName(const NamePreview& name);
+// The JSON document through "names": [, one element (after a comma unless
+// it is the first), and from "]" to the end; `interruption` is null or the
+// error that stopped the reading of the names, as "interrupted".
+std::string previewJsonHead(const DocumentHead& head, const PreviewContext& context);
+std::string previewJsonName(const NamePreview& name, bool first);
+std::string previewJsonEnd(bool anyNames, const nlohmann::ordered_json& interruption);
 
 // What a merge was run with.
 struct MergeContext {

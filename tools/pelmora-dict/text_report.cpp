@@ -62,7 +62,7 @@ std::string checkText(const CheckReport& report, const std::string& workbook)
     return text;
 }
 
-std::string previewText(const PreviewContext& context, const std::vector<NamePreview>& previews)
+std::string previewTextHead(const PreviewContext& context)
 {
     const char* state = context.load.read.hasRegion() ? "loaded" : "no start marker: no terms";
     std::string text = "Workbook: " + context.workbook + " (" + state + ")\n";
@@ -70,14 +70,15 @@ std::string previewText(const PreviewContext& context, const std::vector<NamePre
             (context.direction == "swap"      ? "as PelmoraSwap renames them\n"
              : context.direction == "chinese" ? "as PelmoraToChinese renames them\n"
                                               : "as PelmoraToEnglish renames them\n");
-    for (const NamePreview& name : previews) {
-        if (name.changed)
-            text += name.name + " -> " + *name.newName + "  [" + name.pattern + "]\n";
-        else
-            text += name.name + " unchanged" + (name.pattern.empty() ? "" : "  [" + name.pattern + "]") + ": " +
-                    name.why + "\n";
-    }
     return text;
+}
+
+std::string previewTextName(const NamePreview& name)
+{
+    if (name.changed)
+        return name.name + " -> " + *name.newName + "  [" + name.pattern + "]\n";
+    return name.name + " unchanged" + (name.pattern.empty() ? "" : "  [" + name.pattern + "]") + ": " + name.why +
+           (name.code == "invalid-text" ? " (line " + std::to_string(name.line) + ")" : "") + "\n";
 }
 
 std::string dumpText(const SheetDump& dump, const std::string& workbook)

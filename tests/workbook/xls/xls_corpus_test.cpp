@@ -2,6 +2,7 @@
 // sheet's columns A and B must read as xlrd (an established reader) saw them,
 // recorded by scripts/record-xls-expected.py into expected/. Files that
 // this book refuses on purpose are listed with the reason.
+#include "corpus.h"
 #include "temp_file.h"
 #include "common/utf8.h"
 #include "xlbook.h"
@@ -22,7 +23,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kCorpus = PELMORA_CORPUS_DIR "/xls/";
+// A corpus .xls file's path as Book::load takes it.
+std::u16string corpusFile(const std::string& file)
+{
+    return (fixture::corpusFolder() / "xls" / file).u16string();
+}
 const std::string kExpected = PELMORA_SOURCE_DIR "/tests/workbook/xls/expected/";
 
 // The corpus files that fail to load, with a part of the message and why.
@@ -70,11 +75,10 @@ nlohmann::json readExpected(const std::string& file)
 std::vector<std::string> corpusFiles()
 {
     std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(kCorpus)) {
-        if (entry.path().extension() == ".xls")
-            files.push_back(entry.path().filename().string());
+    for (const fs::path& entry : fixture::corpusEntries("xls")) {
+        if (entry.extension() == ".xls")
+            files.push_back(entry.filename().string());
     }
-    std::sort(files.begin(), files.end());
     return files;
 }
 
@@ -101,7 +105,7 @@ TEST_P(XlsCorpusTest, FirstSheetReadsAsTheReferenceSawIt)
     const nlohmann::json expected = readExpected(file);
     xl::BookHandle book(xl::xlCreateBookW());
     ASSERT_TRUE(book);
-    const bool loaded = book->load(xl::utf8ToUtf16(kCorpus + file).c_str());
+    const bool loaded = book->load(corpusFile(file).c_str());
 
     if (const Refusal* refusal = refusalOf(file)) {
         EXPECT_FALSE(loaded) << refusal->reason;
@@ -173,7 +177,7 @@ TEST(XlsCorpus, EveryFileHasAnExpectation)
 // Linux, handed to the wide open call on Windows.
 TEST(XlsCorpus, LoadsFromAPathOutsideTheAnsiCodePage)
 {
-    std::ifstream in(kCorpus + "xlrd__formula_test_sjmachin.xls", std::ios::binary);
+    std::ifstream in(fs::path(corpusFile("xlrd__formula_test_sjmachin.xls")), std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
     const fixture::TempFile file(bytes.str(), "\xE3\x83\x96\xE3\x83\x83\xE3\x82\xAF \xD0\xA4\xD0\xBE\xD1\x80\xD0\xBC "
@@ -187,7 +191,7 @@ TEST(XlsCorpus, LoadsFromAPathOutsideTheAnsiCodePage)
 TEST(XlsCorpus, AMissingFileFailsNamingIt)
 {
     xl::BookHandle book(xl::xlCreateBookW());
-    EXPECT_FALSE(book->load(xl::utf8ToUtf16(kCorpus + "no-such-file.xls").c_str()));
+    EXPECT_FALSE(book->load(corpusFile("no-such-file.xls").c_str()));
     EXPECT_NE(std::string(book->errorMessage()).find("no-such-file.xls"), std::string::npos) << book->errorMessage();
 }
 

@@ -2,6 +2,7 @@
 // compares columns A and B of rows 0 to 150 of the first sheet with what an
 // established reader recorded in expected/<file>.json. Where that reader is
 // not the truth, the table below says what is expected instead, and why.
+#include "corpus.h"
 #include "common/utf8.h"
 #include "book_comparison.h"
 #include "xlbook.h"
@@ -33,7 +34,6 @@ std::string utf8Name(const fs::path& path)
     return std::string(name.begin(), name.end());
 }
 
-const fs::path kCorpus = pathFromUtf8(PELMORA_CORPUS_DIR);
 constexpr int kLastComparedRow = 150;
 
 enum class Handling {
@@ -253,7 +253,7 @@ TEST_P(CorpusFile, FirstSheetMatchesTheRecordOrTheListedDifference)
 
     const xl::BookHandle book(xl::xlCreateXMLBookW());
     ASSERT_NE(book, nullptr);
-    const std::u16string path = (kCorpus / "xlsx" / pathFromUtf8(file)).u16string();
+    const std::u16string path = (fixture::corpusFolder() / "xlsx" / pathFromUtf8(file)).u16string();
     const bool loaded = book->load(path.c_str());
 
     const Handling handling = difference ? difference->handling : Handling::Record;
@@ -275,7 +275,8 @@ TEST_P(CorpusFile, FirstSheetMatchesTheRecordOrTheListedDifference)
 
     const std::string recordFile = handling == Handling::OtherRecord ? difference->detail : file;
     const Json record =
-        Json::parse(readFile(kCorpus / "expected" / pathFromUtf8(recordFile + ".json")), nullptr, false);
+        Json::parse(readFile(fixture::corpusFolder() / "expected" / pathFromUtf8(recordFile + ".json")), nullptr,
+                    false);
     ASSERT_FALSE(record.is_discarded()) << recordFile << ".json is not JSON";
     ASSERT_FALSE(record.contains("error")) << "the record has no cells, but the file is not in the table";
     compareWithRecord(*sheet, file, record, handling);
@@ -286,7 +287,7 @@ TEST_P(CorpusFile, FirstSheetMatchesTheRecordOrTheListedDifference)
 // time; or the same failure.
 TEST_P(CorpusFile, ReadsTheSameWhenReadAByteAtATime)
 {
-    const std::u16string path = (kCorpus / "xlsx" / pathFromUtf8(GetParam())).u16string();
+    const std::u16string path = (fixture::corpusFolder() / "xlsx" / pathFromUtf8(GetParam())).u16string();
     const xl::BookHandle whole(xl::xlCreateXMLBookW());
     const xl::BookHandle inPieces(xl::createXlsxBook(1));
     const bool loaded = whole->load(path.c_str());
@@ -333,9 +334,8 @@ TEST_P(CorpusFile, ReadsTheSameWithTheScannerAsThroughTheXmlReaderAlone)
 std::vector<std::string> corpusFiles()
 {
     std::vector<std::string> files;
-    for (const fs::directory_entry& entry : fs::directory_iterator(kCorpus / "xlsx"))
-        files.push_back(utf8Name(entry.path()));
-    std::sort(files.begin(), files.end());
+    for (const fs::path& entry : fixture::corpusEntries("xlsx"))
+        files.push_back(utf8Name(entry));
     return files;
 }
 
