@@ -3,15 +3,21 @@
 // parts may be used by several occurrences, at any depth; the run aborts when
 // a command breaks one of its promises:
 //   - a swap sets each history entry at most once, however many occurrences
-//     use its part;
+//     use its part (not counting a passing name on the way round a ring);
 //   - with a dictionary whose terms each stand in one pair and hold no digit
-//     and no '_', a swap run twice gives back every name byte for byte;
+//     and no '_', a swap run twice gives back every name byte for byte, where
+//     no name was left because another entry of its part held the new one;
 //   - a command toward one language, run twice, sets no name the second time;
 //   - no command writes a counterpart that the code page cannot hold: such a
-//     name is left as it was, never written with '?' in place of letters.
+//     name is left as it was, never written with '?' in place of letters;
+//   - no run adds a pair of equal names within a part, or leaves a passing
+//     name behind;
+//   - a host that refuses a name another entry of the part holds ends with
+//     exactly the names that a host accepting anything ends with.
 #include "chinese_setting.h"
 #include "command.h"
 #include "ostrel_sim.h"
+#include "rename_order.h"
 #include "text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -91,6 +97,35 @@ Assembly buildAssembly(FuzzedDataProvider& input)
     return assembly;
 }
 
+// Each name of each object and how many of its entries hold it.
+std::map<std::pair<int32_t, std::string>, int> nameCounts(const Assembly& assembly)
+{
+    std::map<std::pair<int32_t, std::string>, int> counts;
+    for (int32_t object : assembly.objects)
+        for (int32_t entry : sim::history(object))
+            ++counts[{object, sim::entityName(entry)}];
+    return counts;
+}
+
+void checkNoNewPair(const std::map<std::pair<int32_t, std::string>, int>& before, const Assembly& assembly)
+{
+    for (const auto& [key, count] : nameCounts(assembly)) {
+        const auto held = before.find(key);
+        if (count > 1 && (held == before.end() || held->second < count))
+            fail("a run added a pair of equal names within a part", key.second);
+        if (key.second.starts_with(kPassingNamePrefix) && held == before.end())
+            fail("a run left a passing name behind", key.second);
+    }
+}
+
+bool namesWereTaken()
+{
+    for (const sim::Message& message : sim::messages())
+        if (message.text.ends_with("another entry of the part holds the new name."))
+            return true;
+    return false;
+}
+
 std::map<int32_t, std::string> allNames(const Assembly& assembly)
 {
     std::map<int32_t, std::string> names;
@@ -108,7 +143,8 @@ std::map<int32_t, int> checkSets(const std::map<int32_t, std::string>& before)
         if (call.op != "hostSetEntityName" || call.values.empty())
             continue;
         const int32_t entity = static_cast<int32_t>(call.values[0]);
-        ++sets[entity];
+        if (!call.subject.starts_with(kPassingNamePrefix))
+            ++sets[entity];
         // The one counterpart that GBK cannot hold would come out with '?'
         // in place of its letters; no term holds a '?' of its own.
         const auto old = before.find(entity);
@@ -119,18 +155,14 @@ std::map<int32_t, int> checkSets(const std::map<int32_t, std::string>& before)
     return sets;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    enterChineseSetting("assembly_fuzz");
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+// Builds the input's dictionary and assembly and runs its command twice, in
+// a host that accepts any name or in one that keeps them distinct; the names
+// after the first run.
+std::map<int32_t, std::string> runTwice(const uint8_t* data, size_t size, bool distinct)
 {
     FuzzedDataProvider input(data, size);
     sim::reset();
+    sim::setDistinctNames(distinct);
     // A dictionary of some of the pairs, each term in one pair, with the
     // columns that the commands toward one language need.
     TermDictionary terms;
@@ -147,22 +179,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const NamingRule rule(columns, direction);
 
     const std::map<int32_t, std::string> first = allNames(assembly);
+    const auto firstCounts = nameCounts(assembly);
     runTranslateCommand(rule);
+    checkNoNewPair(firstCounts, assembly);
+    const bool taken = namesWereTaken();
     for (const auto& [entity, count] : checkSets(first))
         if (count > 1)
             fail("an entry was set twice in one run", first.at(entity));
 
     const std::map<int32_t, std::string> once = allNames(assembly);
-    sim::clearCalls();
+    const auto onceCounts = nameCounts(assembly);
+    sim::clearRecords();
     runTranslateCommand(rule);
+    checkNoNewPair(onceCounts, assembly);
     const std::map<int32_t, int> secondSets = checkSets(once);
     const std::map<int32_t, std::string> twice = allNames(assembly);
     if (direction == Direction::Swap) {
-        for (const auto& [entity, name] : first)
-            if (twice.at(entity) != name)
-                fail("a name swapped twice did not come back", name);
+        if (!taken && !namesWereTaken())
+            for (const auto& [entity, name] : first)
+                if (twice.at(entity) != name)
+                    fail("a name swapped twice did not come back", name);
     } else if (!secondSets.empty()) {
         fail("a command toward one language set names on its own result", once.at(secondSets.begin()->first));
     }
+    return once;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    enterChineseSetting("assembly_fuzz");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::map<int32_t, std::string> anyName = runTwice(data, size, false);
+    const std::map<int32_t, std::string> distinct = runTwice(data, size, true);
+    for (const auto& [entity, name] : anyName)
+        if (distinct.at(entity) != name)
+            fail("a host keeping names distinct ended with another name", name);
     return 0;
 }
