@@ -66,9 +66,10 @@ TEST_F(Startup, HostRefusalsChangeNothingForTheCaller)
     EXPECT_EQ(stopModule(), 0);
     EXPECT_EQ(callTrace({"hostRegisterCommand", "hostUnregisterCommand"}),
               (std::vector<std::string>{"hostRegisterCommand PelmoraSwap", "hostRegisterCommand PelmoraToChinese",
-                                        "hostRegisterCommand PelmoraToEnglish", "hostUnregisterCommand PelmoraSwap",
-                                        "hostUnregisterCommand PelmoraToChinese",
-                                        "hostUnregisterCommand PelmoraToEnglish"}));
+                                        "hostRegisterCommand PelmoraToEnglish", "hostRegisterCommand PelmoraReport",
+                                        "hostUnregisterCommand PelmoraSwap", "hostUnregisterCommand PelmoraToChinese",
+                                        "hostUnregisterCommand PelmoraToEnglish",
+                                        "hostUnregisterCommand PelmoraReport"}));
     for (const auto& call : callsTo("hostRegisterCommand"))
         EXPECT_EQ(call.status, -1) << "the host refused " << call.subject;
 }
