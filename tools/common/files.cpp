@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <random>
 #include <system_error>
 
 #if defined(_WIN32)
@@ -190,37 +189,6 @@ bool OutputFile::commit(const std::string& bytes, std::string& error)
     fs::remove(temporary_, ignored);
     error = displayName(path_) + ": cannot be written (" + reasonFor(reason) + ")";
     return false;
-}
-
-bool writeFileThroughTemporary(const fs::path& path, const std::string& bytes, std::string& error)
-{
-    // A name no other file has, in the same folder so that the rename
-    // stays within one file system.
-    fs::path temporary;
-    std::error_code status;
-    for (unsigned attempt = 0;; ++attempt) {
-        temporary = path;
-        temporary += fs::path(".tmp" + std::to_string(std::random_device{}() % 1000000) + "-" + std::to_string(attempt));
-        if (!fs::exists(temporary, status))
-            break;
-        if (attempt == 100) {
-            error = displayName(path) + ": cannot be written (no temporary name is free beside it)";
-            return false;
-        }
-    }
-    if (!writeFile(temporary, bytes, error)) {
-        const int why = errno;
-        fs::remove(temporary, status);
-        error = displayName(path) + ": cannot be written (" + reasonFor(why) + ")";
-        return false;
-    }
-    fs::rename(temporary, path, status);
-    if (status) {
-        fs::remove(temporary, status);
-        error = displayName(path) + ": cannot be written (the finished file could not replace it)";
-        return false;
-    }
-    return true;
 }
 
 #if defined(_WIN32)

@@ -61,12 +61,6 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-// Writes `bytes` as the file `path` through a temporary file beside it,
-// renamed over `path` once whole, so that `path` is never left half
-// written, and an earlier file of that name stays as it was when writing
-// fails. False with `error` naming the file and saying why.
-bool writeFileThroughTemporary(const std::filesystem::path& path, const std::string& bytes, std::string& error);
-
 // The running program's own file, or empty when the system cannot tell.
 std::filesystem::path ownExecutable();
 

@@ -371,13 +371,17 @@ int merge(const Request& request, const Reply& reply)
         }
         if (const std::string fault = verifyMerged(merged, plan); !fault.empty())
             return reply.fail(tools::kInternalError, "internal-error", "nothing written: " + fault);
+        const auto writeWhole = [&error](const std::filesystem::path& path, const std::string& bytes) {
+            tools::OutputFile file;
+            return file.open(path, error) && file.commit(bytes, error);
+        };
         if (request.inPlace) {
             std::filesystem::path backup = target;
             backup += ".bak";
-            if (!tools::writeFileThroughTemporary(backup, configBytes, error))
+            if (!writeWhole(backup, configBytes))
                 return reply.fail(tools::kCannotWrite, "cannot-write", error + "; CONFIG is unchanged");
         }
-        if (!tools::writeFileThroughTemporary(target, merged, error))
+        if (!writeWhole(target, merged))
             return reply.fail(tools::kCannotWrite, "cannot-write", error);
     }
     const MergeContext context{reply.head.workbook, request.filled->text(),

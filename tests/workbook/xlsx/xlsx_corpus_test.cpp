@@ -322,7 +322,7 @@ TEST_P(CorpusFile, ReadsTheSameWhenReadAByteAtATime)
 // the same failure.
 TEST_P(CorpusFile, ReadsTheSameWithTheScannerAsThroughTheXmlReaderAlone)
 {
-    const std::string file = readFile(kCorpus / "xlsx" / pathFromUtf8(GetParam()));
+    const std::string file = readFile(fixture::corpusFolder() / "xlsx" / pathFromUtf8(GetParam()));
     for (const size_t pieceSize : {size_t(3), xl::XmlReader::kPieceSize}) {
         SCOPED_TRACE(pieceSize);
         const xl::BookHandle general(xl::createXlsxBook(xl::XmlReader::kPieceSize, false));
