@@ -11,6 +11,7 @@
 #include "text.h"
 #include "translate_name.h"
 
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -23,37 +24,38 @@ void say(NamePreview& preview, NameReason reason)
     preview.why = std::move(reason.why);
 }
 
-// What a line of the list is kept as until every line has been read: a
-// name the host can hold by its bytes there and the rule's new name; any
-// other line by its whole preview (it stays as it is).
-struct ListedName {
-    size_t line = 0;
-    std::optional<std::string> host;
-    std::string proposed;
-    std::optional<NamePreview> settled;
-};
+// What is kept of the list until every line has been read: of a name the
+// host can hold, its bytes there and the rule's new name; of any other line
+// (rare: it stays as it is), its whole preview.
+struct ListedNames {
+    std::vector<size_t> lines;
+    std::vector<std::optional<std::string>> host;
+    std::vector<std::string> proposed;
+    std::unordered_map<size_t, NamePreview> kept;   // by index in the list
 
-ListedName listName(tools::TextLine& line, NameTranslator& translator)
-{
-    ListedName listed;
-    listed.line = line.number;
-    if (line.fault.empty() && xl::isValidUtf8(line.text))
-        listed.host = wideToNarrowExact(xl::utf8ToUtf16(line.text));
-    if (listed.host) {
-        listed.proposed = translator.analyse(*listed.host).name;
-        return listed;
+    void add(tools::TextLine& line, NameTranslator& translator)
+    {
+        const size_t index = lines.size();
+        lines.push_back(line.number);
+        std::optional<std::string>& name = host.emplace_back();
+        std::string& newName = proposed.emplace_back();
+        if (line.fault.empty() && xl::isValidUtf8(line.text))
+            name = wideToNarrowExact(xl::utf8ToUtf16(line.text));
+        if (name) {
+            newName = translator.analyse(*name).name;
+            return;
+        }
+        NamePreview& preview = kept[index];
+        preview.line = line.number;
+        preview.name = std::move(line.text);
+        if (!line.fault.empty()) {
+            preview.code = "invalid-text";
+            preview.why = std::move(line.fault);
+        } else {
+            say(preview, nameNotWritable());
+        }
     }
-    NamePreview& preview = listed.settled.emplace();
-    preview.line = line.number;
-    preview.name = std::move(line.text);
-    if (!line.fault.empty()) {
-        preview.code = "invalid-text";
-        preview.why = std::move(line.fault);
-    } else {
-        say(preview, nameNotWritable());
-    }
-    return listed;
-}
+};
 
 // The preview of a name the host can hold. Its UTF-8 form comes back from
 // the host's bytes unchanged, since they were written exactly.
@@ -75,30 +77,24 @@ NamePreview previewOf(size_t line, const std::string& host, NameTranslator& tran
 bool previewLines(tools::TextLines& lines, const NamingRule& rule, const std::function<void(const NamePreview&)>& each)
 {
     NameTranslator translator(rule);
-    std::vector<ListedName> listed;
+    ListedNames listed;
     tools::TextLine line;
     while (lines.next(line)) {
         if (!line.text.empty() || !line.fault.empty())
-            listed.push_back(listName(line, translator));
+            listed.add(line, translator);
     }
 
-    std::vector<std::optional<std::string>> host(listed.size());
-    std::vector<std::string> proposed(listed.size());
-    for (size_t i = 0; i < listed.size(); ++i) {
-        host[i] = std::move(listed[i].host);
-        proposed[i] = std::move(listed[i].proposed);
-    }
-    const std::vector<SettledName> settled = settleNames(host, proposed);
-    for (size_t i = 0; i < listed.size(); ++i) {
-        if (listed[i].settled) {
-            each(*listed[i].settled);
+    const std::vector<SettledName> settled = settleNames(listed.host, listed.proposed);
+    for (size_t i = 0; i < listed.lines.size(); ++i) {
+        if (const auto kept = listed.kept.find(i); kept != listed.kept.end()) {
+            each(kept->second);
             continue;
         }
-        NamePreview preview = previewOf(listed[i].line, *host[i], translator);
+        NamePreview preview = previewOf(listed.lines[i], *listed.host[i], translator);
         if (settled[i].fate == NameFate::NameTaken) {
             const size_t holder = settled[i].holder;
-            say(preview, nameTaken("line " + std::to_string(listed[holder].line) + " (\"" +
-                                       utf8FromHost(*host[holder]) + "\")",
+            say(preview, nameTaken("line " + std::to_string(listed.lines[holder]) + " (\"" +
+                                       utf8FromHost(*listed.host[holder]) + "\")",
                                    *preview.newName));
             preview.newName = preview.name;
             preview.changed = false;
