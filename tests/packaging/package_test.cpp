@@ -103,8 +103,10 @@ TEST_F(Package, TheGuidesCoverTheSameGroundAndOpenInNotepadAsUtf8WithTheirLines)
 #if defined(_WIN32)
 TEST_F(Package, IsSmallBecauseItsBinariesAreStripped)
 {
-    // With their debug information the binaries zip to more than 7 MB.
-    EXPECT_LT(fs::file_size(PELMORA_PACKAGE_FILE), 1500u * 1024u);
+    // With their debug information the binaries zip to more than 7 MB;
+    // stripped, with the report's workbook writer and the checker's merge,
+    // to about 1.6 MB.
+    EXPECT_LT(fs::file_size(PELMORA_PACKAGE_FILE), 2048u * 1024u);
 }
 #endif
 
