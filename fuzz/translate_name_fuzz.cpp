@@ -4,7 +4,9 @@
 //   - a name that fits no pattern comes back byte for byte;
 //   - with a dictionary whose terms each stand in one pair, hold no digit and
 //     no '_' and survive the code page, a name of valid text translated twice
-//     comes back byte for byte.
+//     comes back byte for byte; except, outside code page 936, the 936 bytes
+//     of the coordinate system's Chinese name, which turn into "Default CSYS"
+//     for good (what earlier versions wrote in a Western model, healed).
 #include "text.h"
 #include "translate_name.h"
 
@@ -119,7 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         switchTo(setting.locale);
         checkStable(name, setting.clean);
         checkStable(name, setting.awkward);
-        if (wideToNarrow(narrowToWide(name)) == name &&
+        const bool damagedCoordinateSystem =
+            name == kDefaultCsysChinese936 && wideToNarrow(kDefaultCsysChineseText) != kDefaultCsysChinese936;
+        if (!damagedCoordinateSystem && wideToNarrow(narrowToWide(name)) == name &&
             translateName(translateName(name, setting.clean), setting.clean) != name)
             fail("translating twice did not give the name back", name);
     }
