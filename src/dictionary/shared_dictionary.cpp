@@ -84,7 +84,7 @@ int loadDictionary(std::u16string path, std::u16string startMarker, std::u16stri
         displayFormatted(5, "%s", chinese ? chinese->c_str() : kOpenFailedEnglish);
         // The file is there, so it is not missing: say what is wrong with it.
         if (fileExists(path))
-            showAtLevel(5, "%s", hostText("not a workbook that the plug-in can read: " + read.openError).c_str());
+            showText(5, hostText("not a workbook that the plug-in can read: " + read.openError));
     } else {
         reportNothingToRead(read);
     }
