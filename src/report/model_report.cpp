@@ -28,11 +28,12 @@ constexpr size_t kExamples = 3;
 
 } // namespace
 
-ModelReport::ModelReport(const TermColumns& columns)
+ModelReport::ModelReport(const TermColumns& columns, size_t rowsPerSheet)
     : swap_(columns.terms()),
       toChinese_(columns, Direction::ToColumnB),
       toEnglish_(columns, Direction::ToColumnA),
-      translators_{NameTranslator(swap_), NameTranslator(toChinese_), NameTranslator(toEnglish_)}
+      translators_{NameTranslator(swap_), NameTranslator(toChinese_), NameTranslator(toEnglish_)},
+      rowsPerSheet_(std::clamp<size_t>(rowsPerSheet, 2, xl::XlsxWriter::kMaxRows))
 {
     startNamesSheet();
 }
@@ -98,7 +99,7 @@ void ModelReport::addPart(std::string_view part, std::span<const int32_t> ids,
     }
     for (size_t i = 0; i < entries; ++i) {
         ++counts_.entries;
-        if (writer_.rowsInSheet() == xl::XlsxWriter::kMaxRows)
+        if (writer_.rowsInSheet() == rowsPerSheet_)
             startNamesSheet();
         writer_.addRow({part, ids[i], namesUtf8[i], newNames[0][i], whys[0][i], newNames[1][i], whys[1][i],
                         newNames[2][i], whys[2][i]});

@@ -40,7 +40,9 @@ public:
                                                                          "PelmoraToEnglish"};
 
     // The dictionary that the commands would use; it must outlive the report.
-    explicit ModelReport(const TermColumns& columns);
+    // `rowsPerSheet`: the rows a "Names" sheet holds, its header's included
+    // (fewer than a sheet's limit only to see the next sheet begin).
+    explicit ModelReport(const TermColumns& columns, size_t rowsPerSheet = xl::XlsxWriter::kMaxRows);
     ~ModelReport();
     ModelReport(const ModelReport&) = delete;
     ModelReport& operator=(const ModelReport&) = delete;
@@ -82,6 +84,7 @@ private:
     const NamingRule toEnglish_;
     std::array<NameTranslator, kCommands> translators_;
     xl::XlsxWriter writer_;
+    size_t rowsPerSheet_;
     size_t namesSheets_ = 0;
     Counts counts_;
     std::unordered_map<std::u16string, MissingTerm, TermHash> missing_;
