@@ -75,6 +75,35 @@ TEST(CheckAnalysis, AStartMarkerInAnotherColumnIsNamedWithItsCell)
     EXPECT_FALSE(warns(check({{"Dictionary"}, {"Cut", "Trim"}}), "stands in"));
 }
 
+// The wrong sheet first: the plug-in reads the first sheet only.
+TEST(CheckAnalysis, AStartMarkerOnAnotherSheetIsNamedWithItsSheet)
+{
+    const auto rowXml = [](int row, std::string_view text) {
+        return "<row r=\"" + std::to_string(row) + "\"><c r=\"A" + std::to_string(row) +
+               "\" t=\"inlineStr\"><is><t>" + std::string(text) + "</t></is></c></row>";
+    };
+    std::vector<fixture::ZipEntry> parts = fixture::xlsxParts(fixture::worksheetXml(rowXml(1, "Notes")));
+    const auto add = [&](std::string_view part, std::string_view before, std::string_view text) {
+        std::string& xml = fixture::entryNamed(parts, part).data;
+        xml.insert(xml.find(before), text);
+    };
+    add("xl/workbook.xml", "</sheets>", "<sheet name=\"Terms\" sheetId=\"2\" r:id=\"rId9\"/>");
+    add("xl/_rels/workbook.xml.rels", "</Relationships>",
+        "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+        "worksheet\" Target=\"worksheets/sheet2.xml\"/>");
+    add("[Content_Types].xml", "</Types>",
+        "<Override PartName=\"/xl/worksheets/sheet2.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>");
+    parts.push_back({"xl/worksheets/sheet2.xml",
+                     fixture::worksheetXml(rowXml(1, "Terms") + rowXml(2, "KQ_FILE_START") + rowXml(3, "KQ_FILE_END"))});
+    std::string error;
+    xl::BookHandle book = openWorkbookBytes(fixture::buildZip(parts), u"dictionary.xlsx", error);
+    ASSERT_TRUE(book) << error;
+    const CheckReport report = checkWorkbook(*book);
+    EXPECT_FALSE(report.loads());
+    EXPECT_TRUE(warns(report, "KQ_FILE_START stands in A2 of sheet 2, but the plug-in reads the first sheet only"));
+}
+
 TEST(CheckAnalysis, AnEndMarkerThatNearlyMatchesCountsOnlyWhenThereIsNone)
 {
     const CheckReport without = check({{"KQ_FILE_START"}, {"A", "B"}, {"KQ_FILE_END "}, {"C", "D"}});
