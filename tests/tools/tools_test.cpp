@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -149,17 +151,24 @@ Outcome run(const char* program, const std::vector<std::string>& arguments, cons
     const std::string quoted = "\"" + command + "\"";
     std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, quoted.data(), static_cast<int>(quoted.size()), nullptr, 0)), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, quoted.data(), static_cast<int>(quoted.size()), wide.data(), static_cast<int>(wide.size()));
+    errno = 0;
     outcome.exitCode = _wsystem(wide.c_str());
     const std::string codeset;
 #else
+    errno = 0;
     int status = std::system(("LC_ALL=" + setting.locale + " " + command).c_str());
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     const size_t dot = setting.locale.find('.');
     const std::string codeset = dot == std::string::npos ? "" : setting.locale.substr(dot + 1);
 #endif
+    // The shell itself may not start (a system out of processes or memory):
+    // then the failure says so rather than show an exit code the program never gave.
+    const int startError = outcome.exitCode == -1 ? errno : 0;
     outcome.out = withoutCarriageReturns(readWhole(out));
     outcome.shown = utf8From(codeset, outcome.out);
     outcome.err = utf8From(codeset, withoutCarriageReturns(readWhole(err)));
+    if (startError != 0)
+        outcome.err += "[the command could not be started: " + std::string(std::strerror(startError)) + "]";
     return outcome;
 }
 
