@@ -10,11 +10,18 @@
 // however the module's walk changes. EmptyDictionary is a run whose lookups
 // find nothing, so that every name but the default coordinate systems' stays
 // as it is.
+//
+// Each runs over two assemblies: one whose parts hold names as parts usually
+// do, none the same as another or as another's counterpart (Distinct), and
+// one drawn at random from few numbers, where a part often holds a name and
+// its counterpart or the same name twice (Colliding), so that the names a
+// run leaves to keep a part's names distinct are worked out the long way.
 #include "bench_data.h"
 #include "command.h"
 #include "ostrel_sim.h"
 #include "process_stats.h"
 #include "report_command.h"
+#include "text.h"
 #include "common/utf8.h"
 
 #include <benchmark/benchmark.h>
@@ -36,16 +43,46 @@ constexpr int kParts = 2000;
 constexpr int kEntriesPerPart = 200;
 constexpr int kPairs = 2000;
 
-void buildAssembly()
+enum class Names { Distinct, Colliding };
+
+// A part's names as parts usually hold them: one coordinate system, and each
+// entry numbered apart from the others, so that no name is the same as
+// another or as another's counterpart.
+std::vector<std::string> distinctPartNames(int part)
+{
+    std::vector<std::string> names{part % 2 == 0 ? "Default CSYS" : "\xC4\xAC\xC8\xCF" "CSYS"};
+    for (int entry = 1; entry < kEntriesPerPart; ++entry) {
+        const int index = (part * 7 + entry * 13) % kPairs;
+        const std::string number = std::to_string(entry);
+        auto term = [&](int which) {
+            return wideToNarrow(which % 2 == 0 ? englishTerm(which / 2) : counterpartTerm(which / 2, Setting::Chinese));
+        };
+        const int kind = (part + entry) % 20;
+        if (kind < 9)
+            names.push_back(term(index) + number);
+        else if (kind < 16)
+            names.push_back(term(index) + number + "_" + term(index + 2 * kind));
+        else
+            names.push_back("Imported" + number + "_Body");
+    }
+    return names;
+}
+
+void buildAssembly(Names kind)
 {
     ostrelsim::reset();
-    std::vector<std::string> names = makeNames(kParts * kEntriesPerPart, kPairs, Setting::Chinese);
+    const std::vector<std::string> drawn =
+        kind == Names::Colliding ? makeNames(kParts * kEntriesPerPart, kPairs, Setting::Chinese) : std::vector<std::string>{};
     int32_t assembly = ostrelsim::addObject("Assembly");
     ostrelsim::addHistoryEntry(assembly, "Default CSYS");
     for (int part = 0; part < kParts; ++part) {
         int32_t object = ostrelsim::addObject("Part" + std::to_string(part));
-        for (int entry = 0; entry < kEntriesPerPart; ++entry)
-            ostrelsim::addHistoryEntry(object, names[static_cast<size_t>(part * kEntriesPerPart + entry)]);
+        if (kind == Names::Distinct)
+            for (const std::string& name : distinctPartNames(part))
+                ostrelsim::addHistoryEntry(object, name);
+        else
+            for (int entry = 0; entry < kEntriesPerPart; ++entry)
+                ostrelsim::addHistoryEntry(object, drawn[static_cast<size_t>(part * kEntriesPerPart + entry)]);
         ostrelsim::addComponent(assembly, object);
     }
 }
@@ -165,10 +202,10 @@ Replay::Maker Replay::makerOf(std::string_view op)
 }
 
 template <typename Run>
-void measure(benchmark::State& state, Run&& run)
+void measure(benchmark::State& state, Names names, Run&& run)
 {
     switchLocale(Setting::Chinese);
-    buildAssembly();
+    buildAssembly(names);
     for (auto _ : state) {
         run();
         state.PauseTiming();
@@ -179,29 +216,29 @@ void measure(benchmark::State& state, Run&& run)
     ostrelsim::reset();
 }
 
-void FullRun(benchmark::State& state)
+void FullRun(benchmark::State& state, Names names)
 {
     switchLocale(Setting::Chinese);
     TermDictionary dictionary = makeDictionary(kPairs, Setting::Chinese);
-    measure(state, [&] { runTranslateCommand(dictionary); });
+    measure(state, names, [&] { runTranslateCommand(dictionary); });
 }
 
-void EmptyDictionary(benchmark::State& state)
+void EmptyDictionary(benchmark::State& state, Names names)
 {
     TermDictionary dictionary;
-    measure(state, [&] { runTranslateCommand(dictionary); });
+    measure(state, names, [&] { runTranslateCommand(dictionary); });
 }
 
-void HostCallsAlone(benchmark::State& state)
+void HostCallsAlone(benchmark::State& state, Names names)
 {
     switchLocale(Setting::Chinese);
-    buildAssembly();
+    buildAssembly(names);
     runTranslateCommand(makeDictionary(kPairs, Setting::Chinese));
     Replay replay(ostrelsim::calls());
-    measure(state, [&] { replay.run(); });
+    measure(state, names, [&] { replay.run(); });
 }
 
-void Report(benchmark::State& state)
+void Report(benchmark::State& state, Names names)
 {
     switchLocale(Setting::Chinese);
     // Half the terms that the names use are known, each in its column.
@@ -216,7 +253,7 @@ void Report(benchmark::State& state)
     const std::u16string dictionaryPath = xl::utf8ToUtf16((folder / "PelmoraConfig.xlsx").string());
     const long before = statusKib("VmRSS");
     uintmax_t reportSize = 0;
-    measure(state, [&] {
+    measure(state, names, [&] {
         runReportCommand(columns, dictionaryPath);
         state.PauseTiming();
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -231,10 +268,14 @@ void Report(benchmark::State& state)
     std::filesystem::remove_all(folder);
 }
 
-BENCHMARK(FullRun)->Unit(benchmark::kMillisecond)->Iterations(4);
-BENCHMARK(Report)->Unit(benchmark::kMillisecond)->Iterations(4);
-BENCHMARK(EmptyDictionary)->Unit(benchmark::kMillisecond)->Iterations(4);
-BENCHMARK(HostCallsAlone)->Unit(benchmark::kMillisecond)->Iterations(4);
+#define OVER_BOTH_ASSEMBLIES(run)                                                                          \
+    BENCHMARK_CAPTURE(run, distinct, Names::Distinct)->Unit(benchmark::kMillisecond)->Iterations(4);          \
+    BENCHMARK_CAPTURE(run, colliding, Names::Colliding)->Unit(benchmark::kMillisecond)->Iterations(4)
+
+OVER_BOTH_ASSEMBLIES(FullRun);
+OVER_BOTH_ASSEMBLIES(Report);
+OVER_BOTH_ASSEMBLIES(EmptyDictionary);
+OVER_BOTH_ASSEMBLIES(HostCallsAlone);
 
 } // namespace
 
