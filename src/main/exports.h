@@ -9,9 +9,11 @@
 extern "C" {
 
 // Start-up: fills the dictionary from PelmoraConfig.xlsx beside the module
-// and registers the command PelmoraSwap.
+// and registers the commands PelmoraSwap, PelmoraToChinese, PelmoraToEnglish
+// and PelmoraReport (the last three through handlers the host is handed, not
+// found by name).
 PELMORA_EXPORT int32_t PelmoraInit(void);
-// Shut-down: unregisters PelmoraSwap.
+// Shut-down: unregisters the four commands.
 PELMORA_EXPORT int32_t PelmoraExit(void);
 // The handler of PelmoraSwap.
 PELMORA_EXPORT int32_t do_it(void);

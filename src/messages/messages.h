@@ -19,7 +19,7 @@ void showText(int level, const std::string& text);
 
 // Formats into 1024 bytes and shows the text at `level`; the common ground of
 // the Ostrel_Editor methods.
-void showAtLevel(int level, const char* format, ...);
+void showAtLevel(int level, const char* format, ...) PELMORA_PRINTF(2, 3);
 
 // The module's editor: one process-wide instance that shows formatted text at
 // the levels the demonstration callbacks use.
