@@ -34,9 +34,9 @@ NameReason whyUnchanged(const NameTranslation& analysis)
     case NameOutcome::NoCounterpart: {
         std::string why;
         if (!analysis.prefixKnown)
-            why = "\"" + utf8FromHost(analysis.prefix) + "\" has no counterpart";
+            why.append("\"").append(utf8FromHost(analysis.prefix)).append("\" has no counterpart");
         if (analysis.pattern == NamePattern::TwoTerm && !analysis.restKnown)
-            why += (why.empty() ? "\"" : " and \"") + utf8FromHost(analysis.rest) + "\" has no counterpart";
+            why.append(why.empty() ? "\"" : " and \"").append(utf8FromHost(analysis.rest)).append("\" has no counterpart");
         return {"no-counterpart", why};
     }
     case NameOutcome::CounterpartNotWritable:
