@@ -69,21 +69,24 @@ std::vector<SettledName> settleNames(std::span<const std::optional<std::string>>
                                      std::span<const std::string> proposed)
 {
     std::vector<SettledName> settled(names.size());
-    bool anyRenamed = false;
+    size_t renamedCount = 0;
+    size_t keptCount = 0;
     for (size_t i = 0; i < names.size(); ++i) {
-        if (!names[i])
+        if (!names[i]) {
             settled[i].fate = NameFate::Unreadable;
-        else if (proposed[i] != *names[i]) {
+        } else if (proposed[i] != *names[i]) {
             settled[i].fate = NameFate::Renamed;
-            anyRenamed = true;
+            ++renamedCount;
+        } else {
+            ++keptCount;
         }
     }
-    if (!anyRenamed)
+    if (renamedCount == 0)
         return settled;
     // Only a new name can collide: with another new one, or with a name kept.
     // Names kept twice (a part may hold such a pair) are no collision.
-    NameHashes kept(names.size());
-    NameHashes renamed(names.size());
+    NameHashes kept(keptCount);
+    NameHashes renamed(renamedCount);
     for (size_t i = 0; i < names.size(); ++i)
         if (settled[i].fate == NameFate::Unchanged)
             kept.insert(*names[i]);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -202,13 +203,13 @@ private:
 
 } // namespace
 
-void setNamesInOrder(std::span<std::optional<std::string>> names, std::span<const std::optional<std::string>> targets,
+void setNamesInOrder(std::span<std::optional<std::string>> names, std::span<std::optional<std::string>> targets,
                      const SetEntryName& setName)
 {
     if (!anyWaits(names, targets)) {
         for (size_t i = 0; i < names.size(); ++i)
             if (names[i] && targets[i] && setName(i, *targets[i]))
-                names[i] = *targets[i];
+                names[i] = std::move(targets[i]);
         return;
     }
     Ordering(names, targets, setName).run();

@@ -33,9 +33,10 @@ using SetEntryName = std::function<bool(size_t entry, const std::string& name)>;
 // `names`: the part's names in history order (nullopt: unreadable, never
 // set); on return, what each entry holds as far as the host said. `targets`:
 // the name each entry is to be set to, nullopt for one not to be set (an
-// entry may be set to the name it has). The targets must be settled
-// (settleNames), so that no two entries end with a name that the run gives.
-void setNamesInOrder(std::span<std::optional<std::string>> names, std::span<const std::optional<std::string>> targets,
+// entry may be set to the name it has); spent, as a name set may be moved
+// out. The targets must be settled (settleNames), so that no two entries end
+// with a name that the run gives.
+void setNamesInOrder(std::span<std::optional<std::string>> names, std::span<std::optional<std::string>> targets,
                      const SetEntryName& setName);
 
 // The passing names that the order uses, "Pelmora~1", "Pelmora~2" ...: ASCII,
