@@ -69,6 +69,10 @@ private:
 // folders, in either encoding a path could be written in.
 TEST(ModuleImage, NoBuiltFileHoldsTheFolderItWasBuiltIn)
 {
+#if defined(PELMORA_SANITIZED)
+    GTEST_SKIP() << "a sanitized build names headers by their full paths in the sanitizers' reports, which the "
+                    "prefix map does not reach; no such build is shipped";
+#endif
     const std::string folder = PELMORA_SOURCE_DIR;
     ASSERT_GT(folder.size(), 1u);
     std::string wide;
