@@ -48,13 +48,23 @@ void settleCollisions(std::span<const std::optional<std::string>> names, std::sp
                 losers.push_back(i);
             return loses;
         });
+        // Back to their old names, which may now be other entries' new ones.
+        // Each group that grew is put back in history order and weighed
+        // once, however many entries went back to its name: thousands may
+        // lose one name to the first.
+        std::vector<std::string_view> grown;
         for (size_t loser : losers) {
             settled[loser].fate = NameFate::NameTaken;
-            // Back to its old name, which may now be another entry's new one.
-            std::vector<size_t>& old = groups[*names[loser]];
-            old.insert(std::lower_bound(old.begin(), old.end(), loser), loser);
-            if (old.size() >= 2)
-                toSettle.push_back(*names[loser]);
+            groups[*names[loser]].push_back(loser);
+            grown.push_back(*names[loser]);
+        }
+        std::sort(grown.begin(), grown.end());
+        grown.erase(std::unique(grown.begin(), grown.end()), grown.end());
+        for (std::string_view oldName : grown) {
+            std::vector<size_t>& holders = groups[oldName];
+            std::sort(holders.begin(), holders.end());
+            if (holders.size() >= 2)
+                toSettle.push_back(oldName);
         }
     }
     // Who ends the run with each name that was taken: the first holder.
