@@ -42,6 +42,10 @@ public:
         return slots_[slotFor(hash)] == hash;
     }
 
+    // The hash that the set keeps of `name` (never 0), for a caller that
+    // keeps hashes of its own.
+    static uint64_t hashOf(std::string_view name);
+
 private:
     // Folds the 128-bit product of its arguments into 64 bits: every bit of
     // both reaches every bit of the result.
@@ -49,37 +53,6 @@ private:
     {
         const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
         return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
-    }
-    // 0 marks an empty slot; a hash of 0 is kept as 1.
-    static uint64_t hashOf(std::string_view name)
-    {
-        constexpr uint64_t kSeed = 0x9E3779B97F4A7C15ULL;
-        constexpr uint64_t kMultiplier = 0xBF58476D1CE4E5B9ULL;
-        uint64_t hash = fold(kSeed ^ name.size(), kMultiplier);
-        size_t at = 0;
-        for (; at + 8 <= name.size(); at += 8) {
-            uint64_t word;
-            std::memcpy(&word, name.data() + at, 8);
-            hash = fold(hash ^ word, kMultiplier);
-        }
-        // The last bytes in loads of a fixed size (a copy of a length not
-        // known here would be a call), overlapping where they must: the
-        // length, mixed in first, tells such tails apart.
-        const char* rest = name.data() + at;
-        const size_t left = name.size() - at;
-        uint64_t tail = 0;
-        if (left >= 4) {
-            uint32_t low;
-            uint32_t high;
-            std::memcpy(&low, rest, 4);
-            std::memcpy(&high, rest + left - 4, 4);
-            tail = low | uint64_t{high} << 32;
-        } else if (left > 0) {
-            const auto byte = [&](size_t i) { return uint64_t{static_cast<unsigned char>(rest[i])}; };
-            tail = byte(0) | byte(left / 2) << 8 | byte(left - 1) << 16;
-        }
-        hash = fold(hash ^ tail, kMultiplier);
-        return hash + (hash == 0);
     }
     // The slot that holds `hash`, or the empty one where it would go.
     size_t slotFor(uint64_t hash) const
@@ -93,3 +66,35 @@ private:
 
     std::vector<uint64_t> slots_;
 };
+
+// 0 marks an empty slot; a hash of 0 is kept as 1.
+inline uint64_t NameHashes::hashOf(std::string_view name)
+{
+    constexpr uint64_t kSeed = 0x9E3779B97F4A7C15ULL;
+    constexpr uint64_t kMultiplier = 0xBF58476D1CE4E5B9ULL;
+    uint64_t hash = fold(kSeed ^ name.size(), kMultiplier);
+    size_t at = 0;
+    for (; at + 8 <= name.size(); at += 8) {
+        uint64_t word;
+        std::memcpy(&word, name.data() + at, 8);
+        hash = fold(hash ^ word, kMultiplier);
+    }
+    // The last bytes in loads of a fixed size (a copy of a length not
+    // known here would be a call), overlapping where they must: the
+    // length, mixed in first, tells such tails apart.
+    const char* rest = name.data() + at;
+    const size_t left = name.size() - at;
+    uint64_t tail = 0;
+    if (left >= 4) {
+        uint32_t low;
+        uint32_t high;
+        std::memcpy(&low, rest, 4);
+        std::memcpy(&high, rest + left - 4, 4);
+        tail = low | uint64_t{high} << 32;
+    } else if (left > 0) {
+        const auto byte = [&](size_t i) { return uint64_t{static_cast<unsigned char>(rest[i])}; };
+        tail = byte(0) | byte(left / 2) << 8 | byte(left - 1) << 16;
+    }
+    hash = fold(hash ^ tail, kMultiplier);
+    return hash + (hash == 0);
+}

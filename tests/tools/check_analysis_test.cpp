@@ -199,17 +199,23 @@ TEST(CheckAnalysis, TermsInBothColumnsAndColumnsTheWrongWayRound)
     }
 }
 
-// The previews of the lines of `names`, read as the program reads a file.
+// The previews of the lines of `names`, read as the program reads a file:
+// twice, each reading from the start.
 std::vector<NamePreview> previewNames(const std::string& names, const NamingRule& rule)
 {
-    bool given = false;
-    tools::TextLines lines([&](std::string& chunk, std::string&) {
-        chunk = given ? "" : names;
-        given = true;
-        return true;
-    });
+    int readings = 0;
+    const OpenLines open = [&](std::string&) {
+        ++readings;
+        return std::make_unique<tools::TextLines>([&names, given = false](std::string& chunk, std::string&) mutable {
+            chunk = given ? "" : names;
+            given = true;
+            return true;
+        });
+    };
     std::vector<NamePreview> previews;
-    EXPECT_TRUE(previewLines(lines, rule, [&](const NamePreview& name) { previews.push_back(name); }));
+    std::string error;
+    EXPECT_TRUE(previewLines(open, rule, [&](const NamePreview& name) { previews.push_back(name); }, error)) << error;
+    EXPECT_EQ(readings, 2);
     return previews;
 }
 
@@ -272,17 +278,20 @@ TEST(NamePreview, NamesAnotherLineEndsWithAreTaken)
     dictionary.set(u"Sketch", u"Caotu");
     dictionary.set(u"Caotu", u"Sketch");
     columns.enterRow(u"Sketch", u"Caotu");
+    // A line that is no name keeps its place among them.
     const std::vector<NamePreview> previews =
-        previewNames("Sketch1\nCaotu1\nDefault CSYS\n", NamingRule(columns, Direction::ToColumnB));
-    ASSERT_EQ(previews.size(), 3u);
+        previewNames("Sketch1\n\xFF\nCaotu1\nDefault CSYS\n", NamingRule(columns, Direction::ToColumnB));
+    ASSERT_EQ(previews.size(), 4u);
     EXPECT_EQ(previews[0].newName, "Sketch1");
     EXPECT_FALSE(previews[0].changed);
     EXPECT_EQ(previews[0].code, "name-taken");
-    EXPECT_EQ(previews[0].why, "line 2 (\"Caotu1\") ends with the new name \"Caotu1\", so the plug-in leaves the name "
+    EXPECT_EQ(previews[0].why, "line 3 (\"Caotu1\") ends with the new name \"Caotu1\", so the plug-in leaves the name "
                                "as it is");
-    EXPECT_EQ(previews[1].code, "already-in-target");
-    EXPECT_EQ(previews[2].newName, "Default CSYS");
-    EXPECT_EQ(previews[2].code, "counterpart-not-writable");
+    EXPECT_EQ(previews[1].line, 2u);
+    EXPECT_EQ(previews[1].code, "invalid-text");
+    EXPECT_EQ(previews[2].code, "already-in-target");
+    EXPECT_EQ(previews[3].newName, "Default CSYS");
+    EXPECT_EQ(previews[3].code, "counterpart-not-writable");
     // Swapped, the two trade names: nothing is taken.
     const std::vector<NamePreview> swapped = previewNames("Sketch1\nCaotu1\n", dictionary);
     EXPECT_EQ(swapped[0].newName, "Caotu1");

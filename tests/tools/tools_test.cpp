@@ -130,6 +130,7 @@ private:
 struct Setting {
     std::string locale = "zh_CN.GBK";
     std::string input;
+    bool piped = false;   // standard input from a pipe rather than a file
 };
 
 // Runs a program built beside this one.
@@ -142,8 +143,16 @@ Outcome run(const char* program, const std::vector<std::string>& arguments, cons
     std::string command = "\"" + commandLineName(besideThisProgram(program)) + "\"";
     for (const std::string& argument : arguments)
         command += " \"" + argument + "\"";
-    command += " < \"" + commandLineName(in) + "\" > \"" + commandLineName(out) + "\" 2> \"" +
-               commandLineName(err) + "\"";
+    if (setting.piped) {
+#if defined(_WIN32)
+        command = "type \"" + commandLineName(in) + "\" | " + command;
+#else
+        command = "cat \"" + commandLineName(in) + "\" | " + command;
+#endif
+    } else {
+        command += " < \"" + commandLineName(in) + "\"";
+    }
+    command += " > \"" + commandLineName(out) + "\" 2> \"" + commandLineName(err) + "\"";
     Outcome outcome;
 #if defined(_WIN32)
     // cmd.exe drops the outer quotes of its command line; the wide call keeps
@@ -665,6 +674,23 @@ TEST(BothPrograms, ReadStandardInputForADashAndTakeOptionsInEitherForm)
     Json preview = Json::parse(fromInput.out, nullptr, false);
     ASSERT_TRUE(preview.is_object()) << fromInput.out;
     EXPECT_EQ(preview.at("names").at(0).at("newName"), "Trim3");
+
+    // From a pipe, which cannot be read twice: the names are kept aside as they are read.
+    for (const auto& [to, newNames] : {std::pair<std::string, std::vector<std::string>>{"--to=swap", {"Trim3", "Cut3"}},
+                                       {"--to=english", {"Cut3", "Trim3"}}}) {
+        Outcome piped = run(PELMORA_DICT_FILE_NAME, {"preview", workbook, "--names", "-", to, "--json"},
+                            {"zh_CN.GBK", "Cut3\nTrim3\n", true});
+        EXPECT_EQ(piped.exitCode, 0) << piped.err;
+        preview = Json::parse(piped.out, nullptr, false);
+        ASSERT_TRUE(preview.is_object()) << piped.out;
+        std::vector<std::string> given;
+        for (const Json& name : preview.at("names"))
+            given.push_back(name.at("newName"));
+        EXPECT_EQ(given, newNames) << to;
+        if (to == "--to=english") {
+            EXPECT_EQ(preview.at("names").at(1).at("code"), "name-taken") << piped.out;
+        }
+    }
 
     Outcome inline_ = run(PELMORA_DICT_FILE_NAME, {"preview", "--names=" + names, "--to=english", "--json", "--", workbook});
     EXPECT_EQ(inline_.exitCode, 0) << inline_.err;

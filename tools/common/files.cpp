@@ -14,6 +14,7 @@
 #  include <io.h>
 #  include <windows.h>
 #else
+#  include <sys/stat.h>
 #  include <unistd.h>
 #endif
 
@@ -58,6 +59,37 @@ File openFile(const fs::path& path, const char* mode)
 #endif
 }
 
+// Whether the file can be read again from its start: a file on a disk, not
+// a pipe, a console or a device (where Windows may say a seek succeeded).
+bool seekable(std::FILE* file)
+{
+#if defined(_WIN32)
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK;
+#else
+    struct stat status;
+    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+#endif
+}
+
+// A file for reading and writing that the system deletes when it is closed.
+std::FILE* openScratchFile()
+{
+#if defined(_WIN32)
+    // The C library's tmpfile writes to the drive's root, which users may not write to.
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"pel", 0, name) == 0)
+        return nullptr;
+    std::FILE* file = _wfopen(name, L"w+bD");
+    if (!file)
+        DeleteFileW(name);
+    return file;
+#else
+    return std::tmpfile();
+#endif
+}
+
 } // namespace
 
 bool readInput(const Argument& argument, std::string& bytes, std::string& error)
@@ -87,6 +119,8 @@ InputStream::~InputStream()
 {
     if (owned_)
         std::fclose(file_);
+    if (scratch_)
+        std::fclose(scratch_);
 }
 
 bool InputStream::open(const Argument& argument, std::string& error)
@@ -125,7 +159,41 @@ bool InputStream::read(std::string& chunk, std::string& why)
         why = reasonFor(errno);
         return false;
     }
+    if (scratch_ && got > 0 && std::fwrite(chunk.data(), 1, got, scratch_) != got) {
+        why = "the copy kept for a second reading cannot be written: " + reasonFor(errno);
+        return false;
+    }
     return true;
+}
+
+bool InputStream::keepForRereading(std::string& why)
+{
+    if (seekable(file_))
+        return true;
+    errno = 0;
+    scratch_ = openScratchFile();
+    if (scratch_)
+        return true;
+    why = "no scratch file for a second reading can be made: " + reasonFor(errno);
+    return false;
+}
+
+bool InputStream::rewind(std::string& why)
+{
+    if (scratch_) {
+        if (owned_)
+            std::fclose(file_);
+        file_ = scratch_;
+        owned_ = true;
+        scratch_ = nullptr;
+    }
+    errno = 0;
+    if (std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0) {
+        std::clearerr(file_);
+        return true;
+    }
+    why = "it cannot be read a second time: " + reasonFor(errno);
+    return false;
 }
 
 OutputFile::~OutputFile()

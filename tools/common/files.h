@@ -34,9 +34,18 @@ public:
     // The next piece into `chunk`, empty at the end; false with `why` when reading fails.
     bool read(std::string& chunk, std::string& why);
 
+    // For a pass that reads the input twice; called before the first read.
+    // What cannot be read again (standard input from a pipe, a device) is
+    // copied as it is read into a scratch file, deleted when it is closed.
+    // False with `why` when no scratch file can be made.
+    bool keepForRereading(std::string& why);
+    // Back to the first byte, for the second reading; false with `why`.
+    bool rewind(std::string& why);
+
 private:
     std::FILE* file_ = nullptr;
     bool owned_ = false;
+    std::FILE* scratch_ = nullptr;   // the copy of what cannot be read again
 };
 
 // A file written whole through a temporary name beside it and renamed over

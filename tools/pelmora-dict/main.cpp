@@ -255,22 +255,32 @@ private:
 };
 
 // The names are read and shown one by one, so that the names file may be of
-// any size; what is shown of each name is written as it is known. A verdict
-// that needs every name first fits as a pass before this one over a second
-// reader of the same input (standard input copied to a temporary file).
+// any size; what is shown of each name is written as it is known. The list
+// is read twice (see name_preview.h): standard input from a pipe is copied to
+// a scratch file as it is read the first time.
 int preview(xl::Book& book, const Request& request, const Reply& reply)
 {
     tools::InputStream input;
     std::string error;
     if (!input.open(*request.names, error))
         return reply.fail(tools::kCannotRead, "cannot-read", error);
+    const std::string names = request.names->isStandardStream() ? "standard input" : request.names->text();
+    if (std::string why; !input.keepForRereading(why))
+        return reply.fail(tools::kCannotRead, "cannot-read", names + ": cannot be read (" + why + ")");
     TermDictionary dictionary;
     TermColumns columns(dictionary);
     LoadRecord load;
     load.read = readDictionaryBook(dictionary, book, kStartMarker, kEndMarker, &load, &columns);
     const PreviewContext context{reply.head.workbook, load, systemCodePageName(), request.direction->name};
 
-    tools::TextLines lines([&](std::string& chunk, std::string& why) { return input.read(chunk, why); });
+    bool reading = false;
+    const OpenLines open = [&](std::string& why) -> std::unique_ptr<tools::TextLines> {
+        if (reading && !input.rewind(why))
+            return nullptr;
+        reading = true;
+        return std::make_unique<tools::TextLines>(
+            [&](std::string& chunk, std::string& why) { return input.read(chunk, why); });
+    };
     size_t previewed = 0;
     size_t invalid = 0;
     size_t firstInvalid = 0;
@@ -278,14 +288,17 @@ int preview(xl::Book& book, const Request& request, const Reply& reply)
     {
         PieceWriter out(reply);
         out.add(reply.json() ? previewJsonHead(reply.head, context) : previewTextHead(context));
-        read = previewLines(lines, NamingRule(columns, request.direction->direction), [&](const NamePreview& name) {
-            if (name.code == "invalid-text" && invalid++ == 0)
-                firstInvalid = name.line;
-            out.add(reply.json() ? previewJsonName(name, previewed == 0) : previewTextName(name));
-            ++previewed;
-        });
-        const std::string names = request.names->isStandardStream() ? "standard input" : request.names->text();
-        error = names + ": cannot be read (" + lines.error() + ")";
+        std::string why;
+        read = previewLines(
+            open, NamingRule(columns, request.direction->direction),
+            [&](const NamePreview& name) {
+                if (name.code == "invalid-text" && invalid++ == 0)
+                    firstInvalid = name.line;
+                out.add(reply.json() ? previewJsonName(name, previewed == 0) : previewTextName(name));
+                ++previewed;
+            },
+            why);
+        error = names + ": cannot be read (" + why + ")";
         if (reply.json())
             out.add(previewJsonEnd(previewed > 0, read ? Json(nullptr) : jsonError("cannot-read", error)));
         if (invalid > 0)

@@ -1,15 +1,15 @@
 // The analysis behind `pelmora-dict preview`: what the plug-in's naming rule
 // makes of each line of a list of names, and why a name stays as it is. The
-// lines are read one at a time and the previews handed out one at a time; the
-// names are those of one part, as the plug-in sees a part's history, so each
-// is kept (in the host's code page, with its new name) until all are read.
+// names are those of one part, as the plug-in sees a part's history, so the
+// list is read twice: once for what the names would end with, once to hand
+// the previews out one at a time.
 #pragma once
 
 #include "text_lines.h"
 #include "translate_name.h"
 
 #include <functional>
-
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,11 +25,15 @@ struct NamePreview {
     bool changed = false;
 };
 
-// Calls `each` with the preview of each line of `lines` that is not empty,
+// A reader of the list from its first line, for each of the two readings;
+// null with `error` when the list cannot be read again.
+using OpenLines = std::function<std::unique_ptr<tools::TextLines>(std::string& error)>;
+
+// Calls `each` with the preview of each line of the list that is not empty,
 // in order. Names are taken in the ANSI code page of the current locale, as
 // the host would hold them, and as the names of one part: a name whose new
 // form another line ends with stays as it is ("name-taken"), as in the
 // plug-in. A line that is not valid text in its file's encoding has the code
-// "invalid-text". False when the lines could not all
-// be read (`lines.error()` says why).
-bool previewLines(tools::TextLines& lines, const NamingRule& rule, const std::function<void(const NamePreview&)>& each);
+// "invalid-text". False with `error` when the list could not be read whole.
+bool previewLines(const OpenLines& open, const NamingRule& rule, const std::function<void(const NamePreview&)>& each,
+                  std::string& error);
