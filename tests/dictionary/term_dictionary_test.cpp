@@ -5,59 +5,45 @@
 
 #include <map>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace {
 
-TEST(TermDictionary, KeysAreExactCodeUnits)
+// What a table answers after a sequence of sets: each case sets its pairs
+// in order, then looks terms up.
+struct SetsAndLookups {
+    const char* what;
+    std::vector<std::pair<std::u16string, std::u16string>> sets;
+    std::vector<std::pair<std::u16string, std::u16string>> lookups;   // term, expected answer ("" for none)
+};
+
+TEST(TermDictionary, AnswersWhatWasLastSetForExactlyThatTerm)
 {
-    TermDictionary dictionary;
-    dictionary.set(u"Extrude", u"\u62C9\u4F38");
-    const std::pair<std::u16string, std::u16string> cases[] = {
-        {u"Extrude", u"\u62C9\u4F38"},
-        {u"extrude", u""},
-        {u"EXTRUDE", u""},
-        {u"Extrude ", u""},
-        {u" Extrude", u""},
-        {u"Extrud", u""},
-        {u"", u""},
-        {u"\u62C9\u4F38", u""},
+    const SetsAndLookups cases[] = {
+        {"an empty table knows nothing", {}, {{u"Abc", u""}, {u"", u""}}},
+        {"keys are exact code units",
+         {{u"Extrude", u"\u62C9\u4F38"}},
+         {{u"Extrude", u"\u62C9\u4F38"}, {u"extrude", u""}, {u"EXTRUDE", u""}, {u"Extrude ", u""}, {u" Extrude", u""},
+          {u"Extrud", u""}, {u"", u""}, {u"\u62C9\u4F38", u""}}},
+        {"the last set of a term wins", {{u"A", u"B"}, {u"A", u"C"}}, {{u"A", u"C"}}},
+        {"chained pairs in both directions",
+         {{u"X", u"Y"}, {u"Y", u"X"}, {u"Y", u"Z"}, {u"Z", u"Y"}},
+         {{u"X", u"Y"}, {u"Y", u"Z"}, {u"Z", u"Y"}}},
+        {"a term may map to itself", {{u"Same", u"Same"}}, {{u"Same", u"Same"}}},
+        // Keys beyond U+7FFF and surrogates must not be taken for negative numbers.
+        {"keys beyond U+7FFF and surrogates",
+         {{u"\uFFFF", u"high"}, {u"\U0001F600", u"emoji"}, {u"a", u"low"}},
+         {{u"\uFFFF", u"high"}, {u"\U0001F600", u"emoji"}, {u"a", u"low"}}},
+        {"the empty term is a key like any other", {{u"", u"nothing"}}, {{u"", u"nothing"}, {u"x", u""}}},
     };
-    for (const auto& [term, expected] : cases)
-        EXPECT_EQ(dictionary.lookup(term), expected);
-}
-
-TEST(TermDictionary, AnEmptyTableKnowsNothing)
-{
-    TermDictionary dictionary;
-    EXPECT_EQ(dictionary.lookup(u"Abc"), u"");
-    EXPECT_EQ(dictionary.lookup(u""), u"");
-}
-
-TEST(TermDictionary, TheLastSetOfATermWins)
-{
-    TermDictionary dictionary;
-    dictionary.set(u"A", u"B");
-    dictionary.set(u"A", u"C");
-    EXPECT_EQ(dictionary.lookup(u"A"), u"C");
-}
-
-TEST(TermDictionary, ChainedPairsInBothDirections)
-{
-    TermDictionary dictionary;
-    for (auto [first, second] : {std::pair{u"X", u"Y"}, std::pair{u"Y", u"Z"}}) {
-        dictionary.set(first, second);
-        dictionary.set(second, first);
+    for (const SetsAndLookups& c : cases) {
+        TermDictionary dictionary;
+        for (const auto& [term, counterpart] : c.sets)
+            dictionary.set(term, counterpart);
+        for (const auto& [term, expected] : c.lookups)
+            EXPECT_EQ(dictionary.lookup(term), expected) << c.what;
     }
-    EXPECT_EQ(dictionary.lookup(u"X"), u"Y");
-    EXPECT_EQ(dictionary.lookup(u"Y"), u"Z");
-    EXPECT_EQ(dictionary.lookup(u"Z"), u"Y");
-}
-
-TEST(TermDictionary, ATermMayMapToItself)
-{
-    TermDictionary dictionary;
-    dictionary.set(u"Same", u"Same");
-    EXPECT_EQ(dictionary.lookup(u"Same"), u"Same");
 }
 
 TEST(TermDictionary, ALookupChangesNoLaterAnswer)
@@ -68,18 +54,6 @@ TEST(TermDictionary, ALookupChangesNoLaterAnswer)
     EXPECT_EQ(dictionary.size(), 0u);
     dictionary.set(u"T", u"U");
     EXPECT_EQ(dictionary.lookup(u"T"), u"U");
-}
-
-TEST(TermDictionary, KeysBeyondU7FFFAndSurrogatesAreKeysLikeAnyOther)
-{
-    // Keys beyond U+7FFF and surrogates must not be taken for negative numbers.
-    TermDictionary dictionary;
-    dictionary.set(u"\uFFFF", u"high");
-    dictionary.set(u"\U0001F600", u"emoji");
-    dictionary.set(u"a", u"low");
-    EXPECT_EQ(dictionary.lookup(u"\uFFFF"), u"high");
-    EXPECT_EQ(dictionary.lookup(u"\U0001F600"), u"emoji");
-    EXPECT_EQ(dictionary.lookup(u"a"), u"low");
 }
 
 TEST(TermDictionary, ACounterpartReplacedByAShorterOrLongerOneIsWhole)
@@ -110,14 +84,6 @@ TEST(TermDictionary, ATableMovedFromIsEmptyAndUsable)
     EXPECT_EQ(second.lookup(u"A"), u"");
     EXPECT_EQ(first.size(), 0u);
     EXPECT_EQ(first.lookup(u"C"), u"");
-}
-
-TEST(TermDictionary, TheEmptyTermIsAKeyLikeAnyOther)
-{
-    TermDictionary dictionary;
-    dictionary.set(u"", u"nothing");
-    EXPECT_EQ(dictionary.lookup(u""), u"nothing");
-    EXPECT_EQ(dictionary.lookup(u"x"), u"");
 }
 
 // Tens of thousands of terms, many of them prefixes of one another and many
