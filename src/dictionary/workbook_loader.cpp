@@ -3,6 +3,7 @@
 
 #include "module_file.h"
 #include "text.h"
+#include "common/ascii.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,17 +14,7 @@ namespace {
 
 bool isBinaryBookExtension(std::u16string_view extension)
 {
-    constexpr std::u16string_view kXls = u".xls";
-    if (extension.size() != kXls.size())
-        return false;
-    for (size_t i = 0; i < kXls.size(); ++i) {
-        char16_t c = extension[i];
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        if (c != kXls[i])
-            return false;
-    }
-    return true;
+    return xl::equalIgnoringAsciiCase(extension, std::u16string_view(u".xls"));
 }
 
 // The cell's string, copied at once into `text` (whose room is reused).

@@ -8,6 +8,7 @@
 #include "reports.h"
 #include "text_lines.h"
 #include "text.h"
+#include "common/ascii.h"
 #include "common/utf8.h"
 #include "tool_main.h"
 
@@ -326,10 +327,7 @@ int dump(xl::Book& book, const Request& request, const Reply& reply)
 
 bool isXlsName(const Argument& file)
 {
-    std::string extension = file.path().extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-    return extension == ".xls";
+    return xl::equalIgnoringAsciiCase(std::string_view(file.path().extension().string()), std::string_view(".xls"));
 }
 
 // Whether `a` and `b` name one file, also through another spelling of its path.

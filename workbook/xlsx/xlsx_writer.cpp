@@ -3,6 +3,7 @@
 // the sheets and their filters are known.
 #include "xlsx/xlsx_writer.h"
 
+#include "common/ascii.h"
 #include "common/cell_reference.h"
 #include "common/utf8.h"
 #include "xlsx/escapes.h"
@@ -49,21 +50,6 @@ std::string quotedSheetName(std::string_view name)
     return out + "'";
 }
 
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    return true;
-}
-
 } // namespace
 
 struct XlsxWriter::Sheet {
@@ -108,7 +94,7 @@ void XlsxWriter::addSheet(std::string_view name, const std::vector<ColumnFormat>
     else if (name.front() == '\'' || name.back() == '\'')
         problem = "starts or ends with an apostrophe";
     for (const Sheet& sheet : sheets_)
-        if (problem.empty() && sameNameIgnoringCase(sheet.name, name))
+        if (problem.empty() && equalIgnoringAsciiCase(std::string_view(sheet.name), std::string_view(name)))
             problem = "is the name of another sheet";
     if (!problem.empty())
         throw std::invalid_argument("sheet name \"" + std::string(name) + "\" " + problem);

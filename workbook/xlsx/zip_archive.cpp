@@ -2,6 +2,7 @@
 // directory, and inflates single entries through zlib's raw deflate.
 #include "xlsx/zip_archive.h"
 
+#include "common/ascii.h"
 #include "common/little_endian.h"
 #include "common/load_error.h"
 #include "common/quote.h"
@@ -39,18 +40,13 @@ bool fits(uint64_t offset, uint64_t length, uint64_t size)
     return offset <= size && length <= size - offset;
 }
 
-char foldCase(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool sameName(std::string_view stored, std::string_view wanted)
 {
     if (stored.size() != wanted.size())
         return false;
     for (size_t i = 0; i < stored.size(); ++i) {
         const char w = wanted[i] == '\\' ? '/' : wanted[i];
-        if (foldCase(stored[i]) != foldCase(w))
+        if (asciiLower(stored[i]) != asciiLower(w))
             return false;
     }
     return true;
