@@ -3,7 +3,7 @@
 // three lines, then carry on.
 #include "exports.h"
 
-#include "guarded.h"
+#include "host_entry.h"
 #include "host_api.h"
 #include "messages.h"
 
@@ -23,7 +23,7 @@ extern "C" {
 
 int32_t optFormDemo(int32_t idData, int32_t, void*)
 {
-    return guarded([&] {
+    return runForHost([&] {
         int32_t nEnts = 0;
         int32_t* idEnts = nullptr;
         hostDataGetEntities(idData, FIELD_ENT_LIST, &nEnts, &idEnts);
@@ -34,7 +34,7 @@ int32_t optFormDemo(int32_t idData, int32_t, void*)
 
 int32_t optBtnCallbackDemo(int32_t, int32_t, int32_t idData)
 {
-    return guarded([&] {
+    return runForHost([&] {
         int32_t nEnts = 0;
         int32_t* idEnts = nullptr;
         REPORT_ON_FAILURE(hostDataGetEntities(idData, FIELD_ENT_LIST, &nEnts, &idEnts));
@@ -45,7 +45,7 @@ int32_t optBtnCallbackDemo(int32_t, int32_t, int32_t idData)
 
 int32_t ShowGuiFormDemo(int32_t, void*)
 {
-    return guarded([] {
+    return runForHost([] {
         char form[32];
         std::memset(form, 0, sizeof form);
         std::strcpy(form, "guiForm");

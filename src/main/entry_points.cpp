@@ -5,7 +5,7 @@
 #include "exports.h"
 
 #include "command.h"
-#include "guarded.h"
+#include "host_entry.h"
 #include "module_file.h"
 #include "report_command.h"
 #include "shared_dictionary.h"
@@ -15,7 +15,7 @@ namespace {
 
 int32_t runToward(Direction direction)
 {
-    return guarded([direction] {
+    return runForHost([direction] {
         runTranslateCommand(NamingRule(sharedTermColumns(), direction));
     });
 }
@@ -25,7 +25,7 @@ int32_t toEnglish() { return runToward(Direction::ToColumnA); }
 
 int32_t report()
 {
-    return guarded([] { runReportCommand(sharedTermColumns(), workbookPathBeside(ownModulePath())); });
+    return runForHost([] { runReportCommand(sharedTermColumns(), workbookPathBeside(ownModulePath())); });
 }
 
 } // namespace
@@ -34,17 +34,17 @@ extern "C" {
 
 int32_t PelmoraInit(void)
 {
-    return guarded([] { startModule({&do_it, &toChinese, &toEnglish, &report}); });
+    return runForHost([] { startModule({&do_it, &toChinese, &toEnglish, &report}); });
 }
 
 int32_t PelmoraExit(void)
 {
-    return guarded([] { stopModule(); });
+    return runForHost([] { stopModule(); });
 }
 
 int32_t do_it(void)
 {
-    return guarded([] { runTranslateCommand(sharedTermDictionary()); });
+    return runForHost([] { runTranslateCommand(sharedTermDictionary()); });
 }
 
 } // extern "C"

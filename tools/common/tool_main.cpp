@@ -30,7 +30,7 @@ int runTool(int argc, char** argv, const char* program, const std::function<int(
         }
         return code;
     };
-    return guarded([&] { return body(arguments(argc, argv)); }, say);
+    return exitCodeOf([&] { return body(arguments(argc, argv)); }, say);
 }
 
 } // namespace tools

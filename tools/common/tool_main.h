@@ -18,7 +18,7 @@ namespace tools {
 // Runs `step`; when it throws, returns what `fail` makes of the exit code
 // and a message in UTF-8.
 template <typename Step, typename Fail>
-int guarded(Step step, Fail fail)
+int exitCodeOf(Step step, Fail fail)
 {
     try {
         return step();
@@ -32,7 +32,7 @@ int guarded(Step step, Fail fail)
 }
 
 // main() for the tool `program`: sets the locale, takes the arguments and
-// runs `body` guarded, with a failure said on standard error.
+// runs `body` through exitCodeOf, with a failure said on standard error.
 int runTool(int argc, char** argv, const char* program, const std::function<int(const std::vector<Argument>&)>& body);
 
 // What --version prints: the program's name and the project's version.

@@ -529,7 +529,7 @@ int run(const std::vector<Argument>& arguments)
         if (request.out && request.out->isStandardStream())
             return badArguments(reply, "--out needs a file name: the workbook is written through a temporary file");
     }
-    return tools::guarded([&] { return execute(request, reply); },
+    return tools::exitCodeOf([&] { return execute(request, reply); },
                           [&](int code, const std::string& message) { return reply.fail(code, "internal-error", message); });
 }
 

@@ -1,6 +1,6 @@
 // How the readers of both formats report what stops a load. A reader throws
 // a LoadError where it finds the fault, saying what failed and where; the
-// book catches it at its edge, through guarded(), and keeps its message for
+// book catches it at its edge, through ranThrough(), and keeps its message for
 // errorMessage(). Where a fault is, is formatted here alone.
 #pragma once
 
@@ -42,7 +42,7 @@ struct LoadError {
 // did not. Memory running out, or any exception other than a LoadError,
 // fails the reading of `reading` ("the workbook", "sheet 2") all the same.
 template <typename Step>
-bool guarded(std::string_view reading, std::string& message, Step&& step)
+bool ranThrough(std::string_view reading, std::string& message, Step&& step)
 {
     try {
         step();

@@ -66,7 +66,7 @@ public:
             // Only the first worksheet's faults reach errorMessage(), through
             // load(); a later unsound one is simply not there.
             std::string ignored;
-            if (!guarded("sheet " + std::to_string(index + 1), ignored,
+            if (!ranThrough("sheet " + std::to_string(index + 1), ignored,
                          [&] { sheet.emplace(readSheet(static_cast<size_t>(index))); }))
                 sheet.emplace(nullptr);
         }
@@ -84,7 +84,7 @@ private:
     {
         clear();
         message_.clear();
-        if (guarded("the workbook", message_, step))
+        if (ranThrough("the workbook", message_, step))
             return true;
         clear();
         return false;

@@ -95,7 +95,7 @@ bool XlsxBook::loading(Step step)
 {
     clear();
     std::string message;
-    if (guarded("the workbook", message, step))
+    if (ranThrough("the workbook", message, step))
         return true;
     clear();
     error_ = std::move(message);
@@ -211,7 +211,7 @@ Sheet* XlsxBook::getSheet(int index)
     if (index < 0 || static_cast<size_t>(index) >= sheets_.size())
         return nullptr;
     SheetData* sheet = nullptr;
-    guarded("sheet " + std::to_string(index + 1), error_,
+    ranThrough("sheet " + std::to_string(index + 1), error_,
             [&] { sheet = loadSheet(static_cast<size_t>(index)); });
     return sheet;
 }

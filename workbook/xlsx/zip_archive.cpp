@@ -136,7 +136,7 @@ void ZipArchive::open(std::string_view data)
 
 bool ZipArchive::open(std::string_view data, std::string& error)
 {
-    return guarded("the zip archive", error, [&] { open(data); });
+    return ranThrough("the zip archive", error, [&] { open(data); });
 }
 
 void ZipArchive::readDirectory(uint64_t offset, uint64_t size)
@@ -185,7 +185,7 @@ const ZipArchive::Entry* ZipArchive::find(std::string_view name) const
 bool ZipArchive::read(const Entry& entry, std::string& out, std::string& error) const
 {
     out.clear();
-    const bool read = guarded("the zip archive", error, [&] {
+    const bool read = ranThrough("the zip archive", error, [&] {
         EntryReader reader(*this, entry);
         // Room for one byte beyond the declared size shows an entry that
         // inflates to more than it declared.

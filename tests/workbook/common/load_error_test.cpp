@@ -48,7 +48,7 @@ TEST(LoadError, SaysWhereFromTheOutsideInThenWhatFailedAndTheByte)
     }
 }
 
-TEST(Guarded, LetsNothingThroughAndSaysWhatFailed)
+TEST(RanThrough, LetsNothingThroughAndSaysWhatFailed)
 {
     struct Case {
         const char* name;
@@ -67,7 +67,7 @@ TEST(Guarded, LetsNothingThroughAndSaysWhatFailed)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string message = "earlier";
-        EXPECT_EQ(xl::guarded("sheet 2", message, c.step), c.ranThrough);
+        EXPECT_EQ(xl::ranThrough("sheet 2", message, c.step), c.ranThrough);
         EXPECT_EQ(message, c.message);
     }
 }

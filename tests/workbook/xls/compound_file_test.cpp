@@ -59,7 +59,7 @@ TEST(CompoundFile, GivesBackEachStreamByteForByteInEveryLayout)
         const CompoundImage image = builder.build();
 
         std::string message;
-        ASSERT_TRUE(xl::guarded("the container", message, [&] {
+        ASSERT_TRUE(xl::ranThrough("the container", message, [&] {
             CompoundFile file(image.bytes);
             seed = 0;
             for (const auto& [name, size] : streams) {
@@ -90,7 +90,7 @@ TEST(CompoundFile, FindsStreamsOfTheRootStorageWithoutRegardToCase)
         {"Inner", false},   // in a storage below the root
     };
     std::string message;
-    ASSERT_TRUE(xl::guarded("the container", message, [&] {
+    ASSERT_TRUE(xl::ranThrough("the container", message, [&] {
         const CompoundFile file(image.bytes);
         for (const auto& [name, found] : names)
             EXPECT_EQ(file.hasStream(name), found) << name;
@@ -178,7 +178,7 @@ TEST(CompoundFile, FailsNamingTheStructureAndWhereItIsBroken)
         CompoundImage image = builder.build();
         const std::string expected = fault.breakIt(image);
         std::string message;
-        EXPECT_FALSE(xl::guarded("the container", message, [&] {
+        EXPECT_FALSE(xl::ranThrough("the container", message, [&] {
             CompoundFile file(image.bytes);
             if (fault.stream)
                 file.readStream(fault.stream);
@@ -186,7 +186,7 @@ TEST(CompoundFile, FailsNamingTheStructureAndWhereItIsBroken)
         EXPECT_EQ(message, expected);
         // A view of the stream fails as a copy of it does.
         std::string viewMessage;
-        EXPECT_FALSE(xl::guarded("the container", viewMessage, [&] {
+        EXPECT_FALSE(xl::ranThrough("the container", viewMessage, [&] {
             CompoundFile file(image.bytes);
             std::vector<uint8_t> copy;
             if (fault.stream)

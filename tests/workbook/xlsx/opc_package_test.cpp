@@ -77,7 +77,7 @@ std::string relationshipsOf(const std::vector<fixture::ZipEntry>& parts, const c
     xl::Package package(pieceSize);
     std::string out;
     std::string message;
-    if (!xl::guarded("the package", message, [&] {
+    if (!xl::ranThrough("the package", message, [&] {
             package.open(fixture::buildZip(parts));
             for (const xl::Relationship& r : package.readRelationships(source))
                 out += r.id + " " + r.type + " " + r.target + " -> " + r.part + "\n";

@@ -34,7 +34,7 @@ xl::XmlReader readerOf(const std::string& bytes, size_t& at, size_t pieceSize)
 std::string faultOf(const std::function<void()>& step)
 {
     std::string message;
-    xl::guarded("the part", message, step);
+    xl::ranThrough("the part", message, step);
     return message;
 }
 

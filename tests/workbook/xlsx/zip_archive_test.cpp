@@ -24,7 +24,7 @@ bool readInPieces(const xl::ZipArchive& zip, const xl::ZipArchive::Entry& entry,
                   std::string& data, std::string& error)
 {
     data.clear();
-    return xl::guarded("the entry", error, [&] {
+    return xl::ranThrough("the entry", error, [&] {
         xl::ZipArchive::EntryReader reader(zip, entry);
         std::string piece(pieceSize, '\0');
         while (const size_t produced = reader.read(piece.data(), piece.size()))
@@ -160,10 +160,10 @@ TEST(ZipArchive, StopsInflatingOneBytePastTheDeclaredSize)
     xl::ZipArchive::EntryReader reader(zip, zip.entries().at(0));
     std::string piece(1000, '\0');
     size_t produced = 0;
-    ASSERT_TRUE(xl::guarded("the entry", error, [&] { produced = reader.read(piece.data(), piece.size()); }))
+    ASSERT_TRUE(xl::ranThrough("the entry", error, [&] { produced = reader.read(piece.data(), piece.size()); }))
         << error;
     EXPECT_EQ(produced, 1000u);
-    EXPECT_FALSE(xl::guarded("the entry", error, [&] { produced = reader.read(piece.data(), piece.size()); }));
+    EXPECT_FALSE(xl::ranThrough("the entry", error, [&] { produced = reader.read(piece.data(), piece.size()); }));
     EXPECT_EQ(error, "zip entry 'xl/sheet.xml': inflates to more than its declared size of 1024 bytes");
     // A reader that has failed stays at its end.
     EXPECT_EQ(reader.read(piece.data(), piece.size()), 0u);

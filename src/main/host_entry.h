@@ -4,7 +4,7 @@
 #include <cstdint>
 
 template <typename Work>
-int32_t guarded(Work&& work) noexcept
+int32_t runForHost(Work&& work) noexcept
 {
     try {
         work();
