@@ -1,32 +1,26 @@
 // The renaming commands: the walk, a translation pass for each part, the
-// replay, and the one message about names the code page cannot hold.
+// replay, and a message for each reason names were left as they were.
 #include "command.h"
 
 #include "history_pass.h"
 #include "messages.h"
 #include "text.h"
 
+#include <string>
+
 namespace {
 
 constexpr int32_t kReplayStatus = 3;
 constexpr char kReplayCommand[] = "$CdPlayAutoHist";
 
-void reportNamesNotWritable(int count)
+// "Pelmora: 1 name left unchanged: <why one>." or "Pelmora: N names left
+// unchanged: <why many>.", when any was left; ASCII, as every code page holds it.
+void reportNamesLeft(size_t count, const std::string& whyOne, const std::string& whyMany)
 {
-    if (count == 1)
-        displayFormatted(4, "Pelmora: 1 name left unchanged: its counterpart cannot be written in %s.",
-                         systemCodePageName().c_str());
-    else if (count > 1)
-        displayFormatted(4, "Pelmora: %d names left unchanged: their counterparts cannot be written in %s.", count,
-                         systemCodePageName().c_str());
-}
-
-void reportNamesTaken(size_t count)
-{
-    if (count == 1)
-        displayFormatted(4, "Pelmora: 1 name left unchanged: another entry of the part holds the new name.");
-    else if (count > 1)
-        displayFormatted(4, "Pelmora: %d names left unchanged: another entry of the part holds the new name.", static_cast<int>(count));
+    if (count == 0)
+        return;
+    showText(4, count == 1 ? "Pelmora: 1 name left unchanged: " + whyOne + "."
+                           : "Pelmora: " + std::to_string(count) + " names left unchanged: " + whyMany + ".");
 }
 
 } // namespace
@@ -41,7 +35,9 @@ int runTranslateCommand(const NamingRule& rule)
     hostSetUserActionStatus(kReplayStatus);
     hostSendCommand(kReplayCommand);
     hostSetUserActionStatus(savedStatus);
-    reportNamesNotWritable(run.namesNotWritable());
-    reportNamesTaken(run.namesTaken());
+    reportNamesLeft(run.namesNotWritable(), "its counterpart cannot be written in " + systemCodePageName(),
+                    "their counterparts cannot be written in " + systemCodePageName());
+    reportNamesLeft(run.namesTaken(), "another entry of the part holds the new name",
+                    "another entry of the part holds the new name");
     return 0;
 }

@@ -40,7 +40,7 @@ public:
 
     // Names left as they were because the system's code page cannot hold
     // their counterparts, over the whole run.
-    int namesNotWritable() const { return namesNotWritable_; }
+    size_t namesNotWritable() const { return namesNotWritable_; }
     void countNameNotWritable() { ++namesNotWritable_; }
 
     // Names left as they were because another entry of the part ends the
@@ -53,6 +53,6 @@ private:
         size_t operator()(const HistoryDigest& digest) const { return static_cast<size_t>(digest.low); }
     };
     std::unordered_set<HistoryDigest, DigestHash> leftBehind_;
-    int namesNotWritable_ = 0;
+    size_t namesNotWritable_ = 0;
     size_t namesTaken_ = 0;
 };

@@ -224,7 +224,7 @@ TEST_P(NamesNotWritable, LeaveTheNameAsItWasAndAreCounted)
     RunMemory run;
     translateActivePart(dictionary, run);
     EXPECT_EQ(historyNames(part), (std::vector<std::string>{"Hole1", "Profile2", "Extrude3_Hole", "Hole4_Sketch"}));
-    EXPECT_EQ(run.namesNotWritable(), 3);
+    EXPECT_EQ(run.namesNotWritable(), 3u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -65,10 +65,10 @@ TEST(RunMemory, RemembersWhatItWasToldAndCountsTheNamesLeft)
     const HistoryDigest sameLow{renamed.high + 1, renamed.low};
     EXPECT_FALSE(run.leftBehind(sameLow));
 
-    EXPECT_EQ(run.namesNotWritable(), 0);
+    EXPECT_EQ(run.namesNotWritable(), 0u);
     run.countNameNotWritable();
     run.countNameNotWritable();
-    EXPECT_EQ(run.namesNotWritable(), 2);
+    EXPECT_EQ(run.namesNotWritable(), 2u);
 }
 
 } // namespace
