@@ -75,39 +75,51 @@ void settleCollisions(std::span<const std::optional<std::string>> names, std::sp
 
 } // namespace
 
-std::vector<SettledName> settleNames(std::span<const std::optional<std::string>> names,
-                                     std::span<const std::string> proposed)
+PartSettlement settlePart(std::span<const std::optional<std::string>> names, std::span<const std::string> proposed)
 {
-    std::vector<SettledName> settled(names.size());
+    PartSettlement part;
+    std::vector<SettledName>& settled = part.names;
+    settled.resize(names.size());
     size_t renamedCount = 0;
-    size_t keptCount = 0;
+    size_t readableCount = 0;
     for (size_t i = 0; i < names.size(); ++i) {
         if (!names[i]) {
             settled[i].fate = NameFate::Unreadable;
-        } else if (proposed[i] != *names[i]) {
+            continue;
+        }
+        ++readableCount;
+        if (proposed[i] != *names[i]) {
             settled[i].fate = NameFate::Renamed;
             ++renamedCount;
-        } else {
-            ++keptCount;
         }
     }
     if (renamedCount == 0)
-        return settled;
+        return part;
     // Only a new name can collide: with another new one, or with a name kept.
-    // Names kept twice (a part may hold such a pair) are no collision.
-    NameHashes kept(keptCount);
+    // Names kept twice (a part may hold such a pair) are no collision. A new
+    // name that an entry to be renamed holds now is no collision either, but
+    // it must wait for that entry to move: both are found with the names
+    // held now, and the long way tells them apart.
+    NameHashes held(readableCount);
     NameHashes renamed(renamedCount);
     for (size_t i = 0; i < names.size(); ++i)
-        if (settled[i].fate == NameFate::Unchanged)
-            kept.insert(*names[i]);
+        if (names[i])
+            held.insert(*names[i]);
     for (size_t i = 0; i < names.size(); ++i) {
         if (settled[i].fate == NameFate::Renamed &&
-            (!renamed.insert(proposed[i]) || kept.mayContain(proposed[i]))) {
+            (!renamed.insert(proposed[i]) || held.mayContain(proposed[i]))) {
             settleCollisions(names, proposed, settled);
+            part.newNamesMayBeHeld = true;
             break;
         }
     }
-    return settled;
+    return part;
+}
+
+std::vector<SettledName> settleNames(std::span<const std::optional<std::string>> names,
+                                     std::span<const std::string> proposed)
+{
+    return settlePart(names, proposed).names;
 }
 
 size_t countNamesTaken(std::span<const SettledName> settled)

@@ -42,5 +42,14 @@ struct SettledName {
 std::vector<SettledName> settleNames(std::span<const std::optional<std::string>> names,
                                      std::span<const std::string> proposed);
 
+// The same, and whether a name that an entry is to take may be one that an
+// entry holds before the run: when not (the usual part), the names can be set
+// in history order, without working out an order (setNamesInOrder).
+struct PartSettlement {
+    std::vector<SettledName> names;
+    bool newNamesMayBeHeld = false;
+};
+PartSettlement settlePart(std::span<const std::optional<std::string>> names, std::span<const std::string> proposed);
+
 // How many entries keep their old name because another entry holds the new one.
 size_t countNamesTaken(std::span<const SettledName> settled);

@@ -73,7 +73,8 @@ int translateActivePart(const NamingRule& rule, RunMemory& run)
             run.countNameNotWritable();
         proposed[i] = std::move(translation.name);
     }
-    const std::vector<SettledName> settled = settleNames(names, proposed);
+    const PartSettlement part = settlePart(names, proposed);
+    const std::vector<SettledName>& settled = part.names;
     run.countNamesTaken(countNamesTaken(settled));
 
     // The swap sets every name it read, changed or not; a rule toward one
@@ -89,9 +90,9 @@ int translateActivePart(const NamingRule& rule, RunMemory& run)
             targets[i] = *names[i];
     }
     // What the history holds afterwards: a name the host refused keeps its old one.
-    setNamesInOrder(names, targets, [&](size_t entry, const std::string& name) {
-        return hostSetEntityName(ids[entry], name.c_str()) == 0;
-    });
+    setNamesInOrder(
+        names, targets, [&](size_t entry, const std::string& name) { return hostSetEntityName(ids[entry], name.c_str()) == 0; },
+        part.newNamesMayBeHeld);
     run.rememberLeftBehind(digestHistory(ids, names));
     return 0;
 }

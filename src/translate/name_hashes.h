@@ -10,6 +10,8 @@
 // chance costs time, never a wrong answer.
 #pragma once
 
+#include "fold_multiply.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -47,13 +49,6 @@ public:
     static uint64_t hashOf(std::string_view name);
 
 private:
-    // Folds the 128-bit product of its arguments into 64 bits: every bit of
-    // both reaches every bit of the result.
-    static uint64_t fold(uint64_t a, uint64_t b)
-    {
-        const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
-        return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
-    }
     // The slot that holds `hash`, or the empty one where it would go.
     size_t slotFor(uint64_t hash) const
     {
@@ -67,34 +62,44 @@ private:
     std::vector<uint64_t> slots_;
 };
 
-// 0 marks an empty slot; a hash of 0 is kept as 1.
+// 0 marks an empty slot; a hash of 0 is kept as 1. Sixteen bytes take one
+// multiply; the length, mixed in first, tells apart the tails whose loads
+// overlap.
 inline uint64_t NameHashes::hashOf(std::string_view name)
 {
     constexpr uint64_t kSeed = 0x9E3779B97F4A7C15ULL;
-    constexpr uint64_t kMultiplier = 0xBF58476D1CE4E5B9ULL;
-    uint64_t hash = fold(kSeed ^ name.size(), kMultiplier);
+    constexpr uint64_t kFirst = 0xBF58476D1CE4E5B9ULL;
+    constexpr uint64_t kSecond = 0x94D049BB133111EBULL;
+    const auto word = [&](size_t at) {
+        uint64_t value;
+        std::memcpy(&value, name.data() + at, 8);
+        return value;
+    };
+    uint64_t hash = foldMultiply(kSeed ^ name.size(), kFirst);
     size_t at = 0;
-    for (; at + 8 <= name.size(); at += 8) {
-        uint64_t word;
-        std::memcpy(&word, name.data() + at, 8);
-        hash = fold(hash ^ word, kMultiplier);
-    }
-    // The last bytes in loads of a fixed size (a copy of a length not
-    // known here would be a call), overlapping where they must: the
-    // length, mixed in first, tells such tails apart.
-    const char* rest = name.data() + at;
+    for (; at + 16 <= name.size(); at += 16)
+        hash = foldMultiply(word(at) ^ hash, word(at + 8) ^ kSecond);
+    // The last bytes in loads of a fixed size (a copy of a length not known
+    // here would be a call), overlapping where they must.
     const size_t left = name.size() - at;
-    uint64_t tail = 0;
-    if (left >= 4) {
-        uint32_t low;
-        uint32_t high;
-        std::memcpy(&low, rest, 4);
-        std::memcpy(&high, rest + left - 4, 4);
-        tail = low | uint64_t{high} << 32;
-    } else if (left > 0) {
+    if (left == 0)
+        return hash + (hash == 0);
+    const char* rest = name.data() + at;
+    uint64_t low = 0;
+    uint64_t high = 0;
+    if (left > 8) {
+        low = word(at);
+        high = word(name.size() - 8);
+    } else if (left >= 4) {
+        uint32_t first;
+        uint32_t last;
+        std::memcpy(&first, rest, 4);
+        std::memcpy(&last, rest + left - 4, 4);
+        low = first | uint64_t{last} << 32;
+    } else {
         const auto byte = [&](size_t i) { return uint64_t{static_cast<unsigned char>(rest[i])}; };
-        tail = byte(0) | byte(left / 2) << 8 | byte(left - 1) << 16;
+        low = byte(0) | byte(left / 2) << 8 | byte(left - 1) << 16;
     }
-    hash = fold(hash ^ tail, kMultiplier);
+    hash = foldMultiply(low ^ hash, high ^ kSecond);
     return hash + (hash == 0);
 }

@@ -204,9 +204,9 @@ private:
 } // namespace
 
 void setNamesInOrder(std::span<std::optional<std::string>> names, std::span<std::optional<std::string>> targets,
-                     const SetEntryName& setName)
+                     const SetEntryName& setName, bool mayWait)
 {
-    if (!anyWaits(names, targets)) {
+    if (!mayWait || !anyWaits(names, targets)) {
         for (size_t i = 0; i < names.size(); ++i)
             if (names[i] && targets[i] && setName(i, *targets[i]))
                 names[i] = std::move(targets[i]);

@@ -36,8 +36,10 @@ using SetEntryName = std::function<bool(size_t entry, const std::string& name)>;
 // entry may be set to the name it has); spent, as a name set may be moved
 // out. The targets must be settled (settleNames), so that no two entries end
 // with a name that the run gives.
+// `mayWait`: false when the caller knows that no target is a name an entry
+// holds (settlePart), so that nothing is looked for.
 void setNamesInOrder(std::span<std::optional<std::string>> names, std::span<std::optional<std::string>> targets,
-                     const SetEntryName& setName);
+                     const SetEntryName& setName, bool mayWait = true);
 
 // The passing names that the order uses, "Pelmora~1", "Pelmora~2" ...: ASCII,
 // so that every code page holds them.

@@ -1,37 +1,47 @@
-// The history digest: 128-bit FNV-1a over a framing of the ids and names that
-// no two different histories share. A digest, rather than the names, keeps a
-// run's memory small on assemblies of thousands of parts; at 128 bits two
-// different histories of one run meeting by chance is not a real concern.
+// The history digest: 128 bits from two lanes that each fold a word of the
+// history at a time, eight bytes, into a multiply with a key of their own,
+// over a framing of the ids and names that no two different histories share
+// (each name follows its length, so the zeros that fill its last word are no
+// bytes of it). A digest, rather than the names, keeps a run's memory small
+// on assemblies of thousands of parts; at 128 bits two different histories
+// of one run meeting by chance is not a real concern. Not a byte at a time:
+// a run digests every history twice, and that was a fifth of its time.
 #include "run_memory.h"
+
+#include "fold_multiply.h"
+
+#include <cstring>
 
 namespace {
 
-using Uint128 = unsigned __int128;
-
-constexpr Uint128 kOffsetBasis = (Uint128(0x6c62272e07bb0142ULL) << 64) | 0x62b821756295c58dULL;
-constexpr Uint128 kPrime = (Uint128(1) << 88) | 0x13b;
-
-class Fnv128 {
+class Digest {
 public:
-    void bytes(const void* data, size_t size)
+    void bytes(const char* data, size_t size)
     {
-        const auto* byte = static_cast<const unsigned char*>(data);
-        for (size_t i = 0; i < size; ++i) {
-            state_ ^= byte[i];
-            state_ *= kPrime;
+        size_t at = 0;
+        for (; at + 8 <= size; at += 8) {
+            uint64_t word;
+            std::memcpy(&word, data + at, 8);
+            number(word);
+        }
+        if (at < size) {
+            uint64_t word = 0;
+            std::memcpy(&word, data + at, size - at);
+            number(word);
         }
     }
     void number(uint64_t value)
     {
-        unsigned char little[8];
-        for (int i = 0; i < 8; ++i)
-            little[i] = static_cast<unsigned char>(value >> (8 * i));
-        bytes(little, sizeof little);
+        high_ = foldMultiply(high_ ^ value, kHighKey);
+        low_ = foldMultiply(low_ ^ value, kLowKey);
     }
-    HistoryDigest digest() const { return {static_cast<uint64_t>(state_ >> 64), static_cast<uint64_t>(state_)}; }
+    HistoryDigest digest() const { return {high_, low_}; }
 
 private:
-    Uint128 state_ = kOffsetBasis;
+    static constexpr uint64_t kHighKey = 0x9E3779B97F4A7C15ULL;
+    static constexpr uint64_t kLowKey = 0xD6E8FEB86659FD93ULL;
+    uint64_t high_ = 0x6C62272E07BB0142ULL;
+    uint64_t low_ = 0x62B821756295C58DULL;
 };
 
 // Set apart from every length a name can have.
@@ -41,17 +51,17 @@ constexpr uint64_t kUnreadable = ~uint64_t(0);
 
 HistoryDigest digestHistory(std::span<const int32_t> ids, std::span<const std::optional<std::string>> names)
 {
-    Fnv128 fnv;
-    fnv.number(ids.size());
+    Digest digest;
+    digest.number(ids.size());
     for (size_t i = 0; i < ids.size(); ++i) {
-        fnv.number(static_cast<uint32_t>(ids[i]));
+        digest.number(static_cast<uint32_t>(ids[i]));
         const std::optional<std::string>* name = i < names.size() ? &names[i] : nullptr;
         if (!name || !*name) {
-            fnv.number(kUnreadable);
+            digest.number(kUnreadable);
             continue;
         }
-        fnv.number((*name)->size());
-        fnv.bytes((*name)->data(), (*name)->size());
+        digest.number((*name)->size());
+        digest.bytes((*name)->data(), (*name)->size());
     }
-    return fnv.digest();
+    return digest.digest();
 }
