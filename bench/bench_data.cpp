@@ -2,7 +2,7 @@
 #include "bench_data.h"
 
 #include "text.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <xlsxwriter.h>
 

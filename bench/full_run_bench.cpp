@@ -22,7 +22,7 @@
 #include "process_stats.h"
 #include "report_command.h"
 #include "text.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <benchmark/benchmark.h>
 

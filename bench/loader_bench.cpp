@@ -9,7 +9,7 @@
 //              reads before (and writing the workbooks) have grown: what a
 //              read costs that finds its memory already touched.
 #include "bench_data.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "workbook_loader.h"
 
 #include "process_stats.h"

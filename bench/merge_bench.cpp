@@ -7,7 +7,7 @@
 #include "bench_data.h"
 #include "dictionary_merge.h"
 #include "process_stats.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlsx/xlsx_writer.h"
 
 #include <benchmark/benchmark.h>

@@ -17,7 +17,7 @@
 // it. The memory and the page faults are the first load's.
 // Output: one line per workbook,
 //   <file> <result> <count> <first s> <warm best s> <peak RSS KiB> <RSS KiB before the load> <page faults>
-#include "common/utf8.h"
+#include "utf8.h"
 #include "workbook_loader.h"
 #include "xlbook.h"
 

@@ -2,7 +2,7 @@
 // load or be refused cleanly. Bytes that start as a compound file go in as an
 // .xls workbook, anything else as an .xlsx one, since the loader picks the
 // format by the file's extension.
-#include "common/utf8.h"
+#include "utf8.h"
 #include "workbook_loader.h"
 
 #include <cstddef>

@@ -1,11 +1,11 @@
 // Host text: the simulated host keeps names in the ANSI code page, and model
-// files hold UTF-8. The conversions are the module's own (the text library
-// and the spreadsheet layer's UTF-8 codec), so that host and module read and
-// write the code page alike.
+// files hold UTF-8. The conversions are the project's one text library
+// (text/), which the module uses too, so that host and module read and write
+// the code page alike.
 #include "model_file.h"
 
 #include "text.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 namespace ostrelsim {
 

@@ -4,7 +4,7 @@
 
 #include "messages.h"
 #include "text.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "workbook_loader.h"
 
 #include <cstdio>

@@ -7,7 +7,7 @@
 #  include <shlwapi.h>
 #  include <vector>
 #else
-#  include "common/utf8.h"
+#  include "utf8.h"
 
 #  include <dlfcn.h>
 #endif

@@ -7,7 +7,7 @@
 #include "name_reason.h"
 #include "text.h"
 #include "workbook_loader.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "report_file.h"
 
 #include "module_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // The reasons a name stays, in the words both the checker and the report use.
 #include "name_reason.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 #include "text.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "startup.h"
 #include "text.h"
 #include "translate_name.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "dictionary_workbooks.h"
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 

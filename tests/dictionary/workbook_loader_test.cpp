@@ -4,7 +4,7 @@
 #include "workbook_loader.h"
 
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "zip_builder.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "loaded_module.h"
 #include "sim_test.h"
 #include "text.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlsx/zip_archive.h"
 
 #include <gtest/gtest.h>

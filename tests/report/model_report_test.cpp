@@ -6,7 +6,7 @@
 #include "model_report.h"
 
 #include "workbook_loader.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 

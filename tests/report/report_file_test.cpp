@@ -4,7 +4,7 @@
 #include "report_file.h"
 
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "sim_test.h"
 #include "text.h"
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "workbook_loader.h"
 #include "xlbook.h"
 

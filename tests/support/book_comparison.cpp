@@ -3,7 +3,7 @@
 
 #include "common/cell_reference.h"
 #include "common/sheet_data.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,7 +1,7 @@
 // The dictionary fixture in both workbook formats.
 #include "dictionary_workbooks.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xls_fixture.h"
 #include "zip_builder.h"
 

@@ -5,7 +5,7 @@
 #include "name_preview.h"
 
 #include "code_page.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "zip_builder.h"
 
 #include <gtest/gtest.h>

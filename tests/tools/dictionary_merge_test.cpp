@@ -3,7 +3,7 @@
 // pairs and the added ones and gives check nothing new to warn about.
 #include "dictionary_merge.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 #include "zip_builder.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // conventions, versions and exit codes, the encodings they write, a check of
 // the shipped dictionary, a check of a workbook with every kind of fault, and
 // a run of the plug-in on a model.
-#include "common/utf8.h"
+#include "utf8.h"
 #include "dictionary_workbooks.h"
 #include "module_file.h"
 #include "pelmora_version.h"

@@ -3,7 +3,7 @@
 #include "console.h"
 
 #include "text.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // finding the encoding and the line ends, and saying what is wrong where.
 #include "text_lines.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,7 +7,7 @@
 // The whole terms file is checked before anything is written, so a bad file
 // leaves no workbook behind and the build stops with "terms.txt:LINE: what".
 // UTF-8 is read with the spreadsheet layer's own codec, compiled in.
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <xlsxwriter.h>
 

@@ -4,7 +4,7 @@
 
 #include "common/cell_reference.h"
 #include "text.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <map>

@@ -4,7 +4,7 @@
 // the spreadsheet layer's sheet edit.
 #include "dictionary_merge.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlsx/sheet_edit.h"
 
 #include <algorithm>

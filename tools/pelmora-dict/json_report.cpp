@@ -3,7 +3,7 @@
 #include "reports.h"
 
 #include "common/cell_reference.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "pelmora_version.h"
 
 namespace {

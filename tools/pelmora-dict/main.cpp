@@ -9,7 +9,7 @@
 #include "text_lines.h"
 #include "text.h"
 #include "common/ascii.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "tool_main.h"
 
 #include <algorithm>

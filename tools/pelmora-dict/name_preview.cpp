@@ -11,7 +11,7 @@
 // part's history, and the previews are made after it.
 #include "name_preview.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 #include "distinct_names.h"
 #include "name_hashes.h"
 #include "name_reason.h"

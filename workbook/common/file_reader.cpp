@@ -3,7 +3,7 @@
 
 #include "common/load_error.h"
 #include "common/quote.h"
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // Quoting file text in messages.
 #include "common/quote.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 
 namespace xl {
 

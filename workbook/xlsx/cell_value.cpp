@@ -2,7 +2,7 @@
 // shared-string indexes checked against the table.
 #include "xlsx/cell_value.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlsx/escapes.h"
 
 #include <charconv>

@@ -4,7 +4,7 @@
 
 #include "xlsx/hex_digit.h"
 
-#include "common/utf8.h"
+#include "utf8.h"
 
 namespace xl {
 

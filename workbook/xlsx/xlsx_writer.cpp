@@ -5,7 +5,7 @@
 
 #include "common/ascii.h"
 #include "common/cell_reference.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlsx/escapes.h"
 
 #include <charconv>

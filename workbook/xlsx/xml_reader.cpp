@@ -3,7 +3,7 @@
 #include "xlsx/xml_reader.h"
 
 #include "common/quote.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlsx/hex_digit.h"
 #include "xlsx/xml_bytes.h"
 

@@ -4,7 +4,7 @@
 // this book refuses on purpose are listed with the reason.
 #include "corpus.h"
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlbook.h"
 #include "xls_fixture.h"
 

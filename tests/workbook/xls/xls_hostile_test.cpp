@@ -2,7 +2,7 @@
 // either fails to load with a message that says what is wrong, or loads
 // what is sound in it. Run under AddressSanitizer (preset native-asan), a
 // read outside the bytes shows up here too.
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xls_fixture.h"
 
 #include <gtest/gtest.h>

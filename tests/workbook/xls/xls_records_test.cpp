@@ -3,7 +3,7 @@
 // results of formulas become, which sheet comes first, and the container
 // layouts a writer may choose.
 #include "xls/biff_records.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xls_fixture.h"
 
 #include <gtest/gtest.h>

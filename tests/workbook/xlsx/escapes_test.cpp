@@ -1,5 +1,5 @@
 // The _xHHHH_ escapes of XML workbook text, decoded left to right.
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlsx/escapes.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Rows inserted into a workbook's first sheet: the rows below move with
 // their cells, however the sheet writes its positions; every other part
 // keeps its stored bytes; and what would not follow the rows is refused.
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlbook.h"
 #include "xlsx/sheet_edit.h"
 #include "xlsx/zip_archive.h"

@@ -3,7 +3,7 @@
 // established reader recorded in expected/<file>.json. Where that reader is
 // not the truth, the table below says what is expected instead, and why.
 #include "corpus.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "book_comparison.h"
 #include "xlbook.h"
 #include "xlsx/xlsx_book.h"

@@ -3,7 +3,7 @@
 // may crash, hang, read out of bounds or take memory out of proportion
 // (the suite also runs under AddressSanitizer).
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlbook.h"
 #include "xlsx/xlsx_book.h"
 #include "zip_builder.h"

@@ -2,7 +2,7 @@
 // real writers do differently: text forms, cell types, positions left out,
 // namespace prefixes, Strict files, encodings, sheet order and part names.
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlbook.h"
 #include "xlsx/xlsx_book.h"
 #include "zip_builder.h"

@@ -4,7 +4,7 @@
 // and views a spreadsheet program expects; the zip writer's archives read
 // back by the zip reader.
 #include "temp_file.h"
-#include "common/utf8.h"
+#include "utf8.h"
 #include "xlbook.h"
 #include "xlsx/zip_archive.h"
 #include "xlsx/zip_writer.h"

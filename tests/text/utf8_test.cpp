@@ -1,7 +1,7 @@
 // UTF-8 and UTF-16 conversion with replacement of ill-formed input, and the
 // checks for well-formed UTF-8 (whole, and how far) that agree with it case
 // for case.
-#include "common/utf8.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // UTF-8 to UTF-16 and back, checked one sequence at a time by the rule that
 // also tells valid UTF-8 from ill-formed.
-#include "common/utf8.h"
+#include "utf8.h"
 
 namespace xl {
 namespace {
