@@ -6,6 +6,7 @@
 #include "common/little_endian.h"
 #include "common/load_error.h"
 #include "common/quote.h"
+#include "xlsx/zip_format.h"
 
 #include <zlib.h>
 
@@ -16,11 +17,7 @@
 namespace xl {
 namespace {
 
-constexpr uint32_t kEndOfDirectorySignature = 0x06054b50;
-constexpr uint32_t kDirectoryEntrySignature = 0x02014b50;
-constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
-constexpr uint32_t kZip64EndOfDirectorySignature = 0x06064b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+using namespace zip;
 
 constexpr uint64_t kEndOfDirectorySize = 22;
 constexpr uint64_t kMaxCommentSize = 0xFFFF;
@@ -29,7 +26,6 @@ constexpr uint64_t kZip64EndOfDirectorySize = 56;
 constexpr uint64_t kDirectoryEntrySize = 46;
 constexpr uint64_t kLocalHeaderSize = 30;
 
-constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;

@@ -3,6 +3,8 @@
 // zlib.
 #include "xlsx/zip_writer.h"
 
+#include "xlsx/zip_format.h"
+
 #include <zlib.h>
 
 #include <limits>
@@ -12,13 +14,8 @@
 namespace xl {
 namespace {
 
-constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
-constexpr uint32_t kDataDescriptorSignature = 0x08074b50;
-constexpr uint32_t kDirectoryEntrySignature = 0x02014b50;
-constexpr uint32_t kEndOfDirectorySignature = 0x06054b50;
-constexpr uint32_t kZip64EndOfDirectorySignature = 0x06064b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr uint16_t kZip64ExtraId = 0x0001;
+using namespace zip;
+
 constexpr uint16_t kFlagDataDescriptor = 0x0008;
 constexpr uint16_t kFlagUtf8Names = 0x0800;
 constexpr uint16_t kDosTime = 0;
