@@ -5,7 +5,8 @@
 // within a small bound once the first rounds have warmed what the runtime
 // keeps for good, and an unloaded module must be gone from the process.
 #include "code_page.h"
-#include "loaded_module.h"
+#include "plugin_module.h"
+#include "program_folder.h"
 #include "sim_test.h"
 
 #include <gtest/gtest.h>
@@ -119,7 +120,7 @@ TEST_F(LongLife, LoadedAndUnloadedAThousandTimes)
         buildAssembly();
         const std::vector<std::vector<std::string>> before = allNames();
         {
-            LoadedModule module(kModule);
+            ostrelsim::PluginModule module(kModule);
             ASSERT_TRUE(module.loaded());
             ASSERT_EQ(module.entry("PelmoraInit")(), 0);
             ASSERT_TRUE(sim::runCommand("PelmoraSwap"));
@@ -143,7 +144,7 @@ TEST_F(LongLife, LoadedAndUnloadedAThousandTimes)
 TEST_F(LongLife, EachCommandRunTenThousandTimes)
 {
     CodePageScope chinese(936);
-    LoadedModule module(kModule);
+    ostrelsim::PluginModule module(kModule);
     ASSERT_TRUE(module.loaded());
     ASSERT_EQ(module.entry("PelmoraInit")(), 0);
     buildAssembly();
@@ -177,7 +178,7 @@ TEST_F(LongLife, EachCommandRunTenThousandTimes)
 TEST_F(LongLife, RunFromThreadsOtherThanTheOneThatStartedIt)
 {
     IN_CODE_PAGE(936);
-    LoadedModule module(kModule);
+    ostrelsim::PluginModule module(kModule);
     ASSERT_TRUE(module.loaded());
     ASSERT_EQ(module.entry("PelmoraInit")(), 0);
     buildAssembly();

@@ -3,7 +3,8 @@
 // a run of PelmoraSwap on a small assembly, and shut-down, through the
 // module's exported entry points only.
 #include "code_page.h"
-#include "loaded_module.h"
+#include "plugin_module.h"
+#include "program_folder.h"
 #include "sim_test.h"
 #include "text.h"
 
@@ -71,7 +72,7 @@ TEST_F(ModuleLoad, StartsRunsTheCommandAndStops)
     sim::addComponent(shaft, key);
 
     {
-        LoadedModule module(copyModule(folder_ / "with workbook", true));
+        ostrelsim::PluginModule module(copyModule(folder_ / "with workbook", true));
         ASSERT_TRUE(module.loaded());
         ASSERT_NE(module.entry("PelmoraInit"), nullptr);
         EXPECT_EQ(module.entry("PelmoraInit")(), 0);
@@ -107,7 +108,7 @@ TEST_F(ModuleLoad, TheCommandsTowardOneLanguageBringAMixedModelIntoIt)
     const std::vector<std::string> chinese = {gbk(u"\u8349\u56FE1"), gbk(u"\u62C9\u4F381_\u8349\u56FE"),
                                               "\xC4\xAC\xC8\xCF" "CSYS", "Bracket7"};
     const std::vector<std::string> english = {"Sketch1", "Extrude1_Sketch", "Default CSYS", "Bracket7"};
-    LoadedModule module(copyModule(folder_ / "with workbook", true));
+    ostrelsim::PluginModule module(copyModule(folder_ / "with workbook", true));
     ASSERT_TRUE(module.loaded());
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     EXPECT_EQ(module.entry("toChinese"), nullptr) << "the handlers are not exported";
@@ -133,7 +134,7 @@ TEST_F(ModuleLoad, PelmoraReportIsRegisteredLastAndWritesItsReportBesideTheDicti
     const int32_t part = addPart("Bracket", {"Sketch1", "Knurl2_Sketch", "Default CSYS"});
     sim::setRoot(part);
     const std::filesystem::path folder = folder_ / "report";
-    LoadedModule module(copyModule(folder, true));
+    ostrelsim::PluginModule module(copyModule(folder, true));
     ASSERT_TRUE(module.loaded());
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     EXPECT_EQ(sim::registeredCommands().back(), "PelmoraReport");
@@ -157,7 +158,7 @@ TEST_F(ModuleLoad, InTheWesternSettingNamesWithChineseCounterpartsStayAsTheyAre)
     // What earlier versions wrote for "Default CSYS" in every code page: it heals.
     int32_t damaged = addPart("Cover", {"\xC4\xAC\xC8\xCF" "CSYS", "Rib"});
     sim::addComponent(part, damaged);
-    LoadedModule module(copyModule(folder_ / "western", true));
+    ostrelsim::PluginModule module(copyModule(folder_ / "western", true));
     ASSERT_TRUE(module.loaded());
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     EXPECT_TRUE(sim::messages().empty());
@@ -176,7 +177,7 @@ TEST_F(ModuleLoad, FindsItsWorkbookAtTheEndOfAPathLongerThan255Characters)
     fs::path deep = folder_;
     while (deep.u16string().size() < 300)
         deep /= std::string(40, 'd');
-    LoadedModule module(copyModule(deep, true));
+    ostrelsim::PluginModule module(copyModule(deep, true));
     ASSERT_TRUE(module.loaded()) << deep.string().size();
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     EXPECT_TRUE(sim::messages().empty()) << "the workbook was not found";
@@ -188,7 +189,7 @@ TEST_F(ModuleLoad, FindsItsWorkbookAtTheEndOfAPathLongerThan255Characters)
 
 TEST_F(ModuleLoad, WithoutAWorkbookStartUpSaysSoOnceAndStillRegisters)
 {
-    LoadedModule module(copyModule(folder_ / "without workbook", false));
+    ostrelsim::PluginModule module(copyModule(folder_ / "without workbook", false));
     ASSERT_TRUE(module.loaded());
     EXPECT_EQ(module.entry("PelmoraInit")(), 0);
     auto shown = sim::messages();

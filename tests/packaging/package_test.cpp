@@ -3,7 +3,8 @@
 // reads them best) and the checker, and the module runs from there as the
 // host would load it.
 #include "code_page.h"
-#include "loaded_module.h"
+#include "plugin_module.h"
+#include "program_folder.h"
 #include "sim_test.h"
 #include "text.h"
 #include "utf8.h"
@@ -115,7 +116,7 @@ TEST_F(Package, TheUnpackedPlugInLoadsItsWorkbookAndSwapsNames)
     unpack();
     int32_t root = addPart("Housing", {"Sketch1", "Default CSYS", "Lid"});
     {
-        LoadedModule module(folder_ / PELMORA_MODULE_FILE_NAME);
+        ostrelsim::PluginModule module(folder_ / PELMORA_MODULE_FILE_NAME);
         ASSERT_TRUE(module.loaded());
         EXPECT_EQ(module.entry("PelmoraInit")(), 0);
         EXPECT_TRUE(sim::messages().empty());

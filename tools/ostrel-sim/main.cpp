@@ -6,6 +6,7 @@
 #include "files.h"
 #include "model_file.h"
 #include "ostrel_sim.h"
+#include "plugin_module.h"
 #include "text_lines.h"
 #include "tool_main.h"
 
@@ -14,12 +15,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <dlfcn.h>
-#endif
 
 namespace {
 
@@ -176,56 +171,6 @@ int parseArguments(const std::vector<Argument>& arguments, Options& options, std
     return tools::kOk;
 }
 
-// The plug-in module, loaded while this lives.
-class Module {
-public:
-    explicit Module(const fs::path& path)
-    {
-#if defined(_WIN32)
-        handle_ = LoadLibraryW(path.wstring().c_str());
-        if (!handle_)
-            error_ = "Windows error " + std::to_string(GetLastError());
-#else
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle_) {
-            const char* reason = dlerror();
-            error_ = reason ? reason : "unknown reason";
-        }
-#endif
-    }
-    ~Module()
-    {
-#if defined(_WIN32)
-        if (handle_)
-            FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-        if (handle_)
-            dlclose(handle_);
-#endif
-    }
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-
-    bool loaded() const { return handle_ != nullptr; }
-    const std::string& error() const { return error_; }
-
-    using EntryPoint = int32_t (*)();
-    EntryPoint entry(const char* name) const
-    {
-#if defined(_WIN32)
-        // Through the generic function type, which every function pointer converts to without a warning.
-        return reinterpret_cast<EntryPoint>(
-            reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(handle_), name)));
-#else
-        return reinterpret_cast<EntryPoint>(dlsym(handle_, name));
-#endif
-    }
-
-private:
-    void* handle_ = nullptr;
-    std::string error_;
-};
-
 // One history entry of the model, with the object it belongs to.
 struct Entry {
     std::string objectHeader;   // UTF-8: the object's path, "/Gearbox/Shaft", and what shares it
@@ -339,11 +284,11 @@ int run(const std::vector<Argument>& arguments)
         sim::onMessage(showMessage, nullptr);
 
     {
-        Module module(options.plugin);
+        sim::PluginModule module(options.plugin);
         if (!module.loaded())
             return fail(tools::kModuleNotLoaded, "cannot load the module " + tools::displayName(options.plugin) +
                                                      ": " + module.error());
-        Module::EntryPoint init = module.entry("PelmoraInit");
+        sim::PluginModule::EntryPoint init = module.entry("PelmoraInit");
         if (!init)
             return fail(tools::kModuleNotLoaded,
                         "the module " + tools::displayName(options.plugin) + " has no PelmoraInit");
@@ -354,12 +299,12 @@ int run(const std::vector<Argument>& arguments)
             std::string registered;
             for (const std::string& name : sim::registeredCommands())
                 registered += (registered.empty() ? "" : ", ") + name;
-            if (Module::EntryPoint exit = module.entry("PelmoraExit"))
+            if (sim::PluginModule::EntryPoint exit = module.entry("PelmoraExit"))
                 exit();
             return fail(tools::kUnknownCommand, "no plug-in registered the command \"" + command + "\" (registered: " +
                                              (registered.empty() ? "none" : registered) + ")");
         }
-        if (Module::EntryPoint exit = module.entry("PelmoraExit"))
+        if (sim::PluginModule::EntryPoint exit = module.entry("PelmoraExit"))
             exit();
     }
     sim::onMessage(nullptr, nullptr);
