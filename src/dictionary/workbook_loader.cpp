@@ -1,7 +1,6 @@
 // The reading of a dictionary workbook. The book is released on every path out.
 #include "workbook_loader.h"
 
-#include "module_file.h"
 #include "text.h"
 #include "common/ascii.h"
 
@@ -10,12 +9,14 @@
 #include <limits>
 #include <new>
 
+#if defined(_WIN32)
+#  define NOMINMAX
+#  include <windows.h>
+#  include <shlwapi.h>
+#endif
+
 namespace {
 
-bool isBinaryBookExtension(std::u16string_view extension)
-{
-    return xl::equalIgnoringAsciiCase(extension, std::u16string_view(u".xls"));
-}
 
 // The cell's string, copied at once into `text` (whose room is reused).
 void readString(xl::Sheet* sheet, int row, int col, std::u16string& text)
@@ -59,9 +60,38 @@ xl::BookHandle loadedBook(std::u16string_view fileName, std::string& error, Load
 
 } // namespace
 
+#if defined(_WIN32)
+
+std::u16string_view findExtension(std::u16string_view path)
+{
+    std::u16string text(path);
+    const wchar_t* start = reinterpret_cast<const wchar_t*>(text.c_str());
+    const wchar_t* extension = PathFindExtensionW(start);
+    return path.substr(static_cast<size_t>(extension - start));
+}
+
+#else
+
+std::u16string_view findExtension(std::u16string_view path)
+{
+    size_t componentStart = path.find_last_of(u'/');
+    componentStart = componentStart == std::u16string_view::npos ? 0 : componentStart + 1;
+    size_t dot = path.find_last_of(u'.');
+    if (dot == std::u16string_view::npos || dot < componentStart)
+        return path.substr(path.size());
+    return path.substr(dot);
+}
+
+#endif
+
+bool isBinaryBookName(std::u16string_view path)
+{
+    return xl::equalIgnoringAsciiCase(findExtension(path), std::u16string_view(u".xls"));
+}
+
 xl::BookHandle createBookFor(std::u16string_view path)
 {
-    return xl::BookHandle(isBinaryBookExtension(findExtension(path)) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW());
+    return xl::BookHandle(isBinaryBookName(path) ? xl::xlCreateBookW() : xl::xlCreateXMLBookW());
 }
 
 xl::BookHandle openWorkbook(std::u16string_view path, std::string& error)

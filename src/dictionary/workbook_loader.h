@@ -71,6 +71,13 @@ WorkbookRead readDictionaryBook(TermDictionary& dictionary, xl::Book& book, std:
 // ".xls" in any mix of case, the XML book for anything else; null when none
 // could be created.
 xl::BookHandle createBookFor(std::u16string_view path);
+
+// The extension of the path's last component, from its last '.', or empty
+// when that component has none (on Windows as PathFindExtensionW finds it).
+std::u16string_view findExtension(std::u16string_view path);
+// Whether the book for `path` is the binary (.xls) one: its extension is
+// ".xls" in any mix of cases. Any other path gets the XML book.
+bool isBinaryBookName(std::u16string_view path);
 // That book with the workbook at `path` loaded; null, with `error` saying
 // why in UTF-8, when it cannot be read.
 xl::BookHandle openWorkbook(std::u16string_view path, std::string& error);

@@ -1,10 +1,8 @@
-// The module's own file and path extensions: Win32 calls on Windows, dladdr
-// and plain string work elsewhere.
+// The module's own file: Win32 calls on Windows, dladdr elsewhere.
 #include "module_file.h"
 
 #if defined(_WIN32)
 #  include <windows.h>
-#  include <shlwapi.h>
 #  include <vector>
 #else
 #  include "utf8.h"
@@ -33,14 +31,6 @@ std::u16string ownModulePath()
     }
 }
 
-std::u16string_view findExtension(std::u16string_view path)
-{
-    std::u16string text(path);
-    const wchar_t* start = reinterpret_cast<const wchar_t*>(text.c_str());
-    const wchar_t* extension = PathFindExtensionW(start);
-    return path.substr(static_cast<size_t>(extension - start));
-}
-
 #else
 
 std::u16string ownModulePath()
@@ -49,16 +39,6 @@ std::u16string ownModulePath()
     if (dladdr(reinterpret_cast<const void*>(&ownModulePath), &info) == 0 || info.dli_fname == nullptr)
         return {};
     return xl::utf8ToUtf16(info.dli_fname);
-}
-
-std::u16string_view findExtension(std::u16string_view path)
-{
-    size_t componentStart = path.find_last_of(u'/');
-    componentStart = componentStart == std::u16string_view::npos ? 0 : componentStart + 1;
-    size_t dot = path.find_last_of(u'.');
-    if (dot == std::u16string_view::npos || dot < componentStart)
-        return path.substr(path.size());
-    return path.substr(dot);
 }
 
 #endif

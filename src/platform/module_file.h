@@ -1,4 +1,4 @@
-// Where the module itself lies, and the pieces of a path that the module needs.
+// Where the module itself lies.
 #pragma once
 
 #include <string>
@@ -16,6 +16,3 @@ inline constexpr char16_t kPathSeparator = u'/';
 // Empty when the system cannot tell.
 std::u16string ownModulePath();
 
-// The extension of the path's last component, from its last '.', or empty
-// when that component has none.
-std::u16string_view findExtension(std::u16string_view path);

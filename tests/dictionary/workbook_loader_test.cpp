@@ -3,6 +3,7 @@
 // the read says it found.
 #include "workbook_loader.h"
 
+#include "native_path.h"
 #include "temp_file.h"
 #include "utf8.h"
 #include "zip_builder.h"
@@ -191,6 +192,30 @@ TEST(TrimNumberText, TidiesFixedRenderings)
     };
     for (const auto& [rendering, expected] : cases)
         EXPECT_EQ(trimNumberText(rendering), expected);
+}
+
+TEST(BookKind, TheExtensionIsTakenFromTheLastComponentOnlyAndXlsInAnyCaseIsTheBinaryBook)
+{
+    const struct {
+        std::u16string path;
+        std::u16string extension;
+        bool binary;
+    } cases[] = {
+        {u"PelmoraConfig.xlsx", u".xlsx", false},
+        {u"dir\\PelmoraConfig.XLS", u".XLS", true},
+        {u"dir\\book.tar.xls", u".xls", true},
+        {u"dir\\book.Xls", u".Xls", true},
+        {u"dir.xls\\book", u"", false},
+        {u"dir\\book.", u".", false},
+        {u"book", u"", false},
+        {u"", u"", false},
+        {u"\u914D\u7F6E\\\u8BCD\u5178.xls", u".xls", true},
+    };
+    for (const auto& c : cases) {
+        const std::u16string path = fixture::nativePath(c.path);
+        EXPECT_EQ(findExtension(path), c.extension);
+        EXPECT_EQ(isBinaryBookName(path), c.binary);
+    }
 }
 
 } // namespace

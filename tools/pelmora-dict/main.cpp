@@ -5,10 +5,10 @@
 #include "console.h"
 #include "exit_code.h"
 #include "files.h"
+#include "workbook_loader.h"
 #include "reports.h"
 #include "text_lines.h"
 #include "text.h"
-#include "common/ascii.h"
 #include "utf8.h"
 #include "tool_main.h"
 
@@ -325,11 +325,6 @@ int dump(xl::Book& book, const Request& request, const Reply& reply)
     return tools::kOk;
 }
 
-bool isXlsName(const Argument& file)
-{
-    return xl::equalIgnoringAsciiCase(std::string_view(file.path().extension().string()), std::string_view(".xls"));
-}
-
 // Whether `a` and `b` name one file, also through another spelling of its path.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 {
@@ -341,7 +336,7 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 
 int merge(const Request& request, const Reply& reply)
 {
-    if (isXlsName(*request.workbook))
+    if (isBinaryBookName(xl::utf8ToUtf16(request.workbook->text())))
         return reply.fail(tools::kUnusableInput, "xls-config",
                           reply.head.workbook + ": an .xls workbook cannot be merged into; open it in Excel, WPS or "
                                                 "LibreOffice, save it as an .xlsx workbook and merge into that");
