@@ -10,7 +10,6 @@
 #include <new>
 
 #if defined(_WIN32)
-#  define NOMINMAX
 #  include <windows.h>
 #  include <shlwapi.h>
 #endif
